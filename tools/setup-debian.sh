@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the demo need on a Debian 12 machine (as root).
+set -euo pipefail
+need=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev
+      g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
+      wine wine32:i386 xvfb gcc-multilib imagemagick python3 valgrind)
+missing=()
+for p in "${need[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO dpkg --add-architecture i386
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
