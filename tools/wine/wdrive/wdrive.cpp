@@ -1,0 +1,405 @@
+// wdrive: drives a top-level window of another process by its caption, as a user would.
+//
+//   wdrive list     WINDOW                     controls with class, id, state and text
+//   wdrive choose   WINDOW INDEX|ITEMTEXT      selects a combo-box item, notifies the parent
+//   wdrive click    WINDOW BUTTONTEXT|#ID      clicks a visible, enabled button
+//   wdrive state    WINDOW TEXT                visibility and enabled state of a control
+//   wdrive wait     WINDOW TEXT TIMEOUT_MS     waits until a visible control shows TEXT
+//   wdrive ping     WINDOW                     does the window still answer messages
+//   wdrive close    WINDOW                     asks the window to close (WM_CLOSE)
+//   wdrive waitgone WINDOW TIMEOUT_MS          waits until no such window exists
+//
+// WINDOW is the exact caption, or "class:NAME" for the first visible window of that class
+// ("class:#32770" finds a dialog or message box whatever its caption). Texts are read with the
+// wide-character functions and compared as Unicode; arguments arrive as the command line's
+// Unicode and output is UTF-8. `wait` and `state` match a control whose text contains TEXT;
+// `click` wants the button's whole text. Exit codes: 0 done, 1 not found / timed out / refused,
+// 2 usage.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT kSendTimeoutMs = 3000;
+
+std::string to_utf8(const std::wstring& w) {
+  if (w.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
+                                    nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), out.data(), n, nullptr,
+                      nullptr);
+  return out;
+}
+
+void out(const std::string& line) {
+  std::string s = line + "\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &written,
+            nullptr);
+}
+
+void err(const std::string& line) {
+  std::string s = "wdrive: " + line + "\n";
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), s.data(), static_cast<DWORD>(s.size()), &written,
+            nullptr);
+}
+
+// Control characters are shown escaped so that one control stays on one output line.
+std::string quoted(const std::wstring& w) {
+  std::wstring e;
+  for (wchar_t c : w) {
+    if (c == L'\r') {
+      e += L"\\r";
+    } else if (c == L'\n') {
+      e += L"\\n";
+    } else if (c == L'\t') {
+      e += L"\\t";
+    } else if (c == L'"' || c == L'\\') {
+      e += L'\\';
+      e += c;
+    } else {
+      e += c;
+    }
+  }
+  return "\"" + to_utf8(e) + "\"";
+}
+
+// Milliseconds since the Unix epoch, so that the caller can compare with its own clocks.
+long long epoch_ms() {
+  FILETIME ft;
+  GetSystemTimeAsFileTime(&ft);
+  ULARGE_INTEGER t;
+  t.LowPart = ft.dwLowDateTime;
+  t.HighPart = ft.dwHighDateTime;
+  return static_cast<long long>((t.QuadPart - 116444736000000000ULL) / 10000ULL);
+}
+
+bool send(HWND w, UINT msg, WPARAM wp, LPARAM lp, DWORD_PTR* result) {
+  DWORD_PTR r = 0;
+  const LRESULT ok = SendMessageTimeoutW(w, msg, wp, lp, SMTO_ABORTIFHUNG, kSendTimeoutMs, &r);
+  if (result) *result = r;
+  return ok != 0;
+}
+
+std::wstring class_of(HWND w) {
+  wchar_t buf[256] = {};
+  const int n = GetClassNameW(w, buf, 256);
+  return std::wstring(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+// The control's own text, asked of the control (an edit control keeps its text to itself).
+std::wstring text_of(HWND w) {
+  DWORD_PTR len = 0;
+  if (!send(w, WM_GETTEXTLENGTH, 0, 0, &len)) return {};
+  std::wstring buf(len + 1, L'\0');
+  DWORD_PTR got = 0;
+  if (!send(w, WM_GETTEXT, len + 1, reinterpret_cast<LPARAM>(buf.data()), &got)) return {};
+  buf.resize(got <= len ? got : len);
+  return buf;
+}
+
+std::vector<std::wstring> combo_items(HWND combo) {
+  std::vector<std::wstring> items;
+  DWORD_PTR count = 0;
+  if (!send(combo, CB_GETCOUNT, 0, 0, &count) || static_cast<LONG_PTR>(count) < 0) return items;
+  for (DWORD_PTR i = 0; i < count; ++i) {
+    DWORD_PTR len = 0;
+    if (!send(combo, CB_GETLBTEXTLEN, i, 0, &len) || static_cast<LONG_PTR>(len) < 0) {
+      items.emplace_back();
+      continue;
+    }
+    std::wstring buf(len + 1, L'\0');
+    DWORD_PTR got = 0;
+    send(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(buf.data()), &got);
+    buf.resize(static_cast<LONG_PTR>(got) >= 0 && got <= len ? got : 0);
+    items.push_back(buf);
+  }
+  return items;
+}
+
+bool same_class(const std::wstring& a, const wchar_t* b) {
+  return _wcsicmp(a.c_str(), b) == 0;
+}
+
+struct FindTop {
+  std::wstring caption;
+  std::wstring cls;  // non-empty: match by class instead of caption
+  HWND visible = nullptr;
+  HWND hidden = nullptr;
+};
+
+BOOL CALLBACK find_top_cb(HWND w, LPARAM lp) {
+  auto* f = reinterpret_cast<FindTop*>(lp);
+  bool match = false;
+  if (!f->cls.empty()) {
+    match = _wcsicmp(class_of(w).c_str(), f->cls.c_str()) == 0;
+  } else {
+    wchar_t buf[512] = {};
+    const int n = GetWindowTextW(w, buf, 512);
+    match = f->caption == std::wstring(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+  }
+  if (!match) return TRUE;
+  if (IsWindowVisible(w)) {
+    f->visible = w;
+    return FALSE;
+  }
+  if (!f->hidden) f->hidden = w;
+  return TRUE;
+}
+
+// A visible window is preferred; with only_visible a hidden one does not count.
+HWND find_top(const std::wstring& spec, bool only_visible) {
+  FindTop f;
+  if (spec.rfind(L"class:", 0) == 0) {
+    f.cls = spec.substr(6);
+  } else {
+    f.caption = spec;
+  }
+  EnumWindows(find_top_cb, reinterpret_cast<LPARAM>(&f));
+  if (f.visible) return f.visible;
+  return only_visible ? nullptr : f.hidden;
+}
+
+struct Control {
+  HWND hwnd;
+  std::wstring cls;
+  int id;
+  bool visible;
+  bool enabled;
+  std::wstring text;
+};
+
+BOOL CALLBACK collect_cb(HWND w, LPARAM lp) {
+  reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+  return TRUE;
+}
+
+std::vector<Control> controls_of(HWND top) {
+  std::vector<HWND> handles;
+  EnumChildWindows(top, collect_cb, reinterpret_cast<LPARAM>(&handles));
+  std::vector<Control> cs;
+  for (HWND w : handles) {
+    cs.push_back({w, class_of(w), GetDlgCtrlID(w), IsWindowVisible(w) != FALSE,
+                  IsWindowEnabled(w) != FALSE, text_of(w)});
+  }
+  return cs;
+}
+
+std::string describe(const Control& c) {
+  char head[96];
+  std::snprintf(head, sizeof head, " id=%d visible=%d enabled=%d ", c.id, c.visible ? 1 : 0,
+                c.enabled ? 1 : 0);
+  return to_utf8(c.cls) + head + quoted(c.text);
+}
+
+HWND need_top(const std::wstring& spec) {
+  HWND top = find_top(spec, false);
+  if (!top) err("no window " + quoted(spec));
+  return top;
+}
+
+int cmd_list(const std::wstring& spec) {
+  HWND top = need_top(spec);
+  if (!top) return 1;
+  char head[96];
+  std::snprintf(head, sizeof head, " visible=%d enabled=%d ", IsWindowVisible(top) ? 1 : 0,
+                IsWindowEnabled(top) ? 1 : 0);
+  out("window " + to_utf8(class_of(top)) + head + quoted(text_of(top)));
+  for (const Control& c : controls_of(top)) {
+    out(describe(c));
+    if (same_class(c.cls, L"ComboBox")) {
+      const auto items = combo_items(c.hwnd);
+      for (std::size_t i = 0; i < items.size(); ++i) {
+        out("  item " + std::to_string(i) + " " + quoted(items[i]));
+      }
+    }
+  }
+  return 0;
+}
+
+bool all_digits(const std::wstring& s) {
+  if (s.empty()) return false;
+  for (wchar_t c : s) {
+    if (c < L'0' || c > L'9') return false;
+  }
+  return true;
+}
+
+int cmd_choose(const std::wstring& spec, const std::wstring& item) {
+  HWND top = need_top(spec);
+  if (!top) return 1;
+  for (const Control& c : controls_of(top)) {
+    if (!same_class(c.cls, L"ComboBox") || !c.visible) continue;
+    if (!c.enabled || !IsWindowEnabled(top)) {
+      err("the list is disabled");
+      return 1;
+    }
+    const auto items = combo_items(c.hwnd);
+    long index = -1;
+    if (all_digits(item)) {
+      index = std::wcstol(item.c_str(), nullptr, 10);
+    } else {
+      for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i] == item) index = static_cast<long>(i);
+      }
+    }
+    if (index < 0 || static_cast<std::size_t>(index) >= items.size()) {
+      err("no item " + quoted(item) + " among " + std::to_string(items.size()));
+      return 1;
+    }
+    DWORD_PTR r = 0;
+    if (!send(c.hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0, &r) ||
+        static_cast<LONG_PTR>(r) != index) {
+      err("the list refused the selection");
+      return 1;
+    }
+    // What the list sends its parent when the user picks an item.
+    HWND parent = GetAncestor(c.hwnd, GA_PARENT);
+    const WPARAM wp = MAKEWPARAM(static_cast<WORD>(c.id), CBN_SELCHANGE);
+    if (!PostMessageW(parent, WM_COMMAND, wp, reinterpret_cast<LPARAM>(c.hwnd))) {
+      err("cannot notify the list's parent");
+      return 1;
+    }
+    out("chose " + std::to_string(index) + " " + quoted(items[static_cast<std::size_t>(index)]));
+    return 0;
+  }
+  err("no visible combo box");
+  return 1;
+}
+
+int cmd_click(const std::wstring& spec, const std::wstring& what) {
+  HWND top = need_top(spec);
+  if (!top) return 1;
+  const bool by_id = what.size() > 1 && what[0] == L'#' && all_digits(what.substr(1));
+  const int id = by_id ? static_cast<int>(std::wcstol(what.c_str() + 1, nullptr, 10)) : 0;
+  for (const Control& c : controls_of(top)) {
+    if (!same_class(c.cls, L"Button") || !c.visible) continue;
+    if (by_id ? c.id != id : c.text != what) continue;
+    if (!c.enabled || !IsWindowEnabled(top)) {
+      err("button " + quoted(c.text) + " is disabled");
+      return 1;
+    }
+    // Posted, so that a click which ends the program does not leave us waiting.
+    if (!PostMessageW(c.hwnd, BM_CLICK, 0, 0)) {
+      err("cannot click");
+      return 1;
+    }
+    out("clicked " + quoted(c.text));
+    return 0;
+  }
+  err("no visible button " + quoted(what));
+  return 1;
+}
+
+const Control* find_text(const std::vector<Control>& cs, const std::wstring& text,
+                         bool only_visible) {
+  for (const Control& c : cs) {
+    if (only_visible && !c.visible) continue;
+    if (c.text.find(text) != std::wstring::npos) return &c;
+  }
+  return nullptr;
+}
+
+int cmd_state(const std::wstring& spec, const std::wstring& text) {
+  HWND top = need_top(spec);
+  if (!top) return 1;
+  const auto cs = controls_of(top);
+  const Control* c = find_text(cs, text, true);
+  if (!c) c = find_text(cs, text, false);
+  if (!c) {
+    err("no control shows " + quoted(text));
+    return 1;
+  }
+  out(describe(*c));
+  return 0;
+}
+
+int cmd_wait(const std::wstring& spec, const std::wstring& text, DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HWND top = find_top(spec, true);
+    if (top) {
+      const auto cs = controls_of(top);
+      if (const Control* c = find_text(cs, text, true)) {
+        out(describe(*c) + " after_ms=" + std::to_string(GetTickCount() - start) +
+            " at_epoch_ms=" + std::to_string(epoch_ms()));
+        return 0;
+      }
+    }
+    if (GetTickCount() - start >= timeout_ms) break;
+    Sleep(50);
+  }
+  err("timed out waiting for " + quoted(text) + " in " + quoted(spec));
+  if (HWND top = find_top(spec, false)) {
+    for (const Control& c : controls_of(top)) err("  " + describe(c));
+  }
+  return 1;
+}
+
+int cmd_ping(const std::wstring& spec) {
+  HWND top = need_top(spec);
+  if (!top) return 1;
+  if (!send(top, WM_NULL, 0, 0, nullptr)) {
+    err("the window does not answer");
+    return 1;
+  }
+  out("answers");
+  return 0;
+}
+
+int cmd_close(const std::wstring& spec) {
+  HWND top = need_top(spec);
+  if (!top) return 1;
+  if (!PostMessageW(top, WM_CLOSE, 0, 0)) {
+    err("cannot post WM_CLOSE");
+    return 1;
+  }
+  out("close requested");
+  return 0;
+}
+
+int cmd_waitgone(const std::wstring& spec, DWORD timeout_ms) {
+  const DWORD start = GetTickCount();
+  while (find_top(spec, false)) {
+    if (GetTickCount() - start >= timeout_ms) {
+      err("window " + quoted(spec) + " still there");
+      return 1;
+    }
+    Sleep(50);
+  }
+  out("gone after_ms=" + std::to_string(GetTickCount() - start));
+  return 0;
+}
+
+DWORD parse_ms(const std::wstring& s) {
+  return all_digits(s) ? static_cast<DWORD>(std::wcstoul(s.c_str(), nullptr, 10)) : 0;
+}
+
+int usage() {
+  err("usage: wdrive list|choose|click|state|wait|ping|close|waitgone WINDOW [ARG] [TIMEOUT_MS]");
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) return usage();
+  const std::wstring cmd = argv[1];
+  const std::wstring window = argv[2];
+  const std::wstring arg = argc > 3 ? argv[3] : L"";
+  if (cmd == L"list" && argc == 3) return cmd_list(window);
+  if (cmd == L"ping" && argc == 3) return cmd_ping(window);
+  if (cmd == L"close" && argc == 3) return cmd_close(window);
+  if (cmd == L"choose" && argc == 4) return cmd_choose(window, arg);
+  if (cmd == L"click" && argc == 4) return cmd_click(window, arg);
+  if (cmd == L"state" && argc == 4) return cmd_state(window, arg);
+  if (cmd == L"waitgone" && argc == 4) return cmd_waitgone(window, parse_ms(arg));
+  if (cmd == L"wait" && argc == 5) return cmd_wait(window, arg, parse_ms(argv[4]));
+  return usage();
+}
