@@ -1,5 +1,6 @@
 #include "runtime/tdata.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -457,13 +458,25 @@ std::int32_t call_hook(const Hook& hook, std::intptr_t a, std::intptr_t b) {
 }
 
 int compare_text_nocase(std::string_view a, std::string_view b) {
-  const std::size_t n = std::max(a.size(), b.size());
+  const auto folded = [](char c) {
+    const int x = static_cast<unsigned char>(c);
+    return x >= 'a' && x <= 'z' ? x - 32 : x;
+  };
+  const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
-    int x = i < a.size() ? static_cast<unsigned char>(a[i]) : 0;
-    int y = i < b.size() ? static_cast<unsigned char>(b[i]) : 0;
-    if (x >= 'a' && x <= 'z') x -= 32;
-    if (y >= 'a' && y <= 'z') y -= 32;
+    const int x = folded(a[i]);
+    const int y = folded(b[i]);
     if (x != y) return x - y;
+  }
+  // The end of the shorter text compares as a 0 byte; texts hold NUL bytes too, so a text that
+  // goes on with a 0 byte still sorts after its prefix.
+  if (a.size() < b.size()) {
+    const int y = folded(b[n]);
+    return y != 0 ? -y : -1;
+  }
+  if (a.size() > b.size()) {
+    const int x = folded(a[n]);
+    return x != 0 ? x : 1;
   }
   return 0;
 }
