@@ -1,0 +1,72 @@
+// TKxMMTimer: periodic ticks with a given interval, stopping itself after StopAfter ticks.
+//
+// The system timer ticks on a thread of its own and only hands each tick over to the element
+// thread; the tick's work (counting, onTimer, the self-stop) runs there. `busy` is set from
+// the hand-over to the end of the tick's handling: a tick that finds it set is dropped, so
+// ticks never pile up behind a blocked element thread. A tick handed over before a stop, a
+// restart or the element's destruction is dropped when it arrives.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "elements/timer/mmtimer_backend.hpp"
+#include "runtime/tdata.hpp"
+
+namespace kx {
+
+class TKxMMTimer {
+ public:
+  TKxMMTimer();
+  // A timer on a given back-end (tests drive ticks by hand with it).
+  explicit TKxMMTimer(std::unique_ptr<MMTimerBackend> backend);
+  // Stops the system timer without onStop.
+  ~TKxMMTimer();
+  TKxMMTimer(const TKxMMTimer&) = delete;
+  TKxMMTimer& operator=(const TKxMMTimer&) = delete;
+
+  std::int32_t remaining = 0;  // ticks left before the self-stop; negative: no limit
+  EventLink onTimer;           // NULL on every tick
+  EventLink onStop;            // NULL whenever the element stops (not at destruction)
+
+  // Used at the next start of the system timer.
+  void set_Resolution(std::uint32_t ms) { resolution_ = ms; }
+  // Takes effect at the next start; a running timer keeps its interval.
+  void set_Interval(std::uint32_t ms) { interval_ = ms; }
+  // Starts or stops the system timer without any event.
+  void set_Enabled(bool on);
+  // Sets StopAfter and remaining; 0 or less: never stops by itself.
+  void set_StopAfter(std::int32_t n) {
+    stop_after_ = n;
+    remaining = n;
+  }
+
+  std::uint32_t Resolution() const { return resolution_; }
+  std::uint32_t Interval() const { return interval_; }
+  std::int32_t StopAfter() const { return stop_after_; }
+  bool running() const { return running_; }
+  bool busy() const;
+
+  // remaining = StopAfter; starts the system timer unless it runs (a running one keeps its
+  // phase).
+  void doStart(TData& d, std::uint16_t index);
+  // Stops the system timer if it runs, then fires onStop (also when it was stopped).
+  void doStop(TData& d, std::uint16_t index);
+
+  struct Shared;  // what the tick hand-over shares with the element
+
+ private:
+  void start_system_timer();
+  void stop_system_timer();
+  static void handle_tick(const std::shared_ptr<Shared>& shared, std::uint64_t generation);
+
+  std::shared_ptr<Shared> shared_;
+  std::unique_ptr<MMTimerBackend> backend_;
+  std::uint32_t interval_ = 1000;
+  std::uint32_t resolution_ = 0;
+  std::int32_t stop_after_ = 0;
+  bool running_ = false;
+};
+
+}  // namespace kx
