@@ -13,8 +13,12 @@ std::vector<std::string>& debug_messages() {
 }
 }  // namespace headless
 
-int screen_pixels_per_inch() { return 96; }
+int screen_pixels_per_inch() {
+  return 96;
+}
 
-void debug_message(const std::string& text) { headless::debug_messages().push_back(text); }
+void debug_message(const std::string& text) {
+  headless::debug_messages().push_back(text);
+}
 
 }  // namespace kx

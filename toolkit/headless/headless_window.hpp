@@ -1,0 +1,165 @@
+// The in-memory window of the headless toolkit and the toolkit's global state (private to
+// toolkit/headless/).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "runtime/element_thread.hpp"
+#include "toolkit/toolkit.hpp"
+
+namespace kx::headless {
+
+struct Item {
+  std::string text;
+  std::int32_t data = 0;
+};
+
+class HeadlessWindow final : public tk::Window {
+ public:
+  explicit HeadlessWindow(const tk::CreateOptions& options);
+  ~HeadlessWindow() override;
+
+  tk::Kind kind() const override { return kind_; }
+  tk::Window* parent() const override { return parent_; }
+  bool alive() const override { return alive_; }
+
+  tk::Handler set_handler(tk::Handler handler) override;
+  void send(tk::Message& message) override;
+  void post(const tk::Message& message) override;
+
+  void set_text(std::string_view text) override;
+  std::string text() const override { return text_; }
+  int caret() const override { return caret_; }
+  void set_caret(int position) override;
+
+  void set_position(int left, int top) override;
+  void set_size(int width, int height) override;
+  tk::Rect rect() const override { return rect_; }
+  tk::Extent client_size() const override;
+  void set_align(int align) override;
+
+  void set_visible(bool visible) override;
+  bool visible() const override { return visible_; }
+  void set_enabled(bool enabled) override;
+  bool enabled() const override { return enabled_; }
+
+  void set_color(std::uint32_t color) override;
+  void set_font(const tk::Font& font) override;
+  void use_parent_font() override;
+  tk::Extent measure_text(std::string_view text) const override;
+
+  void set_look(int look) override;
+  void set_tab_order(int order) override;
+  std::uint32_t style() const override { return style_; }
+  void set_style(std::uint32_t style) override;
+  std::uint32_t ex_style() const override { return ex_style_; }
+  void set_ex_style(std::uint32_t ex_style) override;
+  void set_alignment(int alignment) override;
+
+  void set_icon(std::string_view resource_name) override;
+  void set_mouse_capture(bool capture) override;
+  void begin_drag_move() override;
+  void enable_tab_navigation() override;
+  void set_redraw(bool on) override;
+  void invalidate() override;
+
+  int add_item(std::string_view text) override;
+  int insert_item(int index, std::string_view text) override;
+  void delete_item(int index) override;
+  void clear_items() override;
+  int item_count() const override { return static_cast<int>(items_.size()); }
+  std::string item_text(int index) const override;
+  std::int32_t item_data(int index) const override;
+  void set_item_data(int index, std::int32_t value) override;
+  int selection() const override { return selection_; }
+  void select(int index) override;
+  void reserve_storage(std::size_t bytes) override;
+
+  void set_range(int max) override;
+  void set_progress(int position) override;
+  void set_bar_color(std::uint32_t color) override;
+
+  // Internals for the toolkit and the test API.
+  void kill();  // the system window went away: Destroy to the handler, then dead
+  void default_processing(tk::Message& message);
+  void apply_align();
+
+  std::uint64_t id = 0;
+  tk::Kind kind_;
+  HeadlessWindow* parent_ = nullptr;
+  bool alive_ = true;
+  tk::Handler handler_;
+  std::string text_;
+  int caret_ = 0;
+  tk::Rect rect_;
+  int align_ = 0;
+  bool visible_ = false;
+  bool enabled_ = true;
+  std::uint32_t color_ = tk::system_color(15);
+  tk::Font font_;
+  int look_ = 2;  // as created
+  int tab_order_ = 0;
+  std::uint32_t style_ = 0;
+  std::uint32_t ex_style_ = 0;
+  int alignment_ = 0;
+  bool word_wrap_ = false;
+  std::string icon_;
+  bool capture_ = false;
+  bool dragging_ = false;
+  bool tab_navigation_ = false;
+  bool redraw_ = true;
+  int invalidations_ = 0;
+  bool password_ = false;
+  bool read_only_ = false;
+  bool default_button_ = false;
+  bool editable_ = false;
+  bool sorted_ = false;
+  int item_height_ = 0;
+  bool vertical_ = false;
+  bool smooth_ = false;
+  std::vector<Item> items_;
+  int selection_ = -1;
+  std::size_t reserved_ = 0;
+  int range_max_ = 100;
+  int progress_ = 0;
+  std::uint32_t bar_color_ = 0;
+};
+
+class HeadlessBitmap final : public tk::Bitmap {
+ public:
+  HeadlessBitmap(int w, int h) : width_(w), height_(h) {}
+  int width() const override { return width_; }
+  int height() const override { return height_; }
+
+ private:
+  int width_;
+  int height_;
+};
+
+// The toolkit's state: windows alive, the application window, the loop flags, the queue.
+struct State {
+  std::vector<HeadlessWindow*> windows;  // every window object in existence, in creation order
+  std::uint64_t next_id = 1;
+  std::unique_ptr<HeadlessWindow> application;
+  HeadlessWindow* main_form = nullptr;
+  bool terminated = false;
+  int running = 0;
+  std::function<bool(void*)> filter;
+  std::function<void()> idle;
+  std::unique_ptr<EventQueue> queue = std::make_unique<EventQueue>();
+  std::vector<std::pair<std::string, std::string>> message_boxes;
+  std::function<void(int)> exit_routine;
+};
+
+State& state();
+HeadlessWindow* find_live(std::uint64_t id);
+HeadlessWindow& as_headless(tk::Window& w);
+// Frees the application window: every form it owns (and their controls) goes dead.
+void free_application_window();
+
+}  // namespace kx::headless

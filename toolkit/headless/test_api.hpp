@@ -1,0 +1,115 @@
+// Driving the headless toolkit as a user would, and reading what the window shows.
+//
+// The test's own thread is the window thread: it constructs the elements, acts here, and runs
+// the toolkit's queue with run_until() / drain() so that posted messages and the tasks that
+// back-end threads hand over (kx::post_to_element_thread) are delivered. The toolkit installs
+// its queue as the element thread when the application window is created (the first form).
+//
+// A user's action reaches a control only when the control and every window above it are
+// visible and enabled; the action functions answer whether it did.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "toolkit/toolkit.hpp"
+
+namespace kx::headless {
+
+// Frees the application window and every toolkit state (queue, loop flags, main form,
+// message boxes, filter, idle hook, exit routine). Call between tests, after the elements
+// of the previous test are gone.
+void reset();
+
+// ---- finding windows ----
+// Every window alive, in creation order; with a kind, only those of that kind.
+std::vector<tk::Window*> windows(std::optional<tk::Kind> kind = std::nullopt);
+// The first live window whose text equals `text` (a button's caption, a label's caption, an
+// edit's text, a form's caption); nullptr when none.
+tk::Window* find_window(std::string_view text, std::optional<tk::Kind> kind = std::nullopt);
+// The main form (the first form created), nullptr when gone.
+tk::Window* main_form();
+
+// ---- acting as the user ----
+// Mouse down, mouse up and the click notification on a button, label or image.
+bool click(tk::Window& control);
+// Picks item `index` of a combo box from its list: the selection changes, then the selection
+// change notification comes; the element reports the choice when the queue runs.
+bool choose_item(tk::Window& combo, int index);
+bool choose_item(tk::Window& combo, std::string_view text);
+// Key down, the character (for printable bytes, Enter 13 and Backspace 8), key up. Letters
+// and digits pass their own code as the virtual-key code.
+bool press_key(tk::Window& control, int virtual_key);
+// press_key for each byte of the text (Windows-1251).
+bool type_text(tk::Window& control, std::string_view text);
+// The close box of a form (a close by the user: lparam 0).
+bool close_box(tk::Window& form);
+// Pressing the mouse at (x, y) in the form's client area and moving it by (dx, dy); the form
+// moves when the press started the system's drag (DragByClient).
+bool drag(tk::Window& form, int x, int y, int dx, int dy);
+// Mouse messages over a window.
+bool mouse_move(tk::Window& w, int x, int y);
+bool mouse_hover(tk::Window& w);
+bool mouse_leave(tk::Window& w);
+bool mouse_wheel(tk::Window& w, int delta);
+// The system asks to end the session (WM_ENDSESSION with a non-zero wParam). The toolkit ends
+// the process; with set_exit_routine the routine gets the exit code instead.
+void end_session(tk::Window& form);
+void set_exit_routine(std::function<void(int)> routine);
+
+// ---- reading what is shown ----
+// Visible and every window above visible.
+bool shown(const tk::Window& w);
+// Enabled and every window above enabled.
+bool usable(const tk::Window& w);
+int progress_position(const tk::Window& bar);
+int progress_max(const tk::Window& bar);
+std::uint32_t bar_color(const tk::Window& bar);
+std::uint32_t color(const tk::Window& w);
+tk::Font font(const tk::Window& w);
+std::string icon(const tk::Window& w);
+int look(const tk::Window& w);  // 0 3D, 1 flat, 2 as created
+int tab_order(const tk::Window& w);
+int alignment(const tk::Window& w);
+bool word_wrap(const tk::Window& w);
+bool mouse_captured(const tk::Window& w);
+bool tab_navigation(const tk::Window& form);
+std::vector<std::string> items(const tk::Window& combo);
+// Construction options kept by the window.
+bool read_only(const tk::Window& edit);
+bool password(const tk::Window& edit);
+bool editable(const tk::Window& combo);
+int item_height(const tk::Window& combo);
+// Every message box shown: {caption, text}.
+const std::vector<std::pair<std::string, std::string>>& message_boxes();
+
+// One painting of a window (an Image), as drawing operations.
+struct PaintOp {
+  enum Kind { Fill, Stretch } kind;
+  tk::Rect rect;
+  std::uint32_t color = 0;  // Fill: the background colour
+  int bitmap_width = 0;     // Stretch
+  int bitmap_height = 0;
+  int stretch_mode = 0;
+};
+std::vector<PaintOp> paint(tk::Window& image);
+
+// A bitmap of the given size, for elements that take one.
+std::unique_ptr<tk::Bitmap> make_bitmap(int width, int height);
+
+// ---- the loop ----
+// Runs the queue (posted messages, handed-over tasks, the quit message) until pred() holds,
+// the loop is terminated or the time-out passes; answers pred().
+bool run_until(const std::function<bool()>& pred,
+               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+// Runs everything queued now and what that queues; answers how many were run.
+std::size_t drain();
+
+}  // namespace kx::headless
