@@ -1,0 +1,363 @@
+#include "elements/serial/com_async.hpp"
+
+#include <chrono>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
+#include <system_error>
+#include <utility>
+
+#include "runtime/element_thread.hpp"
+
+namespace kx {
+
+using namespace std::chrono_literals;
+
+// Posted events carry the token and the generation of the opening that produced them; the
+// element thread drops them once the port was closed (the generation moved on) or the element
+// is gone (owner cleared).
+struct TKxComAsync::Token {
+  TKxComAsync* owner = nullptr;
+  std::uint64_t generation = 0;
+};
+
+// The reader thread hands one event over at a time and waits until the element thread has
+// handled it, so the port is looked at again only after the bytes of the last event were read.
+struct TKxComAsync::Reader {
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool stop = false;
+  bool handled = true;
+  bool done = false;
+  std::thread thread;
+};
+
+namespace {
+
+// How long the close sequence waits for the reader to leave before leaving it behind; the
+// reader only ever blocks in the port wait (woken by stop_waiting) or on the hand-over.
+constexpr auto kReaderStopBound = 2000ms;
+
+std::uint8_t byte_index(std::int32_t v) {
+  // Out-of-range indices become a value every back-end refuses.
+  return (v < 0 || v > 255) ? std::uint8_t{255} : static_cast<std::uint8_t>(v);
+}
+
+std::int32_t clamp_count(std::uint32_t n) {
+  return n > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())
+             ? std::numeric_limits<std::int32_t>::max()
+             : static_cast<std::int32_t>(n);
+}
+
+}  // namespace
+
+TKxComAsync::TKxComAsync() : token_(std::make_shared<Token>()) {
+  token_->owner = this;
+}
+
+TKxComAsync::~TKxComAsync() {
+  close_sequence();
+  token_->owner = nullptr;
+}
+
+int TKxComAsync::port_number(const std::string& name) {
+  if (name.size() > 6 || name.size() < 3) return 0;
+  for (std::size_t i = 0; i < 3; ++i) {
+    char c = name[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != "COM"[i]) return 0;
+  }
+  int n = 0;
+  for (std::size_t i = 3; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i)
+    n = n * 10 + (name[i] - '0');
+  return (n >= 1 && n <= 255) ? n : 0;
+}
+
+std::uint32_t TKxComAsync::flag_word(std::int32_t dtr, std::int32_t rts) const {
+  using namespace serial;
+  std::uint32_t f = kBinary;
+  if (ParityCheck) f |= kParity;
+  if (OutxCtsFlow) f |= kOutxCtsFlow;
+  if (OutxDsrFlow) f |= kOutxDsrFlow;
+  if (dtr >= 0 && dtr <= 2) f |= static_cast<std::uint32_t>(dtr) << kDtrShift;
+  if (DsrSensitivity) f |= kDsrSensitivity;
+  if (TxContinueOnXoff) f |= kTxContinueOnXoff;
+  if (OutX) f |= kOutX;
+  if (InX) f |= kInX;
+  if (ParityCheck && ErrorReplace) f |= kErrorChar;
+  if (DiscardNull) f |= kNullDiscard;
+  if (rts >= 0 && rts <= 3) f |= static_cast<std::uint32_t>(rts) << kRtsShift;
+  if (AbortOnError) f |= kAbortOnError;
+  return f;
+}
+
+std::uint32_t TKxComAsync::mask_from_properties() const {
+  using namespace serial;
+  std::uint32_t m = 0;
+  if (EvRxChar) m |= kEvRxChar;
+  if (EvRxFlag) m |= kEvRxFlag;
+  if (EvTxEmpty) m |= kEvTxEmpty;
+  if (EvCts) m |= kEvCts;
+  if (EvDsr) m |= kEvDsr;
+  if (EvRlsd) m |= kEvRlsd;
+  if (EvBreak) m |= kEvBreak;
+  if (EvErr) m |= kEvErr;
+  if (EvRing) m |= kEvRing;
+  if (EvRx80Full) m |= kEvRx80Full;
+  return m;
+}
+
+void TKxComAsync::doOpen(TData& d, std::uint16_t) {
+  if (open_) return;
+  fire_null(onOpening);
+  std::string name = read_string(d, dataPort, Port);
+  port_name_ = name;
+  const int n = port_number(name);
+  if (n == 0) {
+    fire_integer(onOpen, 0);
+    return;
+  }
+  const std::int32_t dtr = read_integer(d, dataDtrControl, DtrControl);
+  const std::int32_t rts = read_integer(d, dataRtsControl, RtsControl);
+  const std::int32_t baud = read_integer(d, dataBaud, Baud);
+  if (!open_routine(name, baud, rts, dtr)) {
+    fire_integer(onOpen, 0);
+    return;
+  }
+  if (read_modem_status()) {
+    if (cts_) fire_integer(onCts, 1);
+    if (dsr_) fire_integer(onDsr, 1);
+    if (rlsd_) fire_integer(onRlsd, 1);
+  }
+  fire_integer(onOpen, n);
+}
+
+bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::int32_t rts,
+                               std::int32_t dtr) {
+  std::unique_ptr<serial::Port> opened = serial::open_port(name);
+  if (!opened) return false;
+  port_ = std::move(opened);
+  open_ = true;
+  const std::uint64_t generation = ++token_->generation;
+
+  if (rts < 0 || rts >= 4) rts = 0;
+  if (dtr < 0 || dtr >= 3) dtr = 0;
+
+  serial::LineSettings s;
+  port_->get_settings(s);  // the driver's values stay in every field not set below
+  s.baud = static_cast<std::uint32_t>(baud);
+  s.byte_size = byte_index(DataBits < 0 || DataBits > 250 ? -1 : DataBits + 5);
+  s.parity = byte_index(Parity);
+  s.stop_bits = byte_index(StopBits);
+  s.xon_lim = s.xoff_lim = static_cast<std::uint16_t>(InQueue / 4);
+  s.xon_char = static_cast<char>(XonChar & 0xFF);
+  s.xoff_char = static_cast<char>(XoffChar & 0xFF);
+  s.evt_char = static_cast<char>(EventChar & 0xFF);
+  if (ParityCheck && ErrorReplace) s.error_char = static_cast<char>(ErrorChar & 0xFF);
+  s.flags = flag_word(dtr, rts);
+  settings_ = s;
+
+  timeouts_.read_interval = ReadIntervalTimeout;
+  timeouts_.read_total_multiplier = ReadTotalTimeoutMultiplier;
+  timeouts_.read_total_constant = ReadTotalTimeoutConstant;
+  timeouts_.write_total_multiplier = WriteTotalTimeoutMultiplier;
+  timeouts_.write_total_constant = WriteTotalTimeoutConstant;
+  mask_ = mask_from_properties();
+
+  bool ok = port_->purge(serial::kPurgeTxClear | serial::kPurgeRxClear);
+  port_->set_queue_sizes(static_cast<std::uint32_t>(InQueue),
+                         static_cast<std::uint32_t>(OutQueue));  // result ignored
+  ok = ok && port_->set_settings(settings_) && port_->set_timeouts(timeouts_) &&
+       port_->set_event_mask(mask_);
+  if (!ok) {
+    close_sequence();
+    return false;
+  }
+
+  if (mask_ != 0) {
+    auto reader = std::make_shared<Reader>();
+    try {
+      reader->thread = std::thread(&TKxComAsync::reader_main, port_, reader, token_, generation);
+    } catch (const std::system_error&) {
+      // Without a reader the port would be open but deaf: close it and report the failure.
+      close_sequence();
+      return false;
+    }
+    reader_ = std::move(reader);
+  }
+  return true;
+}
+
+void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_ptr<Reader> reader,
+                              std::shared_ptr<Token> token, std::uint64_t generation) {
+  serial::raise_current_thread_priority();
+  for (;;) {
+    std::uint32_t events = 0;
+    if (port->wait_event(events) != serial::WaitResult::Event) break;
+    if (events == 0) continue;
+    {
+      std::lock_guard<std::mutex> lock(reader->mutex);
+      if (reader->stop) break;
+      reader->handled = false;
+    }
+    post_to_element_thread([token, generation, events, reader] {
+      if (TKxComAsync* owner = token->owner) owner->dispatch(events, generation);
+      {
+        std::lock_guard<std::mutex> lock(reader->mutex);
+        reader->handled = true;
+      }
+      reader->cv.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(reader->mutex);
+    reader->cv.wait(lock, [&] { return reader->handled || reader->stop; });
+    if (reader->stop) break;
+  }
+  port->set_event_mask(0);
+  port->purge(serial::kPurgeTxClear | serial::kPurgeRxClear);
+  {
+    std::lock_guard<std::mutex> lock(reader->mutex);
+    reader->done = true;
+  }
+  reader->cv.notify_all();
+}
+
+void TKxComAsync::stop_reader() {
+  std::shared_ptr<Reader> reader = std::move(reader_);
+  if (!reader) return;
+  port_->stop_waiting();
+  std::unique_lock<std::mutex> lock(reader->mutex);
+  reader->stop = true;
+  reader->cv.notify_all();
+  const bool left = reader->cv.wait_for(lock, kReaderStopBound, [&] { return reader->done; });
+  lock.unlock();
+  // A reader that does not leave in time keeps the port object alive through its own
+  // reference; it is left behind rather than waited for without end.
+  if (left)
+    reader->thread.join();
+  else
+    reader->thread.detach();
+}
+
+bool TKxComAsync::current(std::uint64_t generation) const {
+  return open_ && !closing_ && port_ && token_->generation == generation;
+}
+
+void TKxComAsync::dispatch(std::uint32_t events, std::uint64_t generation) {
+  using namespace serial;
+  if ((events & kEvRxChar) && current(generation)) {
+    std::uint32_t errors = 0, in_queue = 0;
+    // The bytes-received event is latched per byte by the drivers: it may arrive after the
+    // bytes were read already. Only a non-empty queue is reported.
+    if (port_->clear_errors(errors, in_queue) && in_queue > 0)
+      fire_integer(onRxChar, clamp_count(in_queue));
+  }
+  if ((events & kEvTxEmpty) && current(generation)) fire_null(onTxEmpty);
+  if ((events & kEvBreak) && current(generation)) fire_null(onBreak);
+  if ((events & kEvRing) && current(generation)) fire_null(onRing);
+  if ((events & kEvCts) && current(generation) && read_modem_status())
+    fire_integer(onCts, cts_ ? 1 : 0);
+  if ((events & kEvDsr) && current(generation) && read_modem_status())
+    fire_integer(onDsr, dsr_ ? 1 : 0);
+  if ((events & kEvRxFlag) && current(generation)) fire_null(onRxFlag);
+  if ((events & kEvRlsd) && current(generation) && read_modem_status())
+    fire_integer(onRlsd, rlsd_ ? 1 : 0);
+  if ((events & kEvErr) && current(generation)) {
+    if (!AbortOnError) line_error_check();
+    fire_null(onCommError);
+  }
+  if ((events & kEvRx80Full) && current(generation)) fire_null(onRx80Full);
+}
+
+bool TKxComAsync::read_modem_status() {
+  if (!open_ || !port_) return false;
+  std::uint32_t bits = 0;
+  if (!port_->modem_status(bits)) return false;
+  cts_ = (bits & serial::kMsCts) != 0;
+  dsr_ = (bits & serial::kMsDsr) != 0;
+  rlsd_ = (bits & serial::kMsRlsd) != 0;
+  return true;
+}
+
+void TKxComAsync::line_error_check() {
+  if (!open_ || !port_) return;
+  std::uint32_t errors = 0, in_queue = 0;
+  if (!port_->clear_errors(errors, in_queue)) return;
+  errors_.clear();
+  using namespace serial;
+  if (errors & kCeFrame) errors_.emplace_back("Receive Framing Error");
+  if ((errors & kCeRxParity) && ParityCheck) errors_.emplace_back("Receive Parity Error");
+  if (errors & kCeOverrun) errors_.emplace_back("Receive Overrun Error");
+  if (errors & kCeRxOver) errors_.emplace_back("Receive Queue overflow");
+  if (errors & kCeTxFull) errors_.emplace_back("TX Queue is full");
+  if (errors & kCeBreak) errors_.emplace_back("Break Detected");
+  if (errors & kCeIoe) errors_.emplace_back("Port I/O Error");
+  if (errors & kCeMode) errors_.emplace_back("Requested mode unsupported");
+}
+
+void TKxComAsync::doClose(TData&, std::uint16_t) {
+  close_sequence();
+}
+
+void TKxComAsync::close_sequence() {
+  if (!open_ || closing_) return;
+  closing_ = true;
+  fire_null(onClosing);
+  ++token_->generation;  // events still queued from this opening are dropped
+  if (reader_) {
+    port_->set_event_mask(0);
+    stop_reader();
+  }
+  if (FlushOnClose) port_->flush();
+  port_->purge(serial::kPurgeTxAbort | serial::kPurgeRxAbort | serial::kPurgeTxClear |
+               serial::kPurgeRxClear);
+  fire_integer(onCts, 0);
+  fire_integer(onDsr, 0);
+  fire_integer(onRlsd, 0);
+  cts_ = dsr_ = rlsd_ = false;
+  port_->close();
+  port_.reset();
+  open_ = false;
+  closing_ = false;
+  fire_null(onClosed);
+}
+
+void TKxComAsync::doWrite(TData& d, std::uint16_t) {
+  const std::string text = to_string(d);
+  if (!open_) return;
+  std::size_t written = 0;
+  switch (port_->write(text, written)) {
+    case serial::Io::Done:
+      fire_integer(onWritten, clamp_count(static_cast<std::uint32_t>(written)));
+      break;
+    case serial::Io::Failed:
+      fire_integer(onWritten, 0);
+      break;
+    case serial::Io::Refused:
+      break;
+  }
+}
+
+void TKxComAsync::doRead(TData& d, std::uint16_t) {
+  const std::int32_t count = to_integer(d);
+  if (!open_) return;
+  std::string bytes;
+  // A negative count reads nothing (it is not taken as a huge unsigned size).
+  switch (port_->read(count > 0 ? static_cast<std::size_t>(count) : 0, bytes)) {
+    case serial::Io::Done:
+      fire_string(onRead, std::move(bytes));
+      break;
+    case serial::Io::Failed:
+      fire_string(onRead, std::string());
+      break;
+    case serial::Io::Refused:
+      break;
+  }
+}
+
+void TKxComAsync::doPortList(TData&, std::uint16_t) {
+  for (const std::string& name : serial::installed_ports()) {
+    if (!CheckPorts || serial::can_open_port(name)) fire_string(onPortName, name);
+  }
+}
+
+}  // namespace kx

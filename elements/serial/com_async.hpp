@@ -1,0 +1,124 @@
+// TKxComAsync: the serial port element. Lists the installed ports, opens one with the line
+// settings of its properties, writes and reads byte strings, and while the port is open runs a
+// reader thread whose port events are handed to the element thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "elements/serial/port.hpp"
+#include "runtime/tdata.hpp"
+
+namespace kx {
+
+class TKxComAsync {
+ public:
+  TKxComAsync();
+  ~TKxComAsync();
+  TKxComAsync(const TKxComAsync&) = delete;
+  TKxComAsync& operator=(const TKxComAsync&) = delete;
+
+  // Properties (every one starts zero, false or empty).
+  std::string Port;
+  std::int32_t Baud = 0;
+  std::int32_t Parity = 0;
+  std::int32_t DataBits = 0;  // data bits = DataBits + 5
+  std::int32_t StopBits = 0;
+  std::int32_t EventChar = 0;
+  bool DiscardNull = false;
+  bool AbortOnError = false;
+  bool ParityCheck = false;
+  bool ErrorReplace = false;
+  std::int32_t ErrorChar = 0;
+  bool DsrSensitivity = false;
+  bool OutxCtsFlow = false;
+  bool OutxDsrFlow = false;
+  bool TxContinueOnXoff = false;
+  std::int32_t XoffChar = 0;
+  std::int32_t XonChar = 0;
+  bool InX = false;
+  bool OutX = false;
+  std::int32_t InQueue = 0;
+  std::int32_t OutQueue = 0;
+  std::int32_t RtsControl = 0;
+  std::int32_t DtrControl = 0;
+  bool EvRxChar = false;
+  bool EvRxFlag = false;
+  bool EvTxEmpty = false;
+  bool EvCts = false;
+  bool EvDsr = false;
+  bool EvRlsd = false;
+  bool EvBreak = false;
+  bool EvErr = false;
+  bool EvRing = false;
+  bool EvRx80Full = false;
+  std::uint32_t ReadIntervalTimeout = 0;
+  std::uint32_t ReadTotalTimeoutConstant = 0;
+  std::uint32_t ReadTotalTimeoutMultiplier = 0;
+  std::uint32_t WriteTotalTimeoutConstant = 0;
+  std::uint32_t WriteTotalTimeoutMultiplier = 0;
+  bool CheckPorts = false;
+  bool FlushOnClose = false;
+
+  // Output events.
+  EventLink onWritten, onRead, onPortName, onRxChar, onTxEmpty, onBreak, onRing, onRxFlag,
+      onRx80Full, onCommError, onCts, onDsr, onRlsd, onOpening, onOpen, onClosing, onClosed;
+  // Data inputs.
+  EventLink dataPort, dataDtrControl, dataRtsControl, dataBaud;
+
+  // Input methods (link indices 0..4).
+  void doOpen(TData& d, std::uint16_t index);
+  void doClose(TData& d, std::uint16_t index);
+  void doWrite(TData& d, std::uint16_t index);
+  void doRead(TData& d, std::uint16_t index);
+  void doPortList(TData& d, std::uint16_t index);
+
+  // Read-only views of the element's state (tests, diagnostics).
+  bool is_open() const { return open_; }
+  bool has_reader() const { return reader_ != nullptr; }
+  std::uint32_t event_mask() const { return mask_; }
+  const std::string& port_name() const { return port_name_; }
+  const std::vector<std::string>& errors() const { return errors_; }
+  bool cts() const { return cts_; }
+  bool dsr() const { return dsr_; }
+  bool rlsd() const { return rlsd_; }
+
+  // The flag word and event mask the properties give (dtr and rts already read).
+  std::uint32_t flag_word(std::int32_t dtr, std::int32_t rts) const;
+  std::uint32_t mask_from_properties() const;
+
+  // Parses a port name as doOpen does: the port number 1..255, or 0 for a bad name.
+  static int port_number(const std::string& name);
+
+ private:
+  struct Token;   // shared with posted events: owner and current opening
+  struct Reader;  // the reader thread and its hand-over state
+
+  bool open_routine(const std::string& name, std::int32_t baud, std::int32_t rts, std::int32_t dtr);
+  void close_sequence();
+  void stop_reader();
+  bool read_modem_status();
+  void line_error_check();
+  // Runs on the element thread for each event the reader handed over.
+  void dispatch(std::uint32_t events, std::uint64_t generation);
+  bool current(std::uint64_t generation) const;
+  static void reader_main(std::shared_ptr<serial::Port> port, std::shared_ptr<Reader> reader,
+                          std::shared_ptr<Token> token, std::uint64_t generation);
+
+  std::shared_ptr<serial::Port> port_;
+  bool open_ = false;
+  bool closing_ = false;
+  std::shared_ptr<Reader> reader_;
+  std::uint32_t mask_ = 0;
+  bool cts_ = false, dsr_ = false, rlsd_ = false;
+  std::string port_name_;
+  serial::LineSettings settings_;
+  serial::Timeouts timeouts_;
+  std::vector<std::string> errors_;
+  std::shared_ptr<Token> token_;
+};
+
+}  // namespace kx

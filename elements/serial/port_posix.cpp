@@ -1,0 +1,596 @@
+// POSIX (Linux) serial back-end: termios in raw mode through the termios2 interface (any
+// rate), exclusive open, a poll()-based wait for port events, and the COM-name port table.
+//
+// Pseudo-terminals have no modem lines and no error counters: the calls that ask for them
+// fail with ENOTTY there, which this back-end takes as "no line is on" and "no error" rather
+// than as a failure of the port.
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <dirent.h>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <mutex>
+#include <shared_mutex>
+#include <thread>
+
+#include "elements/serial/port.hpp"
+#include "elements/serial/port_table.hpp"
+
+namespace kx {
+
+namespace {
+
+std::mutex g_table_mutex;
+std::vector<std::pair<std::string, std::string>> g_registered;
+
+std::string upper(std::string s) {
+  for (char& c : s)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
+int com_number(const std::string& name) {
+  if (name.size() < 4 || upper(name.substr(0, 3)) != "COM") return std::numeric_limits<int>::max();
+  int n = 0;
+  for (std::size_t i = 3; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9' || n > 100000) return std::numeric_limits<int>::max();
+    n = n * 10 + (name[i] - '0');
+  }
+  return n;
+}
+
+void sort_table(std::vector<std::pair<std::string, std::string>>& t) {
+  std::stable_sort(t.begin(), t.end(), [](const auto& a, const auto& b) {
+    return com_number(a.first) < com_number(b.first);
+  });
+}
+
+// "ttyUSB12" with prefix "ttyUSB": 12; -1 when the rest is not a plain number.
+int device_number(const std::string& entry, const std::string& prefix) {
+  if (entry.size() <= prefix.size() || entry.compare(0, prefix.size(), prefix) != 0) return -1;
+  int n = 0;
+  for (std::size_t i = prefix.size(); i < entry.size(); ++i) {
+    if (entry[i] < '0' || entry[i] > '9' || n > 1000) return -1;
+    n = n * 10 + (entry[i] - '0');
+  }
+  return n;
+}
+
+std::vector<std::pair<std::string, std::string>> system_table() {
+  struct Family {
+    const char* prefix;
+    int base;
+    int count;
+  };
+  static const Family families[] = {{"ttyS", 1, 100}, {"ttyUSB", 101, 50}, {"ttyACM", 151, 105}};
+  std::vector<std::pair<std::string, std::string>> t;
+  DIR* dir = opendir("/dev");
+  if (!dir) return t;
+  while (dirent* e = readdir(dir)) {
+    const std::string entry = e->d_name;
+    for (const Family& f : families) {
+      const int n = device_number(entry, f.prefix);
+      if (n >= 0 && n < f.count)
+        t.emplace_back("COM" + std::to_string(f.base + n), "/dev/" + entry);
+    }
+  }
+  closedir(dir);
+  sort_table(t);
+  return t;
+}
+
+}  // namespace
+
+void register_port(std::string com_name, std::string device_path) {
+  std::lock_guard<std::mutex> lock(g_table_mutex);
+  const std::string key = upper(com_name);
+  auto it = std::find_if(g_registered.begin(), g_registered.end(),
+                         [&](const auto& p) { return upper(p.first) == key; });
+  if (it != g_registered.end())
+    it->second = std::move(device_path);
+  else
+    g_registered.emplace_back(std::move(com_name), std::move(device_path));
+  sort_table(g_registered);
+}
+
+void clear_registered_ports() {
+  std::lock_guard<std::mutex> lock(g_table_mutex);
+  g_registered.clear();
+}
+
+namespace serial {
+
+std::vector<std::pair<std::string, std::string>> port_table() {
+  {
+    std::lock_guard<std::mutex> lock(g_table_mutex);
+    if (!g_registered.empty()) return g_registered;
+  }
+  return system_table();
+}
+
+std::string device_for(const std::string& com_name) {
+  const std::string key = upper(com_name);
+  for (const auto& [name, path] : port_table())
+    if (upper(name) == key) return path;
+  return {};
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr std::uint32_t kMaxDword = 0xFFFFFFFFu;
+
+bool no_such_ioctl(int err) {
+  return err == ENOTTY || err == EINVAL;
+}
+
+int open_device(const std::string& path) {
+  if (path.empty()) return -1;
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  // Only terminals are ports; the advisory lock keeps a second opener out even where the
+  // terminal's exclusive mode does not (a privileged process ignores it).
+  if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+class PosixPort final : public Port {
+ public:
+  PosixPort(int fd, int wake_fd) : fd_(fd), wake_fd_(wake_fd) {}
+  ~PosixPort() override { close(); }
+
+  bool get_settings(LineSettings& s) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    termios2 t{};
+    if (fd_ < 0 || ioctl(fd_, TCGETS2, &t) != 0) return false;
+    s.baud = t.c_ospeed;
+    switch (t.c_cflag & CSIZE) {
+      case CS5:
+        s.byte_size = 5;
+        break;
+      case CS6:
+        s.byte_size = 6;
+        break;
+      case CS7:
+        s.byte_size = 7;
+        break;
+      default:
+        s.byte_size = 8;
+        break;
+    }
+    if (!(t.c_cflag & PARENB))
+      s.parity = 0;
+    else if (t.c_cflag & CMSPAR)
+      s.parity = (t.c_cflag & PARODD) ? 3 : 4;
+    else
+      s.parity = (t.c_cflag & PARODD) ? 1 : 2;
+    s.stop_bits = (t.c_cflag & CSTOPB) ? (s.byte_size == 5 ? 1 : 2) : 0;
+    s.flags = kBinary;
+    if (t.c_iflag & INPCK) s.flags |= kParity;
+    if (t.c_cflag & CRTSCTS) s.flags |= kOutxCtsFlow | (2u << kRtsShift);
+    if (t.c_iflag & IXON) s.flags |= kOutX;
+    if (t.c_iflag & IXOFF) s.flags |= kInX;
+    s.xon_char = static_cast<char>(t.c_cc[VSTART]);
+    s.xoff_char = static_cast<char>(t.c_cc[VSTOP]);
+    return true;
+  }
+
+  bool set_settings(const LineSettings& s) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    if (fd_ < 0 || s.baud == 0 || s.byte_size < 5 || s.byte_size > 8 || s.parity > 4 ||
+        s.stop_bits > 2)
+      return false;
+    termios2 t{};
+    if (ioctl(fd_, TCGETS2, &t) != 0) return false;
+    // Raw mode: no line editing, no echo, no signals, no translation of any byte.
+    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF | IXANY | INPCK | IGNPAR | IUCLC | IMAXBEL);
+    if (s.flags & kParity) t.c_iflag |= INPCK;
+    if (s.flags & kOutX) t.c_iflag |= IXON;
+    if (s.flags & kInX) t.c_iflag |= IXOFF;
+    t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS |
+                                        CBAUD | (CBAUD << IBSHIFT));
+    static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    t.c_cflag |= sizes[s.byte_size - 5] | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+    switch (s.parity) {
+      case 1:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+      case 2:
+        t.c_cflag |= PARENB;
+        break;
+      case 3:
+        t.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+      case 4:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+      default:
+        break;
+    }
+    if (s.stop_bits != 0) t.c_cflag |= CSTOPB;  // one and a half only exists with 5 bits
+    const std::uint32_t rts = (s.flags >> kRtsShift) & 3u;
+    const std::uint32_t dtr = (s.flags >> kDtrShift) & 3u;
+    if ((s.flags & kOutxCtsFlow) || rts == 2) t.c_cflag |= CRTSCTS;
+    t.c_cc[VMIN] = 1;  // with O_NONBLOCK: "no data" is EAGAIN, a hung-up line reads 0
+    t.c_cc[VTIME] = 0;
+    t.c_cc[VSTART] = static_cast<cc_t>(s.xon_char);
+    t.c_cc[VSTOP] = static_cast<cc_t>(s.xoff_char);
+    t.c_ispeed = t.c_ospeed = s.baud;
+    if (ioctl(fd_, TCSETS2, &t) != 0) return false;
+    // A driver that cannot come near the rate refuses it (a UART receiver tolerates a few
+    // percent, so a rounded divisor is accepted).
+    termios2 back{};
+    if (ioctl(fd_, TCGETS2, &back) != 0) return false;
+    const double ratio = static_cast<double>(back.c_ospeed) / static_cast<double>(s.baud);
+    if (std::fabs(ratio - 1.0) > 0.03) return false;
+    if (!set_line(TIOCM_DTR, dtr != 0) || !set_line(TIOCM_RTS, rts != 0)) return false;
+    discard_null_ = (s.flags & kNullDiscard) != 0;
+    return true;
+  }
+
+  bool set_queue_sizes(std::uint32_t, std::uint32_t) override {
+    return true;  // the kernel's queues have a fixed size
+  }
+
+  bool purge(std::uint32_t flags) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    if (fd_ < 0) return false;
+    const bool rx = flags & (kPurgeRxAbort | kPurgeRxClear);
+    const bool tx = flags & (kPurgeTxAbort | kPurgeTxClear);
+    if (!rx && !tx) return true;
+    const int which = rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH);
+    return ioctl(fd_, TCFLSH, which) == 0;
+  }
+
+  bool set_timeouts(const Timeouts& t) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    if (fd_ < 0) return false;
+    std::lock_guard<std::mutex> lock(timeouts_mutex_);
+    timeouts_ = t;
+    return true;
+  }
+
+  bool set_event_mask(std::uint32_t mask) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    if (fd_ < 0) return false;
+    mask_.store(mask);
+    wake();
+    return true;
+  }
+
+  WaitResult wait_event(std::uint32_t& events) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    events = 0;
+    for (;;) {
+      if (stop_.load()) return WaitResult::Stopped;
+      if (fd_ < 0) return WaitResult::Failed;
+      const std::uint32_t mask = mask_.load();
+      const bool want_rx = mask & kEvRxChar;
+      const bool want_lines = (mask & (kEvCts | kEvDsr | kEvRlsd | kEvRing)) && has_lines_;
+      int in_queue = 0;
+      if (want_rx) {
+        if (ioctl(fd_, FIONREAD, &in_queue) != 0) return WaitResult::Failed;
+        const std::uint64_t consumed = consumed_.load();
+        // Report bytes that arrived since the last look, or bytes left over after a read;
+        // bytes that nobody reads are not reported again and again.
+        if (in_queue > 0 &&
+            (static_cast<std::uint32_t>(in_queue) != seen_queue_ || consumed != seen_consumed_))
+          events |= kEvRxChar;
+        seen_queue_ = static_cast<std::uint32_t>(in_queue);
+        seen_consumed_ = consumed;
+      }
+      if (want_lines) events |= line_changes(mask);
+      if (events) return WaitResult::Event;
+
+      pollfd fds[2] = {{fd_, static_cast<short>(want_rx && in_queue == 0 ? POLLIN : 0), 0},
+                       {wake_fd_, POLLIN, 0}};
+      // Modem lines have no poll event, and unread bytes keep POLLIN raised: look again soon.
+      const int timeout = (want_lines || in_queue > 0) ? 20 : -1;
+      const int r = poll(fds, 2, timeout);
+      if (r < 0) {
+        if (errno == EINTR) continue;
+        return WaitResult::Failed;
+      }
+      if (fds[1].revents & POLLIN) {
+        std::uint64_t v;
+        [[maybe_unused]] ssize_t n = ::read(wake_fd_, &v, sizeof v);
+        if (stop_.load()) return WaitResult::Stopped;
+        return WaitResult::Event;  // the mask changed; events stays 0
+      }
+      if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return WaitResult::Failed;
+    }
+  }
+
+  void stop_waiting() override {
+    stop_.store(true);
+    wake();
+  }
+
+  bool clear_errors(std::uint32_t& errors, std::uint32_t& in_queue) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    errors = 0;
+    in_queue = 0;
+    int n = 0;
+    if (fd_ < 0 || ioctl(fd_, FIONREAD, &n) != 0) return false;
+    in_queue = static_cast<std::uint32_t>(std::max(n, 0));
+    serial_icounter_struct ic{};
+    if (ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
+      std::lock_guard<std::mutex> lock(counts_mutex_);
+      if (have_counts_) {
+        if (ic.frame != counts_.frame) errors |= kCeFrame;
+        if (ic.parity != counts_.parity) errors |= kCeRxParity;
+        if (ic.overrun != counts_.overrun) errors |= kCeOverrun;
+        if (ic.buf_overrun != counts_.buf_overrun) errors |= kCeRxOver;
+        if (ic.brk != counts_.brk) errors |= kCeBreak;
+      }
+      counts_ = ic;
+      have_counts_ = true;
+    }
+    return true;
+  }
+
+  bool modem_status(std::uint32_t& bits) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    bits = 0;
+    if (fd_ < 0) return false;
+    int m = 0;
+    if (ioctl(fd_, TIOCMGET, &m) != 0) return no_such_ioctl(errno);  // a pty: no lines
+    if (m & TIOCM_CTS) bits |= kMsCts;
+    if (m & TIOCM_DSR) bits |= kMsDsr;
+    if (m & TIOCM_RI) bits |= kMsRing;
+    if (m & TIOCM_CAR) bits |= kMsRlsd;
+    return true;
+  }
+
+  Io read(std::size_t count, std::string& out) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    out.clear();
+    if (fd_ < 0) return Io::Refused;
+    if (count == 0) return Io::Done;
+    Timeouts t;
+    {
+      std::lock_guard<std::mutex> lock(timeouts_mutex_);
+      t = timeouts_;
+    }
+    // The port's time-outs: an interval of all ones with zero totals returns at once with
+    // what is there; all ones for interval and multiplier with a constant waits that long for
+    // the first byte only; otherwise a total (0: none) and a gap between bytes (0: none).
+    const bool immediate =
+        t.read_interval == kMaxDword && t.read_total_multiplier == 0 && t.read_total_constant == 0;
+    const bool first_byte = t.read_interval == kMaxDword && t.read_total_multiplier == kMaxDword &&
+                            t.read_total_constant != 0 && t.read_total_constant != kMaxDword;
+    const std::uint64_t total_ms =
+        first_byte
+            ? t.read_total_constant
+            : static_cast<std::uint64_t>(t.read_total_multiplier) * count + t.read_total_constant;
+    const bool has_total = total_ms != 0;
+    const auto start = Clock::now();
+    const auto deadline = start + std::chrono::milliseconds(total_ms);
+    const bool has_gap = !immediate && !first_byte && t.read_interval != 0;
+    const auto gap = std::chrono::milliseconds(has_gap ? t.read_interval : 0);
+    auto last_byte = start;
+
+    out.resize(count);
+    std::size_t got = 0;
+    bool first_call = true;
+    for (;;) {
+      const ssize_t n = ::read(fd_, out.data() + got, count - got);
+      if (n > 0) {
+        got += static_cast<std::size_t>(n);
+        last_byte = Clock::now();
+        consumed_.fetch_add(static_cast<std::uint64_t>(n));
+      } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        // A hung-up line reads 0: the port is gone.
+        out.resize(got);
+        drop_nulls(out);
+        return first_call && got == 0 ? Io::Refused : Io::Failed;
+      }
+      first_call = false;
+      if (got == count || immediate || (first_byte && got > 0)) break;
+      auto now = Clock::now();
+      auto wait = std::chrono::milliseconds(-1);
+      if (has_total) {
+        if (now >= deadline) break;
+        wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
+               std::chrono::milliseconds(1);
+      }
+      if (has_gap && got > 0) {
+        if (now - last_byte >= gap) break;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(gap - (now - last_byte)) +
+                    std::chrono::milliseconds(1);
+        if (wait.count() < 0 || left < wait) wait = left;
+      }
+      pollfd p{fd_, POLLIN, 0};
+      const int r = poll(&p, 1, static_cast<int>(std::min<std::int64_t>(wait.count(), 1 << 30)));
+      if (r < 0 && errno != EINTR) break;
+      if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p.revents & POLLIN)) {
+        out.resize(got);
+        drop_nulls(out);
+        return Io::Failed;
+      }
+    }
+    out.resize(got);
+    drop_nulls(out);
+    return Io::Done;
+  }
+
+  Io write(const std::string& bytes, std::size_t& written) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    written = 0;
+    if (fd_ < 0) return Io::Refused;
+    if (bytes.empty()) return Io::Done;
+    Timeouts t;
+    {
+      std::lock_guard<std::mutex> lock(timeouts_mutex_);
+      t = timeouts_;
+    }
+    const std::uint64_t total_ms =
+        static_cast<std::uint64_t>(t.write_total_multiplier) * bytes.size() +
+        t.write_total_constant;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(total_ms);
+    bool first_call = true;
+    while (written < bytes.size()) {
+      const ssize_t n = ::write(fd_, bytes.data() + written, bytes.size() - written);
+      if (n > 0) {
+        written += static_cast<std::size_t>(n);
+        first_call = false;
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN) return first_call ? Io::Refused : Io::Failed;
+      first_call = false;
+      int wait = -1;
+      if (total_ms != 0) {
+        const auto now = Clock::now();
+        if (now >= deadline) break;  // timed out: the bytes written so far count
+        wait = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1);
+      }
+      pollfd p{fd_, POLLOUT, 0};
+      const int r = poll(&p, 1, wait);
+      if (r < 0 && errno != EINTR) return Io::Failed;
+      if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return Io::Failed;
+    }
+    return Io::Done;
+  }
+
+  bool flush() override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    if (fd_ < 0) return false;
+    // Wait for the output queue to drain, with a bound (tcdrain could wait for ever on a
+    // line held by flow control).
+    const auto deadline = Clock::now() + std::chrono::seconds(2);
+    for (;;) {
+      int n = 0;
+      if (ioctl(fd_, TIOCOUTQ, &n) != 0) return false;
+      if (n <= 0) return true;
+      if (Clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+
+  void close() override {
+    stop_waiting();
+    std::unique_lock<std::shared_mutex> gate(gate_);
+    if (fd_ >= 0) {
+      ioctl(fd_, TIOCNXCL);  // the terminal may outlive this handle (a pty's other side)
+      flock(fd_, LOCK_UN);
+      ::close(fd_);
+      fd_ = -1;
+    }
+    if (wake_fd_ >= 0) {
+      ::close(wake_fd_);
+      wake_fd_ = -1;
+    }
+  }
+
+ private:
+  void wake() {
+    if (wake_fd_ >= 0) {
+      const std::uint64_t one = 1;
+      [[maybe_unused]] ssize_t n = ::write(wake_fd_, &one, sizeof one);
+    }
+  }
+
+  bool set_line(int line, bool on) {
+    if (ioctl(fd_, on ? TIOCMBIS : TIOCMBIC, &line) == 0) return true;
+    return no_such_ioctl(errno);
+  }
+
+  void drop_nulls(std::string& s) const {
+    if (discard_null_) s.erase(std::remove(s.begin(), s.end(), '\0'), s.end());
+  }
+
+  // Reader thread only: the modem lines that changed since the last look.
+  std::uint32_t line_changes(std::uint32_t mask) {
+    int m = 0;
+    if (ioctl(fd_, TIOCMGET, &m) != 0) {
+      has_lines_ = false;
+      return 0;
+    }
+    std::uint32_t ev = 0;
+    if (have_lines_) {
+      const int changed = m ^ lines_;
+      if ((mask & kEvCts) && (changed & TIOCM_CTS)) ev |= kEvCts;
+      if ((mask & kEvDsr) && (changed & TIOCM_DSR)) ev |= kEvDsr;
+      if ((mask & kEvRlsd) && (changed & TIOCM_CAR)) ev |= kEvRlsd;
+      if ((mask & kEvRing) && (changed & TIOCM_RI) && !(m & TIOCM_RI)) ev |= kEvRing;
+    }
+    lines_ = m;
+    have_lines_ = true;
+    return ev;
+  }
+
+  std::shared_mutex gate_;  // shared by every operation, exclusive for close
+  int fd_;
+  int wake_fd_;
+  std::atomic<bool> stop_{false};
+  std::atomic<std::uint32_t> mask_{0};
+  std::atomic<std::uint64_t> consumed_{0};
+  std::mutex timeouts_mutex_;
+  Timeouts timeouts_;
+  std::mutex counts_mutex_;
+  serial_icounter_struct counts_{};
+  bool have_counts_ = false;
+  std::atomic<bool> discard_null_{false};
+  // Reader thread only.
+  std::uint32_t seen_queue_ = 0;
+  std::uint64_t seen_consumed_ = 0;
+  bool has_lines_ = true;
+  bool have_lines_ = false;
+  int lines_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Port> open_port(const std::string& name) {
+  const int fd = open_device(device_for(name));
+  if (fd < 0) return nullptr;
+  const int wake_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wake_fd < 0 || ioctl(fd, TIOCEXCL) != 0) {
+    if (wake_fd >= 0) ::close(wake_fd);
+    flock(fd, LOCK_UN);
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<PosixPort>(fd, wake_fd);
+}
+
+std::vector<std::string> installed_ports() {
+  std::vector<std::string> names;
+  for (auto& entry : port_table()) names.push_back(std::move(entry.first));
+  return names;
+}
+
+bool can_open_port(const std::string& name) {
+  const int fd = open_device(device_for(name));
+  if (fd < 0) return false;
+  flock(fd, LOCK_UN);
+  ::close(fd);
+  return true;
+}
+
+void raise_current_thread_priority() {
+  // Raising a thread above the others needs privileges on Linux; the reader stays as it is.
+}
+
+}  // namespace serial
+}  // namespace kx

@@ -1,0 +1,412 @@
+// Win32 serial back-end: CreateFileA on "\\.\" + name (so COM10 and above open), overlapped
+// I/O with a record and an event of its own for every transfer, WaitCommEvent for the reader,
+// and the port list from HARDWARE\DEVICEMAP\SERIALCOMM.
+//
+// No wait on an overlapped operation is unbounded: waits run in slices, and a wait or result
+// that fails is taken as the port being gone. A record whose operation never completes, even
+// after cancelling, is left allocated rather than freed under the driver's feet.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <shared_mutex>
+#include <vector>
+
+#include "elements/serial/port.hpp"
+
+namespace kx::serial {
+
+namespace {
+
+constexpr DWORD kSliceMs = 50;
+constexpr DWORD kCancelBoundMs = 1000;
+constexpr ULONGLONG kNoTimeoutBoundMs = 60000;  // the driver waits for ever: we do not
+constexpr ULONGLONG kMarginMs = 5000;
+
+// One read or write: its own overlapped record, its own event and its own buffer.
+struct Transfer {
+  OVERLAPPED ov{};
+  std::string buffer;
+  Transfer() { ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+  ~Transfer() {
+    if (ov.hEvent) CloseHandle(ov.hEvent);
+  }
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
+};
+
+class Win32Port final : public Port {
+ public:
+  Win32Port(HANDLE h, HANDLE wait_event) : h_(h) { wait_ov_.hEvent = wait_event; }
+  ~Win32Port() override {
+    close();
+    if (!wait_abandoned_ && wait_ov_.hEvent) CloseHandle(wait_ov_.hEvent);
+  }
+
+  bool get_settings(LineSettings& s) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    if (h_ == INVALID_HANDLE_VALUE) return false;
+    DCB dcb{};
+    dcb.DCBlength = sizeof(DCB);
+    if (!GetCommState(h_, &dcb)) return false;
+    {
+      std::lock_guard<std::mutex> lock(dcb_mutex_);
+      dcb_ = dcb;
+      have_dcb_ = true;
+    }
+    s.baud = dcb.BaudRate;
+    s.byte_size = dcb.ByteSize;
+    s.parity = dcb.Parity;
+    s.stop_bits = dcb.StopBits;
+    s.xon_lim = dcb.XonLim;
+    s.xoff_lim = dcb.XoffLim;
+    s.xon_char = dcb.XonChar;
+    s.xoff_char = dcb.XoffChar;
+    s.error_char = dcb.ErrorChar;
+    s.evt_char = dcb.EvtChar;
+    std::uint32_t f = 0;
+    f |= dcb.fBinary ? kBinary : 0u;
+    f |= dcb.fParity ? kParity : 0u;
+    f |= dcb.fOutxCtsFlow ? kOutxCtsFlow : 0u;
+    f |= dcb.fOutxDsrFlow ? kOutxDsrFlow : 0u;
+    f |= static_cast<std::uint32_t>(dcb.fDtrControl) << kDtrShift;
+    f |= dcb.fDsrSensitivity ? kDsrSensitivity : 0u;
+    f |= dcb.fTXContinueOnXoff ? kTxContinueOnXoff : 0u;
+    f |= dcb.fOutX ? kOutX : 0u;
+    f |= dcb.fInX ? kInX : 0u;
+    f |= dcb.fErrorChar ? kErrorChar : 0u;
+    f |= dcb.fNull ? kNullDiscard : 0u;
+    f |= static_cast<std::uint32_t>(dcb.fRtsControl) << kRtsShift;
+    f |= dcb.fAbortOnError ? kAbortOnError : 0u;
+    s.flags = f;
+    return true;
+  }
+
+  bool set_settings(const LineSettings& s) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    if (h_ == INVALID_HANDLE_VALUE) return false;
+    DCB dcb{};
+    {
+      std::lock_guard<std::mutex> lock(dcb_mutex_);
+      if (have_dcb_) dcb = dcb_;  // every field not set here keeps the driver's value
+    }
+    dcb.DCBlength = sizeof(DCB);
+    dcb.BaudRate = s.baud;
+    dcb.ByteSize = s.byte_size;
+    dcb.Parity = s.parity;
+    dcb.StopBits = s.stop_bits;
+    dcb.XonLim = s.xon_lim;
+    dcb.XoffLim = s.xoff_lim;
+    dcb.XonChar = s.xon_char;
+    dcb.XoffChar = s.xoff_char;
+    dcb.ErrorChar = s.error_char;
+    dcb.EvtChar = s.evt_char;
+    const std::uint32_t f = s.flags;
+    dcb.fBinary = (f & kBinary) ? 1 : 0;
+    dcb.fParity = (f & kParity) ? 1 : 0;
+    dcb.fOutxCtsFlow = (f & kOutxCtsFlow) ? 1 : 0;
+    dcb.fOutxDsrFlow = (f & kOutxDsrFlow) ? 1 : 0;
+    dcb.fDtrControl = ((f >> kDtrShift) & 3u) & 3u;
+    dcb.fDsrSensitivity = (f & kDsrSensitivity) ? 1 : 0;
+    dcb.fTXContinueOnXoff = (f & kTxContinueOnXoff) ? 1 : 0;
+    dcb.fOutX = (f & kOutX) ? 1 : 0;
+    dcb.fInX = (f & kInX) ? 1 : 0;
+    dcb.fErrorChar = (f & kErrorChar) ? 1 : 0;
+    dcb.fNull = (f & kNullDiscard) ? 1 : 0;
+    dcb.fRtsControl = ((f >> kRtsShift) & 3u) & 3u;
+    dcb.fAbortOnError = (f & kAbortOnError) ? 1 : 0;
+    dcb.fDummy2 = 0;
+    return SetCommState(h_, &dcb) != FALSE;
+  }
+
+  bool set_queue_sizes(std::uint32_t in, std::uint32_t out) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    return h_ != INVALID_HANDLE_VALUE && SetupComm(h_, in, out) != FALSE;
+  }
+
+  bool purge(std::uint32_t flags) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    return h_ != INVALID_HANDLE_VALUE && PurgeComm(h_, flags) != FALSE;
+  }
+
+  bool set_timeouts(const Timeouts& t) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    if (h_ == INVALID_HANDLE_VALUE) return false;
+    COMMTIMEOUTS ct{};
+    ct.ReadIntervalTimeout = t.read_interval;
+    ct.ReadTotalTimeoutMultiplier = t.read_total_multiplier;
+    ct.ReadTotalTimeoutConstant = t.read_total_constant;
+    ct.WriteTotalTimeoutMultiplier = t.write_total_multiplier;
+    ct.WriteTotalTimeoutConstant = t.write_total_constant;
+    if (!SetCommTimeouts(h_, &ct)) return false;
+    std::lock_guard<std::mutex> lock(timeouts_mutex_);
+    timeouts_ = t;
+    return true;
+  }
+
+  bool set_event_mask(std::uint32_t mask) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    // Setting the mask completes a pending WaitCommEvent (with no event bits).
+    return h_ != INVALID_HANDLE_VALUE && SetCommMask(h_, mask) != FALSE;
+  }
+
+  WaitResult wait_event(std::uint32_t& events) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    events = 0;
+    if (stop_.load()) return WaitResult::Stopped;
+    if (h_ == INVALID_HANDLE_VALUE || wait_abandoned_) return WaitResult::Failed;
+    HANDLE ev = wait_ov_.hEvent;
+    wait_ov_ = OVERLAPPED{};
+    wait_ov_.hEvent = ev;
+    ResetEvent(ev);
+    wait_mask_ = 0;
+    // Re-armed after every completion, whatever the mask reported.
+    if (!WaitCommEvent(h_, &wait_mask_, &wait_ov_)) {
+      if (GetLastError() != ERROR_IO_PENDING) return WaitResult::Failed;
+      for (;;) {
+        const DWORD r = WaitForSingleObject(ev, kSliceMs);
+        if (r == WAIT_OBJECT_0) break;
+        if (r != WAIT_TIMEOUT) {
+          settle(&wait_ov_, &wait_abandoned_);
+          return WaitResult::Failed;
+        }
+        if (stop_.load()) {
+          settle(&wait_ov_, &wait_abandoned_);
+          return WaitResult::Stopped;
+        }
+      }
+      DWORD n = 0;
+      if (!GetOverlappedResult(h_, &wait_ov_, &n, FALSE))
+        return stop_.load() ? WaitResult::Stopped : WaitResult::Failed;
+    }
+    if (stop_.load()) return WaitResult::Stopped;
+    events = wait_mask_;
+    if (events == 0) {
+      // A mask change, or a driver whose device went away: ask the port whether it is there.
+      DWORD errors = 0;
+      COMSTAT stat{};
+      if (!ClearCommError(h_, &errors, &stat)) return WaitResult::Failed;
+      if (++empty_completions_ > 3) Sleep(10);  // never spin on a driver that keeps waking
+    } else {
+      empty_completions_ = 0;
+    }
+    return WaitResult::Event;
+  }
+
+  void stop_waiting() override { stop_.store(true); }
+
+  bool clear_errors(std::uint32_t& errors, std::uint32_t& in_queue) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    errors = 0;
+    in_queue = 0;
+    if (h_ == INVALID_HANDLE_VALUE) return false;
+    DWORD e = 0;
+    COMSTAT stat{};
+    if (!ClearCommError(h_, &e, &stat)) return false;
+    errors = e;
+    in_queue = stat.cbInQue;
+    return true;
+  }
+
+  bool modem_status(std::uint32_t& bits) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    bits = 0;
+    if (h_ == INVALID_HANDLE_VALUE) return false;
+    DWORD m = 0;
+    if (!GetCommModemStatus(h_, &m)) return false;
+    bits = m;
+    return true;
+  }
+
+  Io read(std::size_t count, std::string& out) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    out.clear();
+    if (h_ == INVALID_HANDLE_VALUE || gone_.load()) return Io::Refused;
+    if (count > 0x7FFFFFFF) count = 0x7FFFFFFF;
+    Timeouts t = timeouts();
+    ULONGLONG bound = 0;
+    if (t.read_interval == MAXDWORD && t.read_total_multiplier == 0 && t.read_total_constant == 0)
+      bound = kMarginMs;  // returns at once with what is waiting
+    else
+      bound = driver_bound(t.read_total_multiplier, t.read_total_constant, count, t.read_interval);
+    auto* tr = new Transfer;
+    tr->buffer.resize(count);
+    DWORD n = 0;
+    const Io r = run(tr, false, static_cast<DWORD>(count), bound, n);
+    if (r == Io::Done) out.assign(tr->buffer.data(), n);
+    return r;
+  }
+
+  Io write(const std::string& bytes, std::size_t& written) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    written = 0;
+    if (h_ == INVALID_HANDLE_VALUE || gone_.load()) return Io::Refused;
+    Timeouts t = timeouts();
+    const ULONGLONG bound =
+        driver_bound(t.write_total_multiplier, t.write_total_constant, bytes.size(), 0);
+    auto* tr = new Transfer;
+    tr->buffer = bytes;
+    DWORD n = 0;
+    const Io r = run(tr, true, static_cast<DWORD>(bytes.size()), bound, n);
+    written = n;
+    return r;
+  }
+
+  bool flush() override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    return h_ != INVALID_HANDLE_VALUE && FlushFileBuffers(h_) != FALSE;
+  }
+
+  void close() override {
+    stop_waiting();
+    std::unique_lock<std::shared_mutex> gate(gate_);
+    if (h_ != INVALID_HANDLE_VALUE) {
+      CancelIoEx(h_, nullptr);
+      CloseHandle(h_);
+      h_ = INVALID_HANDLE_VALUE;
+    }
+  }
+
+ private:
+  Timeouts timeouts() {
+    std::lock_guard<std::mutex> lock(timeouts_mutex_);
+    return timeouts_;
+  }
+
+  static ULONGLONG driver_bound(std::uint32_t multiplier, std::uint32_t constant, std::size_t count,
+                                std::uint32_t interval) {
+    ULONGLONG total = static_cast<ULONGLONG>(multiplier) * count + constant;
+    if (multiplier == MAXDWORD || constant == MAXDWORD) total = 0;
+    if (total == 0 && interval != 0 && interval != MAXDWORD)
+      total = static_cast<ULONGLONG>(interval) * (count + 1);
+    return (total == 0 ? kNoTimeoutBoundMs : total) + kMarginMs;
+  }
+
+  // Cancels a pending operation and waits, bounded, for it to complete; marks the record as
+  // abandoned when it never does.
+  void settle(OVERLAPPED* ov, bool* abandoned) {
+    CancelIoEx(h_, ov);
+    if (WaitForSingleObject(ov->hEvent, kCancelBoundMs) != WAIT_OBJECT_0) {
+      *abandoned = true;
+      gone_.store(true);
+    }
+  }
+
+  // Starts a read or write and waits for it in slices. Frees the record unless the
+  // operation could not be brought to an end.
+  Io run(Transfer* tr, bool is_write, DWORD len, ULONGLONG bound, DWORD& n) {
+    n = 0;
+    if (!tr->ov.hEvent) {
+      delete tr;
+      return Io::Refused;
+    }
+    const BOOL ok = is_write ? WriteFile(h_, tr->buffer.data(), len, nullptr, &tr->ov)
+                             : ReadFile(h_, tr->buffer.data(), len, nullptr, &tr->ov);
+    if (!ok && GetLastError() != ERROR_IO_PENDING) {
+      delete tr;
+      return Io::Refused;
+    }
+    const ULONGLONG deadline = GetTickCount64() + bound;
+    for (;;) {
+      const DWORD r = WaitForSingleObject(tr->ov.hEvent, kSliceMs);
+      if (r == WAIT_OBJECT_0) break;
+      if (r != WAIT_TIMEOUT || GetTickCount64() >= deadline || gone_.load()) {
+        bool abandoned = false;
+        settle(&tr->ov, &abandoned);
+        if (abandoned) return Io::Failed;  // tr stays allocated: the driver still owns it
+        gone_.store(true);
+        delete tr;
+        return Io::Failed;
+      }
+    }
+    DWORD moved = 0;
+    const BOOL res = GetOverlappedResult(h_, &tr->ov, &moved, FALSE);
+    delete tr;
+    if (!res) return Io::Failed;
+    n = moved;
+    return Io::Done;
+  }
+
+  std::shared_mutex gate_;  // shared by every operation, exclusive for close
+  HANDLE h_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> gone_{false};
+  std::mutex dcb_mutex_;
+  DCB dcb_{};
+  bool have_dcb_ = false;
+  std::mutex timeouts_mutex_;
+  Timeouts timeouts_;
+  // Reader thread only.
+  OVERLAPPED wait_ov_{};
+  DWORD wait_mask_ = 0;
+  bool wait_abandoned_ = false;
+  int empty_completions_ = 0;
+};
+
+std::string device_path(const std::string& name) {
+  return "\\\\.\\" + name;
+}
+
+}  // namespace
+
+std::unique_ptr<Port> open_port(const std::string& name) {
+  HANDLE h = CreateFileA(device_path(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  HANDLE ev = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (!ev) {
+    CloseHandle(h);
+    return nullptr;
+  }
+  return std::make_unique<Win32Port>(h, ev);
+}
+
+std::vector<std::string> installed_ports() {
+  std::vector<std::string> names;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+      ERROR_SUCCESS)
+    return names;
+  DWORD count = 0, longest = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longest,
+                       nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    RegCloseKey(key);
+    return names;
+  }
+  for (DWORD i = 0; i < count; ++i) {
+    std::vector<char> value_name(longest + 1, '\0');
+    DWORD len = longest + 1;
+    if (RegEnumValueA(key, i, value_name.data(), &len, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      break;
+    value_name.back() = '\0';
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key, value_name.data(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+      break;  // a value that is not a string ends the listing
+    // One byte more than the data: a stored string need not end in NUL.
+    std::vector<char> data(static_cast<std::size_t>(size) + 1, '\0');
+    DWORD got = size;
+    if (RegQueryValueExA(key, value_name.data(), nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(data.data()), &got) != ERROR_SUCCESS)
+      continue;
+    names.emplace_back(data.data());
+  }
+  RegCloseKey(key);
+  return names;
+}
+
+bool can_open_port(const std::string& name) {
+  HANDLE h = CreateFileA(device_path(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
+void raise_current_thread_priority() {
+  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+}
+
+}  // namespace kx::serial
