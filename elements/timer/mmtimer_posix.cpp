@@ -1,0 +1,67 @@
+// The system timer on POSIX: a thread that sleeps on the steady clock until the next tick of
+// a fixed grid (start + n x interval), so the phase never drifts; ticks it was too late for
+// are skipped, not bunched up.
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "elements/timer/mmtimer_backend.hpp"
+
+namespace kx {
+
+namespace {
+
+class PosixTimer : public MMTimerBackend {
+ public:
+  ~PosixTimer() override { stop(); }
+
+  bool start(std::uint32_t interval_ms, std::uint32_t, std::function<void()> tick) override {
+    stop();
+    if (interval_ms == 0) return false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = false;
+    }
+    const std::chrono::milliseconds interval(interval_ms);
+    thread_ = std::thread([this, interval, tick = std::move(tick)] {
+      using clock = std::chrono::steady_clock;
+      auto next = clock::now() + interval;
+      std::unique_lock<std::mutex> lock(mutex_);
+      for (;;) {
+        if (cv_.wait_until(lock, next, [this] { return stopping_; })) return;
+        lock.unlock();
+        tick();
+        lock.lock();
+        next += interval;
+        const auto now = clock::now();
+        if (now >= next) next += ((now - next) / interval + 1) * interval;
+      }
+    });
+    return true;
+  }
+
+  void stop() override {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
+std::unique_ptr<MMTimerBackend> make_mmtimer_backend() {
+  return std::make_unique<PosixTimer>();
+}
+
+}  // namespace kx
