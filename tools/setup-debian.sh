@@ -3,7 +3,11 @@
 set -euo pipefail
 need=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev
       g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
-      wine wine32:i386 xvfb gcc-multilib imagemagick python3 valgrind)
+      wine wine32:i386 xvfb gcc-multilib imagemagick python3 valgrind
+      # The end-to-end runs under Wine: its fonts (Cyrillic included) and the X libraries its
+      # display driver loads, which are only recommended and so not installed by default.
+      fonts-wine libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxfixes3:i386
+      libxcomposite1:i386 libxinerama1:i386)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

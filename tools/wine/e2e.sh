@@ -1,0 +1,411 @@
+#!/usr/bin/env bash
+# The Windows executable, end to end, under Wine: a throw-away prefix whose COM5 is a
+# pseudo-terminal served by the device simulator, a virtual display, and the window driven from
+# outside by wdrive as a user would drive it.
+#
+#   bash tools/wine/e2e.sh [SCENARIO...]   run the scenarios (default: all) on a virtual display
+#   bash tools/wine/e2e.sh show            show the tool on this display against the simulator
+#
+# Scenarios: success wrong-crc silent split unplug other-device qv. Each prints PASS or FAIL;
+# the script exits non-zero when any fails. Screenshots of every final screen go to
+# artifacts/screenshots/, logs to artifacts/e2e-logs/.
+#
+# Environment: KX_WIN_BUILD (default build/windows), KX_NATIVE_BUILD (default build/native),
+# KX_EXE, KX_WDRIVE, KX_DEVSIM (override the programs), KX_E2E_SETUP=0 (skip the package
+# installation), KX_ARTIFACTS (default artifacts).
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+
+mode=run
+if [ "${1:-}" = show ]; then
+  mode=show
+  shift
+fi
+all_scenarios=(success wrong-crc silent split unplug other-device qv)
+scenarios=("$@")
+[ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
+for s in "${scenarios[@]}"; do
+  case " ${all_scenarios[*]} " in
+    *" $s "*) ;;
+    *) echo "unknown scenario: $s (known: ${all_scenarios[*]})" >&2; exit 2 ;;
+  esac
+done
+
+win_build=${KX_WIN_BUILD:-$root/build/windows}
+native_build=${KX_NATIVE_BUILD:-$root/build/native}
+exe=${KX_EXE:-$win_build/app/kxflash.exe}
+wdrive=${KX_WDRIVE:-$win_build/tools/wine/wdrive/wdrive.exe}
+devsim=${KX_DEVSIM:-$native_build/tools/devsim/devsim}
+artifacts=${KX_ARTIFACTS:-$root/artifacts}
+shots=$artifacts/screenshots
+logs=$artifacts/e2e-logs
+
+# The window's texts, as the user reads them.
+caption="Magnetoflux bootloader"
+t_choose="Выберите порт с подключённым устройством."
+t_device="Устройство: "
+t_version="Текущая версия ПО: "
+t_offer="Версия ПО для обновления:9.1 (VKD7/NKD7)"
+t_write="Записать"
+t_success1="ПО успешно обновлено!"
+t_success2="Сбросте настройки по умолчанию!"
+t_error="Ошибка при передаче данных!"
+t_retry="Проверьте все соединения и попробуйте ещё раз."
+t_notfound="На этом порту устройств не найдено."
+port=COM5
+
+# Device simulator faults used by the scenarios.
+fault_wrong_crc=wrong-crc
+fault_silent=silent
+fault_split=split
+fault_unplug=unplug
+fault_other=other-device
+
+# --- machine, programs -------------------------------------------------------------------------
+
+if [ "${KX_E2E_SETUP:-1}" != 0 ]; then
+  bash "$root/tools/setup-debian.sh" || exit 1
+fi
+
+if [ -z "${KX_EXE:-}${KX_WDRIVE:-}" ] && { [ ! -e "$exe" ] || [ ! -e "$wdrive" ]; }; then
+  echo "=== building the Windows executable and wdrive"
+  (cd "$root" && cmake --preset windows >/dev/null && cmake --build --preset windows --target kxflash wdrive) || exit 1
+fi
+if [ -z "${KX_DEVSIM:-}" ] && [ ! -x "$devsim" ]; then
+  echo "=== building the device simulator"
+  (cd "$root" && cmake --preset native >/dev/null && cmake --build --preset native --target devsim) || exit 1
+fi
+shim=$(bash "$here/build-shim.sh" "$root/build/wine" | tail -n 1) || exit 1
+for f in "$exe" "$wdrive" "$devsim" "$shim"; do
+  [ -e "$f" ] || { echo "missing: $f" >&2; exit 1; }
+done
+
+mkdir -p "$shots" "$logs"
+work=$(mktemp -d /tmp/kx-e2e.XXXXXX)
+link=$work/com5 # the fixed path COM5 is mapped to; the simulator points it at its pty
+
+export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A neutral locale: the prefix keeps its default ANSI code page (1252), not the Cyrillic one.
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
+unset LANGUAGE
+
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wineserver -k 2>/dev/null
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# --- the display ---------------------------------------------------------------------------------
+# Wine's desktop process binds to the display of the first program: choose it before the prefix.
+
+start_display() {
+  local fifo=$work/displayfd
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$logs/xvfb.log" 2>&1 &
+  pids+=("$!")
+  local n
+  read -r -t 20 n <"$fifo" || { echo "Xvfb did not start (see $logs/xvfb.log)" >&2; exit 1; }
+  export DISPLAY=:$n
+}
+
+if [ "$mode" = show ]; then
+  [ -n "${DISPLAY:-}" ] || { echo "show needs a display (DISPLAY is not set)" >&2; exit 1; }
+else
+  start_display
+fi
+
+# --- the prefix and its port -------------------------------------------------------------------
+
+echo "=== Wine prefix with $port on a pseudo-terminal"
+wineboot -i >"$logs/prefix.log" 2>&1 || { echo "wineboot failed (see $logs/prefix.log)" >&2; exit 1; }
+wineserver -w
+wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ /d "$link" /f >>"$logs/prefix.log" 2>&1
+# The mount manager reads the ports when the server starts: restart it, keep it up for the run.
+wineserver -k 2>/dev/null
+wineserver -w 2>/dev/null
+# Debian's server prints its object table when it ends: keep that out of the verdict.
+wineserver -p >"$logs/wineserver.log" 2>&1
+wine cmd /c exit >>"$logs/prefix.log" 2>&1
+listed=0
+for _ in $(seq 100); do
+  if wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -q "$port"; then
+    listed=1
+    break
+  fi
+  sleep 0.2
+done
+[ $listed = 1 ] || { echo "$port does not appear under SERIALCOMM" >&2; exit 1; }
+acp=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null |
+  tr -d '\r' | awk '$1 == "ACP" { print $3 }')
+echo "ANSI code page of the prefix: ${acp:-unknown}"
+if [ "$acp" = 1251 ]; then
+  echo "the prefix runs with the Cyrillic ANSI code page; the check needs the default one" >&2
+  exit 1
+fi
+
+# --- helpers -----------------------------------------------------------------------------------
+
+log=/dev/null
+sim_pid=
+app_pid=
+report=
+
+note() { echo "  $*" >>"$log"; }
+
+# Runs wdrive, its output into the scenario's log; returns its exit code.
+wd() {
+  echo "  \$ wdrive $*" >>"$log"
+  wine "$wdrive" "$@" >>"$log" 2>&1
+}
+
+start_sim() { # start_sim NAME [devsim options...]
+  local name=$1
+  shift
+  report=$work/$name.report
+  rm -f "$link" "$report"
+  "$devsim" --link "$link" --report "$report" "$@" >"$logs/$name.devsim.log" 2>&1 &
+  sim_pid=$!
+  pids+=("$sim_pid")
+  for _ in $(seq 100); do
+    [ -L "$link" ] && return 0
+    sleep 0.05
+  done
+  note "the simulator did not create $link"
+  return 1
+}
+
+stop_sim() {
+  [ -n "$sim_pid" ] || return 0
+  kill "$sim_pid" 2>/dev/null
+  wait "$sim_pid" 2>/dev/null
+  sim_pid=
+  if [ -f "$report" ]; then
+    sed 's/^/  report: /' "$report" >>"$log"
+  fi
+}
+
+report_value() { # report_value KEY
+  [ -f "$report" ] && awk -F= -v k="$1" '$1 == k { sub(/^[^=]*=/, ""); print; exit }' "$report"
+}
+
+start_app() { # start_app NAME [arguments...]
+  local name=$1
+  shift
+  (cd "$work" && LD_PRELOAD="$shim" exec wine "$exe" "$@") >"$logs/$name.wine.log" 2>&1 &
+  app_pid=$!
+  pids+=("$app_pid")
+}
+
+# Waits for the program to end (timeout in seconds); app_rc is its exit code, 124 after the
+# timeout. Not in a subshell: only this shell can collect its child's status.
+app_rc=
+app_exit() {
+  local t=$(($1 * 10))
+  while kill -0 "$app_pid" 2>/dev/null && [ $t -gt 0 ]; do
+    sleep 0.1
+    t=$((t - 1))
+  done
+  if kill -0 "$app_pid" 2>/dev/null; then
+    app_rc=124
+    return
+  fi
+  wait "$app_pid"
+  app_rc=$?
+  app_pid=
+}
+
+shot() { import -window root -display "$DISPLAY" "$shots/$1.png" 2>>"$log" || note "screenshot failed"; }
+
+# Fails the scenario with a reason.
+fail() {
+  note "FAILED: $*"
+  return 1
+}
+
+# The control showing TEXT: "visible=V enabled=E" from wdrive's state line.
+state_of() {
+  wine "$wdrive" state "$caption" "$1" 2>>"$log" | tr -d '\r' | grep -o 'visible=[01] enabled=[01]'
+}
+
+# Start, choose the port, wait for the device's identity.
+identified() {
+  wd wait "$caption" "$t_choose" 30000 || return 1
+  wd wait "$caption" "$t_offer" 1000 || fail "the version on offer is not shown" || return 1
+  [ "$(state_of "$t_write")" = "visible=1 enabled=0" ] ||
+    fail "\"$t_write\" is not disabled before a port is chosen" || return 1
+  wd choose "$caption" "$port" || return 1
+  wd wait "$caption" "$t_device" 5000 || return 1
+  wd wait "$caption" "$t_version" 1000 || return 1
+  [ "$(state_of "$t_write")" = "visible=1 enabled=1" ] ||
+    fail "\"$t_write\" is not enabled after the device answered" || return 1
+}
+
+# Failure screen, then OK ends the program with exit code 0.
+failure_shown() { # failure_shown NAME TIMEOUT_MS
+  wd wait "$caption" "$t_error" "$2" || return 1
+  wd wait "$caption" "$t_retry" 2000 || return 1
+  wd wait "$caption" OK 2000 || return 1
+  [ "$(state_of "$t_success1")" != "visible=1 enabled=1" ] ||
+    fail "the success message shows beside the error" || return 1
+  wd ping "$caption" || fail "the window does not answer" || return 1
+}
+
+ok_ends() { # ok_ends NAME
+  shot "$1"
+  wd click "$caption" OK || return 1
+  wd waitgone "$caption" 10000 || return 1
+  app_exit 10
+  [ "$app_rc" = 0 ] || fail "exit code $app_rc after OK" || return 1
+}
+
+write_started() {
+  wd click "$caption" "$t_write" || return 1
+}
+
+# --- scenarios -----------------------------------------------------------------------------------
+
+scenario_success() {
+  start_sim success || return 1
+  start_app success
+  identified || return 1
+  write_started || return 1
+  wd wait "$caption" "$t_success1" 180000 || return 1
+  wd wait "$caption" "$t_success2" 1000 || return 1
+  [ "$(state_of "$t_error")" != "visible=1 enabled=1" ] ||
+    fail "the error message shows beside the success" || return 1
+  ok_ends success || return 1
+  stop_sim
+  [ "$(report_value bytes_received)" = 130048 ] ||
+    fail "the simulator received $(report_value bytes_received) image bytes" || return 1
+  [ "$(report_value image_matched)" = 1 ] || fail "the image does not match" || return 1
+  [ "$(report_value pusk_received)" = 1 ] || fail "\"PUSK\" did not arrive" || return 1
+}
+
+scenario_wrong-crc() {
+  start_sim wrong-crc --fault "$fault_wrong_crc" || return 1
+  start_app wrong-crc
+  identified || return 1
+  write_started || return 1
+  failure_shown wrong-crc 30000 || return 1
+  ok_ends wrong-crc || return 1
+  stop_sim
+  [ "$(report_value pusk_received)" != 1 ] || fail "\"PUSK\" sent after a wrong CRC" || return 1
+}
+
+scenario_silent() {
+  start_sim silent --fault "$fault_silent" || return 1
+  start_app silent
+  identified || return 1
+  write_started || return 1
+  wd wait "$caption" "$t_error" 60000 || return 1
+  local shown last
+  shown=$(grep -o 'at_epoch_ms=[0-9]*' "$log" | tail -n 1 | cut -d= -f2)
+  failure_shown silent 1000 || return 1
+  ok_ends silent || return 1
+  stop_sim
+  last=$(report_value last_answer_epoch_ms)
+  [ -n "$last" ] && [ -n "$shown" ] || fail "no time of the last answer or of the failure" || return 1
+  note "failure shown $((shown - last)) ms after the last answer"
+  [ $((shown - last)) -le 4000 ] && [ $((shown - last)) -ge 0 ] ||
+    fail "failure shown $((shown - last)) ms after the last answer (at most 4000)" || return 1
+}
+
+scenario_split() {
+  start_sim split --fault "$fault_split" || return 1
+  start_app split
+  identified || return 1
+  write_started || return 1
+  wd wait "$caption" "$t_success1" 180000 || return 1
+  ok_ends split || return 1
+  stop_sim
+  [ "$(report_value image_matched)" = 1 ] || fail "the image does not match" || return 1
+  [ "$(report_value pusk_received)" = 1 ] || fail "\"PUSK\" did not arrive" || return 1
+}
+
+scenario_unplug() {
+  start_sim unplug --fault "$fault_unplug" || return 1
+  start_app unplug
+  identified || return 1
+  write_started || return 1
+  failure_shown unplug 30000 || return 1
+  ok_ends unplug || return 1
+  stop_sim
+}
+
+scenario_other-device() {
+  start_sim other-device --fault "$fault_other" || return 1
+  start_app other-device
+  wd wait "$caption" "$t_choose" 30000 || return 1
+  wd choose "$caption" "$port" || return 1
+  wd wait "$caption" "$t_notfound" 5000 || return 1
+  sleep 1 # nothing may enable the button later
+  [ "$(state_of "$t_write")" = "visible=1 enabled=0" ] ||
+    fail "\"$t_write\" is not disabled on a port without the device" || return 1
+  if wd click "$caption" "$t_write"; then fail "\"$t_write\" could be clicked" || return 1; fi
+  shot other-device
+  wd close "$caption" || return 1
+  wd waitgone "$caption" 10000 || return 1
+  app_exit 10
+  [ "$app_rc" = 0 ] || fail "exit code $app_rc after closing the window" || return 1
+  stop_sim
+}
+
+scenario_qv() {
+  start_app qv /qv
+  wd wait "class:#32770" "" 30000 || return 1
+  wd list "class:#32770" || return 1
+  if wine "$wdrive" list "$caption" >/dev/null 2>&1; then fail "the main window opened" || return 1; fi
+  shot qv
+  wd click "class:#32770" "#1" || return 1
+  app_exit 10
+  [ "$app_rc" = 0 ] || fail "exit code $app_rc after the information box" || return 1
+}
+
+# --- the runs --------------------------------------------------------------------------
+
+if [ "$mode" = show ]; then
+  log=$logs/show.log
+  : >"$log"
+  start_sim show || { echo "the simulator did not start (see $logs/show.devsim.log)" >&2; exit 1; }
+  echo "The simulated device is on $port. Choose $port, press \"$t_write\", then \"OK\"."
+  start_app show
+  app_exit 86400
+  stop_sim
+  echo "The tool ended with exit code $app_rc. What the simulated device saw:"
+  [ -f "$report" ] && sed 's/^/  /' "$report"
+  exit 0
+fi
+
+echo "=== scenarios on display $DISPLAY (screenshots: ${shots#"$root"/})"
+failed=0
+for s in "${scenarios[@]}"; do
+  log=$logs/$s.log
+  : >"$log"
+  rm -f "$shots/$s.png"
+  t0=$(date +%s)
+  if "scenario_$s"; then
+    echo "PASS $s ($(($(date +%s) - t0)) s)"
+  else
+    echo "FAIL $s ($(($(date +%s) - t0)) s), log: ${log#"$root"/}"
+    sed 's/^/    /' "$log" | tail -n 25
+    [ -f "$shots/$s.png" ] || shot "$s"
+    failed=$((failed + 1))
+  fi
+  # Nothing of one scenario may linger into the next.
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
+  app_pid=
+  stop_sim
+  wine "$wdrive" close "$caption" >/dev/null 2>&1
+  wine "$wdrive" waitgone "$caption" 5000 >/dev/null 2>&1
+done
+
+if [ $failed -gt 0 ]; then
+  echo "$failed of ${#scenarios[@]} scenario(s) failed"
+  exit 1
+fi
+echo "all ${#scenarios[@]} scenario(s) passed"
