@@ -206,7 +206,8 @@ double text_to_real(std::string_view s) {
       if (fraction) break;
       fraction = true;
     } else if (c == 'E' || c == 'e') {
-      value *= power_of_ten(text_to_integer(s.substr(i + 1)));
+      // Zero stays zero: a huge exponent must not turn it into 0 times infinity.
+      if (value != 0.0) value *= power_of_ten(text_to_integer(s.substr(i + 1)));
       break;
     }
   }

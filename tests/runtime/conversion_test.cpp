@@ -63,6 +63,15 @@ TEST(TextToReal, SkipsStrayCharactersAndStopsAtASecondPoint) {
   EXPECT_DOUBLE_EQ(text_to_real("+8"), 8.0);
 }
 
+TEST(TextToReal, HugeExponentsGiveInfinityOrZeroNeverNaN) {
+  EXPECT_EQ(text_to_real("0e999"), 0.0);
+  EXPECT_EQ(text_to_real("0.0E400"), 0.0);
+  EXPECT_TRUE(std::isinf(text_to_real("5e400")));
+  EXPECT_EQ(text_to_real("5e-400"), 0.0);
+  TData d = string_value("0e999");
+  EXPECT_EQ(to_real(d), 0.0);
+}
+
 TEST(RealToText, FifteenSignificantDigitsWithoutExponent) {
   EXPECT_EQ(real_to_text(0.0), "0");
   EXPECT_EQ(real_to_text(1.5), "1.5");
