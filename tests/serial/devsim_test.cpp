@@ -1,0 +1,531 @@
+// The device simulator: the normal exchange, each fault it can inject, pacing, the command
+// line, and the serial element driving a whole small transfer against it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "elements/serial/com_async.hpp"
+#include "elements/serial/port_table.hpp"
+#include "runtime/element_thread.hpp"
+#include "tests/serial/pty_peer.hpp"
+#include "tools/devsim/simulator.hpp"
+
+namespace kx {
+namespace {
+
+using namespace std::chrono_literals;
+using devsim::Fault;
+using devsim::Options;
+using devsim::Simulator;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kBlocks = 4;
+constexpr std::size_t kBlock = 256;
+
+std::uint16_t crc_of(const std::vector<std::uint8_t>& image, std::size_t n) {
+  std::uint16_t crc = 0xFFFF;
+  for (std::size_t i = 0; i < n; ++i) crc = devsim::crc16_step(crc, image[i]);
+  return crc;
+}
+
+std::string crc_text(std::uint16_t crc) {
+  return {static_cast<char>(crc >> 8), static_cast<char>(crc & 0xFF)};
+}
+
+// The tool's side, raw: a terminal opened on the simulator's port.
+class Client {
+ public:
+  explicit Client(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios t{};
+    if (fd_ >= 0 && tcgetattr(fd_, &t) == 0) {
+      cfmakeraw(&t);
+      tcsetattr(fd_, TCSANOW, &t);
+    }
+  }
+  ~Client() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool ok() const { return fd_ >= 0; }
+  void send(const std::string& s) {
+    ASSERT_EQ(::write(fd_, s.data(), s.size()), static_cast<ssize_t>(s.size()));
+  }
+  void send(const std::vector<std::uint8_t>& image, std::size_t from, std::size_t n) {
+    send(std::string(reinterpret_cast<const char*>(image.data()) + from, n));
+  }
+  // One answer: the bytes that arrive until the line is quiet for `quiet`.
+  std::string answer(std::chrono::milliseconds first = 2000ms,
+                     std::chrono::milliseconds quiet = 30ms) {
+    std::string out;
+    auto wait = first;
+    for (;;) {
+      pollfd p{fd_, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(wait.count())) <= 0) return out;
+      if (!(p.revents & POLLIN)) return out;
+      char buf[256];
+      const ssize_t n = ::read(fd_, buf, sizeof buf);
+      if (n <= 0) return out;
+      out.append(buf, static_cast<std::size_t>(n));
+      wait = quiet;
+    }
+  }
+  bool hung_up(std::chrono::milliseconds timeout) {
+    pollfd p{fd_, POLLIN, 0};
+    return poll(&p, 1, static_cast<int>(timeout.count())) > 0 && (p.revents & POLLHUP);
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+class DevsimTest : public ::testing::Test {
+ protected:
+  Options options(Fault f = Fault::None, int block = 0) {
+    Options o;
+    o.fault = f;
+    o.fault_block = block;
+    o.image = image;
+    return o;
+  }
+  // Identification, then blocks [0, upto) each followed by reading its answer.
+  std::vector<std::string> run_blocks(Simulator& sim, Client& c, std::size_t upto) {
+    c.send("VERS");
+    EXPECT_EQ(c.answer(), "MAGNETOFLUX VKD7 9.0\r\n");
+    std::vector<std::string> answers;
+    for (std::size_t b = 0; b < upto; ++b) {
+      c.send(image, b * kBlock, kBlock);
+      answers.push_back(c.answer(800ms));
+    }
+    (void)sim;
+    return answers;
+  }
+  std::string good(std::size_t block) const {
+    return crc_text(crc_of(image, (block + 1) * kBlock));
+  }
+
+  std::vector<std::uint8_t> image = test::test_image(kBlocks * kBlock, 7);
+};
+
+TEST_F(DevsimTest, NormalTransfer) {
+  Simulator sim(options());
+  ASSERT_TRUE(sim.start());
+  Client c(sim.port_path());
+  ASSERT_TRUE(c.ok());
+  auto answers = run_blocks(sim, c, kBlocks);
+  ASSERT_EQ(answers.size(), kBlocks);
+  for (std::size_t b = 0; b + 1 < kBlocks; ++b) EXPECT_EQ(answers[b], good(b)) << b;
+  EXPECT_EQ(answers.back(), good(kBlocks - 1) + "FZ");
+  c.send("PUSK");
+  ASSERT_TRUE(sim.wait_done(2s));
+  const auto r = sim.results();
+  EXPECT_EQ(r.vers_count, 1u);
+  EXPECT_EQ(r.bytes_received, kBlocks * kBlock);
+  EXPECT_EQ(r.blocks_received, kBlocks);
+  EXPECT_EQ(r.answers_sent, kBlocks + 1);
+  EXPECT_TRUE(r.image_matched);
+  EXPECT_TRUE(r.pusk_received);
+  EXPECT_EQ(r.unexpected_bytes, 0u);
+  // The device's CRC is the published CRC-16/MODBUS: "123456789" gives 4B37.
+  std::uint16_t check = 0xFFFF;
+  for (char ch : std::string("123456789"))
+    check = devsim::crc16_step(check, static_cast<std::uint8_t>(ch));
+  EXPECT_EQ(check, 0x4B37);
+}
+
+TEST_F(DevsimTest, ImageDifferenceAndStrayBytesAreReported) {
+  Simulator sim(options());
+  ASSERT_TRUE(sim.start());
+  Client c(sim.port_path());
+  c.send("VERS");
+  EXPECT_FALSE(c.answer().empty());
+  auto wrong = image;
+  wrong[300] ^= 1;
+  for (std::size_t b = 0; b < kBlocks; ++b) {
+    c.send(wrong, b * kBlock, kBlock);
+    c.answer(800ms);
+  }
+  c.send("PUSX");
+  c.send("PUSK");
+  ASSERT_TRUE(sim.wait_done(2s));
+  const auto r = sim.results();
+  EXPECT_EQ(r.bytes_received, kBlocks * kBlock);
+  EXPECT_FALSE(r.image_matched);
+  EXPECT_TRUE(r.pusk_received);
+  EXPECT_EQ(r.unexpected_bytes, 4u);
+}
+
+TEST_F(DevsimTest, AnswerFaultsAtTheChosenBlock) {
+  struct Case {
+    Fault fault;
+    std::function<std::string(const std::string& crc)> expected;
+  };
+  const std::vector<Case> cases = {
+      {Fault::WrongCrc,
+       [](const std::string& crc) {
+         return std::string{static_cast<char>(crc[0] ^ 0x5A), static_cast<char>(crc[1] ^ 0xA5)};
+       }},
+      {Fault::SwappedCrc,
+       [](const std::string& crc) {
+         return std::string{crc[1], crc[0]};
+       }},
+      {Fault::ShortAnswer, [](const std::string& crc) { return crc.substr(0, 1); }},
+      {Fault::LongAnswer, [](const std::string& crc) { return crc + "\r"; }},
+      {Fault::Garbage, [](const std::string&) { return std::string("\x55\xAA\x13"); }},
+      {Fault::EarlyFz, [](const std::string& crc) { return crc + "FZ"; }},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(devsim::fault_name(k.fault));
+    Simulator sim(options(k.fault, 1));
+    ASSERT_TRUE(sim.start());
+    Client c(sim.port_path());
+    auto answers = run_blocks(sim, c, 2);
+    EXPECT_EQ(answers[0], good(0));  // only block 1 is hit
+    EXPECT_EQ(answers[1], k.expected(good(1)));
+  }
+}
+
+TEST_F(DevsimTest, EarlyFinalAnswerThenStartCommandEndsTheRun) {
+  Simulator sim(options(Fault::EarlyFz, 1));
+  ASSERT_TRUE(sim.start());
+  Client c(sim.port_path());
+  run_blocks(sim, c, 2);
+  c.send("PUSK");
+  ASSERT_TRUE(sim.wait_done(2s));
+  EXPECT_EQ(sim.results().bytes_received, 2 * kBlock);
+  EXPECT_TRUE(sim.results().pusk_received);
+  EXPECT_FALSE(sim.results().image_matched);
+}
+
+TEST_F(DevsimTest, SplitAnswerComesInTwoPieces) {
+  Simulator sim(options(Fault::SplitAnswer, 0));
+  ASSERT_TRUE(sim.start());
+  Client c(sim.port_path());
+  c.send("VERS");
+  c.answer();
+  c.send(image, 0, kBlock);
+  const std::string first = c.answer(800ms, 20ms);  // the pause is longer than 20 ms
+  const std::string second = c.answer(800ms, 20ms);
+  EXPECT_EQ(first, good(0).substr(0, 1));
+  EXPECT_EQ(second, good(0).substr(1));
+}
+
+TEST_F(DevsimTest, SilenceFaults) {
+  {
+    Simulator sim(options(Fault::SilentVers));
+    ASSERT_TRUE(sim.start());
+    Client c(sim.port_path());
+    c.send("VERS");
+    EXPECT_EQ(c.answer(300ms), "");
+    EXPECT_EQ(sim.results().vers_count, 1u);
+  }
+  {
+    Simulator sim(options(Fault::SilentBlock, 1));
+    ASSERT_TRUE(sim.start());
+    Client c(sim.port_path());
+    auto answers = run_blocks(sim, c, 3);
+    EXPECT_EQ(answers, (std::vector<std::string>{good(0), "", ""}));
+    EXPECT_EQ(sim.results().blocks_received, 3u);
+  }
+  {
+    Simulator sim(options(Fault::SilentLast));
+    ASSERT_TRUE(sim.start());
+    Client c(sim.port_path());
+    auto answers = run_blocks(sim, c, kBlocks);
+    EXPECT_EQ(answers[kBlocks - 2], good(kBlocks - 2));
+    EXPECT_EQ(answers[kBlocks - 1], "");
+    EXPECT_TRUE(sim.results().image_matched);
+    EXPECT_FALSE(sim.results().pusk_received);
+  }
+}
+
+TEST_F(DevsimTest, RepeatedFinalAnswerAfterStartCommand) {
+  Simulator sim(options(Fault::RepeatFinal));
+  ASSERT_TRUE(sim.start());
+  Client c(sim.port_path());
+  auto answers = run_blocks(sim, c, kBlocks);
+  c.send("PUSK");
+  EXPECT_EQ(c.answer(), answers.back());
+  c.send("PUSK");
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(sim.results().pusk_count, 2u);
+}
+
+TEST_F(DevsimTest, UnsolicitedBytesMidBlock) {
+  Simulator sim(options(Fault::Unsolicited, 1));
+  ASSERT_TRUE(sim.start());
+  Client c(sim.port_path());
+  run_blocks(sim, c, 1);
+  c.send(image, kBlock, kBlock / 2);  // half of block 1: the device speaks already
+  EXPECT_EQ(c.answer(800ms), crc_text(crc_of(image, kBlock + kBlock / 2)));
+}
+
+TEST_F(DevsimTest, OtherDeviceAnswersWithAnotherWord) {
+  Simulator sim(options(Fault::OtherDevice));
+  ASSERT_TRUE(sim.start());
+  Client c(sim.port_path());
+  c.send("VERS");
+  const std::string a = c.answer();
+  EXPECT_FALSE(a.empty());
+  EXPECT_NE(a.substr(0, 12), "MAGNETOFLUX ");
+}
+
+TEST_F(DevsimTest, UnplugHangsUpTheLine) {
+  Simulator sim(options(Fault::Unplug, 1));
+  ASSERT_TRUE(sim.start());
+  Client c(sim.port_path());
+  run_blocks(sim, c, 1);
+  c.send(image, kBlock, kBlock);
+  EXPECT_TRUE(c.hung_up(2s));
+  ASSERT_TRUE(sim.wait_done(1s));
+  EXPECT_TRUE(sim.results().unplugged);
+  EXPECT_EQ(sim.results().blocks_received, 2u);
+}
+
+TEST_F(DevsimTest, PacingTakesTheWireTime) {
+  Options o = options();
+  o.baud = 9600;  // a block and its answer: 258 bytes of 10 bits, about 269 ms
+  Simulator sim(o);
+  ASSERT_TRUE(sim.start());
+  Client c(sim.port_path());
+  c.send("VERS");
+  c.answer();
+  const auto start = Clock::now();
+  c.send(image, 0, kBlock);
+  EXPECT_EQ(c.answer(), good(0));
+  const auto took = Clock::now() - start;
+  EXPECT_GE(took, 250ms);
+  EXPECT_LT(took, 1000ms);
+}
+
+TEST_F(DevsimTest, FaultNamesRoundTrip) {
+  const auto names = devsim::fault_names();
+  EXPECT_EQ(names.size(), 15u);
+  for (const std::string& n : names) {
+    auto f = devsim::fault_from_name(n);
+    ASSERT_TRUE(f.has_value()) << n;
+    EXPECT_EQ(devsim::fault_name(*f), n);
+  }
+  EXPECT_FALSE(devsim::fault_from_name("no-such-fault").has_value());
+}
+
+std::map<std::string, std::string> read_report(const std::string& path) {
+  std::map<std::string, std::string> kv;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    auto eq = line.find('=');
+    if (eq != std::string::npos) kv[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return kv;
+}
+
+TEST_F(DevsimTest, CommandLineLinksServesAndReports) {
+  char dir_template[] = "/tmp/devsim-test-XXXXXX";
+  ASSERT_NE(mkdtemp(dir_template), nullptr);
+  const std::string dir = dir_template;
+  const std::string link = dir + "/port", report = dir + "/report.txt", img = dir + "/image.bin";
+  {
+    std::ofstream out(img, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(image.data()),
+              static_cast<std::streamsize>(image.size()));
+  }
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    execl(KX_DEVSIM_PATH, "devsim", "--link", link.c_str(), "--image", img.c_str(), "--report",
+          report.c_str(), "--linger", "5000", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  struct stat st {};
+  for (int i = 0; i < 200 && lstat(link.c_str(), &st) != 0; ++i) std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  {
+    Client c(link);
+    ASSERT_TRUE(c.ok());
+    c.send("VERS");
+    EXPECT_EQ(c.answer(), "MAGNETOFLUX VKD7 9.0\r\n");
+    for (std::size_t b = 0; b < kBlocks; ++b) {
+      c.send(image, b * kBlock, kBlock);
+      c.answer(800ms);
+    }
+    c.send("PUSK");
+    std::this_thread::sleep_for(100ms);
+  }
+  kill(pid, SIGTERM);  // during the linger: the report is written all the same
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_NE(lstat(link.c_str(), &st), 0);  // the link is gone
+  auto kv = read_report(report);
+  EXPECT_EQ(kv["bytes_received"], std::to_string(kBlocks * kBlock));
+  EXPECT_EQ(kv["image_checked"], "1");
+  EXPECT_EQ(kv["image_matched"], "1");
+  EXPECT_EQ(kv["pusk_received"], "1");
+  EXPECT_EQ(kv["vers_count"], "1");
+  ::unlink(report.c_str());
+  ::unlink(img.c_str());
+  ::rmdir(dir.c_str());
+}
+
+// The serial element, wired as the tool wires it (onRxChar to its own doRead), driven by a
+// small stand-in for the transfer logic: every received block is judged as the tool judges it.
+struct ToolDriver {
+  TKxComAsync* com = nullptr;
+  std::vector<std::uint8_t> image;
+  std::uint16_t crc = 0xFFFF;
+  std::size_t next = 0;
+  std::string identity;
+  std::vector<std::string> reads;
+  bool identified = false, succeeded = false, failed = false;
+  std::size_t acked = 0;
+
+  void send_block() {
+    for (std::size_t i = 0; i < kBlock; ++i) {
+      const std::uint8_t b = next < image.size() ? image[next] : 0;
+      ++next;
+      TData d;
+      set_string(d, std::string(1, static_cast<char>(b)));  // one byte per write
+      com->doWrite(d, 2);
+      crc = devsim::crc16_step(crc, b);
+    }
+  }
+  void on_read(TData& d, std::uint16_t) {
+    reads.push_back(d.str_value);
+    if (!identified) {
+      identity = d.str_value;
+      identified = true;
+      return;
+    }
+    if (d.str_value == crc_text(crc) + "FZ") {
+      TData p;
+      set_string(p, "PUSK");
+      com->doWrite(p, 2);
+      succeeded = true;
+    } else if (d.str_value == crc_text(crc)) {
+      ++acked;
+      send_block();
+    } else {
+      failed = true;
+    }
+  }
+};
+
+class ElementWithSimulator : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    enable_pins();
+    com.Baud = 38462;
+    com.DataBits = 3;
+    com.AbortOnError = true;
+    com.InQueue = com.OutQueue = 4096;
+    com.EvRxChar = true;
+    com.ReadIntervalTimeout = 0xFFFFFFFFu;
+    com.WriteTotalTimeoutConstant = 1000;
+    com.WriteTotalTimeoutMultiplier = 100;
+    com.onRxChar = make_link<&TKxComAsync::doRead>(3, &com);
+    com.onRead = make_link<&ToolDriver::on_read>(0, &driver);
+    com.onClosed = closed.link("Closed");
+    driver.com = &com;
+  }
+  void TearDown() override {
+    TData d;
+    com.doClose(d, 1);
+    queue.drain();
+    clear_registered_ports();
+    disable_pins();
+  }
+  void start(Simulator& sim) {
+    ASSERT_TRUE(sim.start());
+    clear_registered_ports();
+    register_port("COM5", sim.port_path());
+    TData d;
+    set_string(d, "COM5");
+    com.doOpen(d, 0);
+    ASSERT_TRUE(com.is_open());
+    set_string(d, "VERS");
+    com.doWrite(d, 2);
+    ASSERT_TRUE(queue.run_until([&] { return driver.identified; }, 3s));
+  }
+
+  EventQueue queue;
+  ScopedElementThread scoped{&queue};
+  TKxComAsync com;
+  ToolDriver driver;
+  test::Recorder closed;
+};
+
+TEST_F(ElementWithSimulator, WholeTransferOnAPacedLine) {
+  constexpr std::size_t blocks = 16;
+  Options o;
+  o.image = test::test_image(blocks * kBlock, 11);
+  o.baud = 38462;
+  driver.image = o.image;
+  Simulator sim(o);
+  start(sim);
+  EXPECT_EQ(driver.identity, "MAGNETOFLUX VKD7 9.0\r\n");
+  driver.send_block();
+  ASSERT_TRUE(queue.run_until([&] { return driver.succeeded || driver.failed; }, 20s));
+  EXPECT_TRUE(driver.succeeded);
+  EXPECT_EQ(driver.acked, blocks - 1);
+  ASSERT_TRUE(sim.wait_done(3s));
+  const auto r = sim.results();
+  EXPECT_TRUE(r.image_matched);
+  EXPECT_TRUE(r.pusk_received);
+  for (const std::string& s : driver.reads) EXPECT_FALSE(s.empty());
+}
+
+TEST_F(ElementWithSimulator, SplitAnswerFailsTheJudgement) {
+  Options o;
+  o.image = test::test_image(4 * kBlock, 3);
+  o.fault = Fault::SplitAnswer;
+  o.fault_block = 1;
+  driver.image = o.image;
+  Simulator sim(o);
+  start(sim);
+  driver.send_block();
+  ASSERT_TRUE(queue.run_until([&] { return driver.failed; }, 5s));
+  EXPECT_EQ(driver.acked, 1u);
+  EXPECT_EQ(driver.reads.back().size(), 1u);
+}
+
+TEST_F(ElementWithSimulator, PortPulledMidTransfer) {
+  Options o;
+  o.image = test::test_image(8 * kBlock, 5);
+  o.fault = Fault::Unplug;
+  o.fault_block = 2;
+  driver.image = o.image;
+  Simulator sim(o);
+  start(sim);
+  driver.send_block();
+  ASSERT_TRUE(queue.run_until([&] { return sim.results().done; }, 5s));
+  queue.run_until([] { return false; }, 200ms);  // whatever the hang-up brings, it comes now
+  EXPECT_EQ(driver.acked, 2u);
+  EXPECT_FALSE(driver.succeeded);
+  // Writing to the pulled port neither hangs nor pretends to succeed; closing runs normally.
+  const auto t0 = Clock::now();
+  driver.send_block();
+  TData d;
+  com.doClose(d, 1);
+  EXPECT_LT(Clock::now() - t0, 2s);
+  EXPECT_EQ(closed.log, (std::vector<std::string>{"Closed"}));
+  EXPECT_FALSE(com.is_open());
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,372 @@
+#include "tools/devsim/simulator.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+
+namespace kx::devsim {
+
+namespace {
+
+struct FaultName {
+  Fault fault;
+  const char* name;
+};
+
+constexpr std::array<FaultName, 15> kFaultNames = {{
+    {Fault::None, "none"},
+    {Fault::WrongCrc, "wrong-crc"},
+    {Fault::SwappedCrc, "swapped-crc"},
+    {Fault::SplitAnswer, "split"},
+    {Fault::ShortAnswer, "short"},
+    {Fault::LongAnswer, "long"},
+    {Fault::Garbage, "garbage"},
+    {Fault::EarlyFz, "early-fz"},
+    {Fault::SilentVers, "silent-vers"},
+    {Fault::SilentBlock, "silent-block"},
+    {Fault::SilentLast, "silent-last"},
+    {Fault::RepeatFinal, "repeat-final"},
+    {Fault::Unsolicited, "unsolicited"},
+    {Fault::OtherDevice, "other-device"},
+    {Fault::Unplug, "unplug"},
+}};
+
+const std::string kQuestion = "VERS";
+const std::string kStart = "PUSK";
+
+std::string crc_bytes(std::uint16_t crc) {
+  return {static_cast<char>(crc >> 8), static_cast<char>(crc & 0xFF)};
+}
+
+}  // namespace
+
+std::optional<Fault> fault_from_name(std::string_view name) {
+  for (const FaultName& f : kFaultNames)
+    if (name == f.name) return f.fault;
+  return std::nullopt;
+}
+
+const char* fault_name(Fault fault) {
+  for (const FaultName& f : kFaultNames)
+    if (f.fault == fault) return f.name;
+  return "?";
+}
+
+std::vector<std::string> fault_names() {
+  std::vector<std::string> names;
+  for (const FaultName& f : kFaultNames) names.emplace_back(f.name);
+  return names;
+}
+
+std::uint16_t crc16_step(std::uint16_t crc, std::uint8_t byte) {
+  crc = static_cast<std::uint16_t>(crc ^ byte);
+  for (int i = 0; i < 8; ++i)
+    crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001)
+                    : static_cast<std::uint16_t>(crc >> 1);
+  return crc;
+}
+
+Simulator::Simulator(Options options) : options_(std::move(options)) {
+  if (options_.block_size == 0) options_.block_size = 256;
+}
+
+Simulator::~Simulator() {
+  stop();
+  if (master_ >= 0) ::close(master_);
+  if (slave_ >= 0) ::close(slave_);
+  if (stop_fd_ >= 0) ::close(stop_fd_);
+}
+
+bool Simulator::start() {
+  if (thread_.joinable() || master_ >= 0) return false;
+  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master_ < 0) return false;
+  char name[128];
+  if (grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname_r(master_, name, sizeof name) != 0)
+    return false;
+  slave_path_ = name;
+  slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (slave_ < 0) return false;
+  // Raw from the start: nothing the tool sends is echoed or translated, even before it sets
+  // the line up itself.
+  termios t{};
+  if (tcgetattr(slave_, &t) != 0) return false;
+  cfmakeraw(&t);
+  if (tcsetattr(slave_, TCSANOW, &t) != 0) return false;
+  stop_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (stop_fd_ < 0) return false;
+  thread_ = std::thread(&Simulator::run, this);
+  return true;
+}
+
+void Simulator::stop() {
+  if (stop_fd_ >= 0) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(stop_fd_, &one, sizeof one);
+  }
+  if (thread_.joinable()) thread_.join();
+}
+
+bool Simulator::wait_done(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return cv_.wait_for(lock, timeout, [this] { return results_.done; });
+}
+
+Results Simulator::results() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Results r = results_;
+  r.image_matched = !options_.image.empty() && received_ == options_.image;
+  return r;
+}
+
+std::size_t Simulator::expected_size() const {
+  return options_.image.empty() ? options_.image_size : options_.image.size();
+}
+
+std::chrono::nanoseconds Simulator::wire_time(std::size_t bytes) const {
+  if (options_.baud == 0) return std::chrono::nanoseconds(0);
+  return std::chrono::nanoseconds(static_cast<std::int64_t>(bytes) * 10 * 1000000000LL /
+                                  options_.baud);
+}
+
+bool Simulator::pause(std::chrono::nanoseconds d) {
+  const auto until = std::chrono::steady_clock::now() + d;
+  for (;;) {
+    const auto now = std::chrono::steady_clock::now();
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now);
+    pollfd p{stop_fd_, POLLIN, 0};
+    const int r = poll(&p, 1, now >= until ? 0 : static_cast<int>(left.count()) + 1);
+    if (r > 0) return false;
+    if (std::chrono::steady_clock::now() >= until) return true;
+  }
+}
+
+void Simulator::run() {
+  std::array<std::uint8_t, 4096> buf{};
+  while (state_ != State::Gone) {
+    pollfd fds[2] = {{master_, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
+    const int r = poll(fds, 2, -1);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (fds[1].revents) break;
+    if (fds[0].revents & POLLIN) {
+      const ssize_t n = ::read(master_, buf.data(), buf.size());
+      if (n <= 0) {
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        break;
+      }
+      const auto now = std::chrono::steady_clock::now();
+      if (wire_clock_ < now) wire_clock_ = now;
+      for (ssize_t i = 0; i < n && state_ != State::Gone; ++i) {
+        wire_clock_ += wire_time(1);
+        handle(buf[static_cast<std::size_t>(i)]);
+      }
+    } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+      break;
+    }
+  }
+}
+
+void Simulator::handle(std::uint8_t byte) {
+  switch (state_) {
+    case State::Start:
+      start_bytes(byte);
+      break;
+    case State::Transfer:
+    case State::Silent:
+      image_byte(byte);
+      break;
+    case State::Final:
+      final_byte(byte);
+      break;
+    case State::Gone:
+      break;
+  }
+}
+
+// Before the first image byte the device listens for the question. Bytes that cannot be the
+// start of it are the image beginning.
+void Simulator::start_bytes(std::uint8_t byte) {
+  pending_.push_back(static_cast<char>(byte));
+  if (pending_ == kQuestion) {
+    pending_.clear();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++results_.vers_count;
+    }
+    if (options_.fault == Fault::SilentVers) return;
+    answer(options_.fault == Fault::OtherDevice ? options_.other_version : options_.version);
+    return;
+  }
+  if (kQuestion.compare(0, pending_.size(), pending_) == 0) return;
+  std::string bytes = std::move(pending_);
+  pending_.clear();
+  state_ = State::Transfer;
+  for (char c : bytes) {
+    if (state_ != State::Transfer && state_ != State::Silent) {
+      handle(static_cast<std::uint8_t>(c));
+      continue;
+    }
+    image_byte(static_cast<std::uint8_t>(c));
+  }
+}
+
+void Simulator::image_byte(std::uint8_t byte) {
+  std::size_t count = 0;
+  std::uint16_t crc = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    received_.push_back(byte);
+    results_.crc = crc16_step(results_.crc, byte);
+    count = ++results_.bytes_received;
+    crc = results_.crc;
+  }
+  const std::size_t bs = options_.block_size;
+  const std::size_t block = (count - 1) / bs;
+  if (options_.fault == Fault::Unsolicited && static_cast<int>(block) == options_.fault_block &&
+      count % bs == bs / 2 && state_ == State::Transfer)
+    answer(crc_bytes(crc));
+  if (count % bs == 0) block_done(block);
+}
+
+void Simulator::block_done(std::size_t block) {
+  std::uint16_t crc = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++results_.blocks_received;
+    crc = results_.crc;
+  }
+  if (state_ == State::Silent) return;
+  const bool last = (block + 1) * options_.block_size >= expected_size();
+  const bool here = static_cast<int>(block) == options_.fault_block;
+  const std::string fz = "FZ";
+  std::string normal = crc_bytes(crc);
+  if (last) normal += fz;
+  final_answer_ = crc_bytes(crc) + fz;
+
+  switch (here ? options_.fault : Fault::None) {
+    case Fault::Unplug:
+      unplug();
+      return;
+    case Fault::SilentBlock:
+      state_ = State::Silent;
+      return;
+    case Fault::EarlyFz:
+      answer(final_answer_);
+      state_ = State::Final;
+      pending_.clear();
+      return;
+    case Fault::WrongCrc: {
+      std::string wrong = crc_bytes(static_cast<std::uint16_t>(crc ^ 0x5AA5));
+      if (last) wrong += fz;
+      answer(wrong);
+      break;
+    }
+    case Fault::SwappedCrc: {
+      std::string swapped = {normal[1], normal[0]};
+      if (last) swapped += fz;
+      answer(swapped);
+      break;
+    }
+    case Fault::SplitAnswer:
+      answer(normal.substr(0, 1));
+      if (!pause(options_.split_pause)) return;
+      answer(normal.substr(1));
+      break;
+    case Fault::ShortAnswer:
+      answer(normal.substr(0, 1));
+      break;
+    case Fault::LongAnswer:
+      answer(normal + '\r');
+      break;
+    case Fault::Garbage:
+      answer("\x55\xAA\x13");
+      break;
+    default:
+      if (last && options_.fault == Fault::SilentLast) {
+        state_ = State::Silent;
+        return;
+      }
+      answer(normal);
+      break;
+  }
+  if (last) {
+    state_ = State::Final;
+    pending_.clear();
+  }
+}
+
+void Simulator::final_byte(std::uint8_t byte) {
+  pending_.push_back(static_cast<char>(byte));
+  if (kStart.compare(0, pending_.size(), pending_) != 0) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    results_.unexpected_bytes += pending_.size();
+    pending_.clear();
+    return;
+  }
+  if (pending_.size() < kStart.size()) return;
+  pending_.clear();
+  bool first = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    first = results_.pusk_count == 0;
+    ++results_.pusk_count;
+    results_.pusk_received = true;
+  }
+  if (first && options_.fault == Fault::RepeatFinal) answer(final_answer_);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    results_.done = true;
+  }
+  cv_.notify_all();
+}
+
+// An answer leaves once the bytes it answers have crossed the wire, and takes its own wire
+// time; it arrives as one burst, as a UART with a receive FIFO delivers it.
+void Simulator::answer(const std::string& bytes) {
+  const auto now = std::chrono::steady_clock::now();
+  if (wire_clock_ < now) wire_clock_ = now;
+  wire_clock_ += wire_time(bytes.size());
+  if (options_.baud != 0 && !pause(wire_clock_ - now)) return;
+  send(bytes);
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++results_.answers_sent;
+}
+
+void Simulator::send(const std::string& bytes) {
+  std::size_t off = 0;
+  while (off < bytes.size() && master_ >= 0) {
+    const ssize_t n = ::write(master_, bytes.data() + off, bytes.size() - off);
+    if (n < 0) {
+      if (errno == EINTR || errno == EAGAIN) continue;
+      return;
+    }
+    off += static_cast<std::size_t>(n);
+  }
+}
+
+// The port is pulled: both sides of the terminal go away, the tool's handle hangs up.
+void Simulator::unplug() {
+  ::close(master_);
+  master_ = -1;
+  ::close(slave_);
+  slave_ = -1;
+  state_ = State::Gone;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    results_.unplugged = true;
+    results_.done = true;
+  }
+  cv_.notify_all();
+}
+
+}  // namespace kx::devsim

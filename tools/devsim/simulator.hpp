@@ -1,0 +1,123 @@
+// The device's side of the serial protocol, played over a pseudo-terminal: answers the
+// identification question, takes the image in 256-byte blocks answering the running CRC, and
+// waits for the start command. Faults can be injected to see how the tool copes.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace kx::devsim {
+
+enum class Fault {
+  None,
+  WrongCrc,     // block N is answered with a wrong CRC
+  SwappedCrc,   // block N is answered low byte first
+  SplitAnswer,  // the answer to block N comes in two writes with a pause between
+  ShortAnswer,  // the answer to block N is the high byte only
+  LongAnswer,   // the answer to block N has one byte too many
+  Garbage,      // block N is answered with bytes that are no CRC at all
+  EarlyFz,      // block N (not the last) is answered as if it were the last
+  SilentVers,   // the identification question is never answered
+  SilentBlock,  // from block N on nothing is answered
+  SilentLast,   // the last block is not answered
+  RepeatFinal,  // after the start command the final answer is sent once more
+  Unsolicited,  // half-way through block N the device sends the CRC unasked
+  OtherDevice,  // the identification answer names another device
+  Unplug,       // the port disappears once block N has arrived
+};
+
+std::optional<Fault> fault_from_name(std::string_view name);
+const char* fault_name(Fault f);
+std::vector<std::string> fault_names();
+
+// One step of the CRC-16/MODBUS (reflected polynomial A001, initial value FFFF).
+std::uint16_t crc16_step(std::uint16_t crc, std::uint8_t byte);
+
+struct Options {
+  Fault fault = Fault::None;
+  int fault_block = 0;
+  std::uint32_t baud = 0;  // pacing: 10 bits per byte in both directions; 0 = none
+  // The image the tool should send; when empty, any `image_size` bytes are taken.
+  std::vector<std::uint8_t> image;
+  std::size_t image_size = 130048;
+  std::string version = "MAGNETOFLUX VKD7 9.0\r\n";
+  std::string other_version = "GIGAWATT VKD7 9.0\r\n";
+  std::chrono::milliseconds split_pause{60};
+  std::size_t block_size = 256;
+};
+
+struct Results {
+  std::size_t vers_count = 0;
+  std::size_t bytes_received = 0;  // image bytes, after identification
+  std::size_t blocks_received = 0;
+  std::size_t answers_sent = 0;
+  bool image_matched = false;  // every byte equal to the expected image, none missing
+  std::size_t pusk_count = 0;
+  bool pusk_received = false;
+  std::size_t unexpected_bytes = 0;  // anything after the final answer that is not "PUSK"
+  bool unplugged = false;
+  bool done = false;  // "PUSK" arrived, or the port was pulled
+  std::uint16_t crc = 0xFFFF;
+};
+
+class Simulator {
+ public:
+  explicit Simulator(Options options);
+  ~Simulator();
+  Simulator(const Simulator&) = delete;
+  Simulator& operator=(const Simulator&) = delete;
+
+  // Opens the pseudo-terminal and starts the device thread.
+  bool start();
+  // The path of the terminal the tool opens.
+  const std::string& port_path() const { return slave_path_; }
+  // Ends the device thread (idempotent).
+  void stop();
+  bool wait_done(std::chrono::milliseconds timeout);
+  Results results() const;
+
+ private:
+  void run();
+  void handle(std::uint8_t byte);
+  void start_bytes(std::uint8_t byte);
+  void image_byte(std::uint8_t byte);
+  void block_done(std::size_t block);
+  void final_byte(std::uint8_t byte);
+  void answer(const std::string& bytes);
+  void send(const std::string& bytes);
+  void final_answer();
+  bool pause(std::chrono::nanoseconds d);  // false when stopped meanwhile
+  void unplug();
+  std::size_t expected_size() const;
+  std::chrono::nanoseconds wire_time(std::size_t bytes) const;
+
+  enum class State { Start, Transfer, Silent, Final, Gone };
+
+  Options options_;
+  int master_ = -1;
+  int slave_ = -1;  // held open so the terminal survives the tool closing and reopening it
+  int stop_fd_ = -1;
+  std::string slave_path_;
+  std::thread thread_;
+
+  // Device thread only.
+  State state_ = State::Start;
+  std::string pending_;
+  std::string final_answer_;
+  std::vector<std::uint8_t> received_;
+  std::chrono::steady_clock::time_point wire_clock_{};
+
+  mutable std::mutex mutex_;
+  std::condition_variable cv_;
+  Results results_;
+};
+
+}  // namespace kx::devsim
