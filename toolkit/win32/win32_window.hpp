@@ -1,0 +1,192 @@
+// The Win32 window of the toolkit and the toolkit's global state (private to toolkit/win32/).
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "runtime/element_thread.hpp"
+#include "toolkit/toolkit.hpp"
+
+namespace kx::win32 {
+
+class Win32Window final : public tk::Window {
+ public:
+  explicit Win32Window(const tk::CreateOptions& options);
+  ~Win32Window() override;
+
+  tk::Kind kind() const override { return kind_; }
+  tk::Window* parent() const override { return parent_; }
+  bool alive() const override { return hwnd_ != nullptr; }
+
+  tk::Handler set_handler(tk::Handler handler) override;
+  void send(tk::Message& message) override;
+  void post(const tk::Message& message) override;
+
+  void set_text(std::string_view text) override;
+  std::string text() const override;
+  int caret() const override;
+  void set_caret(int position) override;
+
+  void set_position(int left, int top) override;
+  void set_size(int width, int height) override;
+  tk::Rect rect() const override;
+  tk::Extent client_size() const override;
+  void set_align(int align) override;
+
+  void set_visible(bool visible) override;
+  bool visible() const override;
+  void set_enabled(bool enabled) override;
+  bool enabled() const override;
+
+  void set_color(std::uint32_t color) override;
+  void set_font(const tk::Font& font) override;
+  void use_parent_font() override;
+  tk::Extent measure_text(std::string_view text) const override;
+
+  void set_look(int look) override;
+  void set_tab_order(int order) override;
+  std::uint32_t style() const override;
+  void set_style(std::uint32_t style) override;
+  std::uint32_t ex_style() const override;
+  void set_ex_style(std::uint32_t ex_style) override;
+  void set_alignment(int alignment) override;
+
+  void set_icon(std::string_view resource_name) override;
+  void set_mouse_capture(bool capture) override;
+  void begin_drag_move() override;
+  void enable_tab_navigation() override;
+  void set_redraw(bool on) override;
+  void invalidate() override;
+
+  int add_item(std::string_view text) override;
+  int insert_item(int index, std::string_view text) override;
+  void delete_item(int index) override;
+  void clear_items() override;
+  int item_count() const override;
+  std::string item_text(int index) const override;
+  std::int32_t item_data(int index) const override;
+  void set_item_data(int index, std::int32_t value) override;
+  int selection() const override;
+  void select(int index) override;
+  void reserve_storage(std::size_t bytes) override;
+
+  void set_range(int max) override;
+  void set_progress(int position) override;
+  void set_bar_color(std::uint32_t color) override;
+
+  // Internals for the window procedures and the loop.
+  static Win32Window* from_hwnd(HWND hwnd);
+  // Our own window classes (application, form) bind the object while the window is created.
+  void bind(HWND hwnd);
+  LRESULT on_native(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  HWND hwnd() const { return hwnd_; }
+  int tab_order() const { return tab_order_; }
+  bool tab_navigation() const { return tab_navigation_; }
+  // Tab / Shift+Tab inside this form: moves the focus to the next tab stop by tab order.
+  void move_focus(bool backwards);
+
+  std::uint64_t id = 0;
+
+ private:
+  LRESULT call_original(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  // Runs the handler on a message; false when the window went away meanwhile.
+  bool run_handler(tk::Message& m);
+  void tk_default(tk::Message& m);
+  void reflect_notification(WORD code);
+  LRESULT control_colors(HDC dc);
+  void paint();
+  void apply_align();
+  void realign_children();
+  void frame_changed();
+  void subclass(HWND hwnd);
+  void attach_inner_edit();
+  void detach();
+  // Off the window thread: hands the change over as a task; true when it did.
+  bool marshal(std::function<void(Win32Window&)> change);
+
+  tk::Kind kind_;
+  Win32Window* parent_ = nullptr;
+  HWND hwnd_ = nullptr;
+  HWND inner_edit_ = nullptr;  // the edit field of an editable combo box
+  WNDPROC original_proc_ = nullptr;
+  WNDPROC inner_original_proc_ = nullptr;
+  tk::Handler handler_;
+  int align_ = 0;
+  bool has_color_ = false;
+  std::uint32_t color_ = 0;
+  HBRUSH brush_ = nullptr;
+  HFONT font_handle_ = nullptr;
+  tk::Font font_;
+  int look_ = 2;
+  int tab_order_ = 0;
+  bool tab_navigation_ = false;
+  bool default_button_ = false;
+  bool read_only_ = false;
+  int control_id_ = 0;
+  HICON icon_big_ = nullptr;
+  HICON icon_small_ = nullptr;
+};
+
+class Win32Bitmap final : public tk::Bitmap {
+ public:
+  Win32Bitmap(std::vector<std::uint8_t> info, const std::uint8_t* bits, int w, int h)
+      : info_(std::move(info)), bits_(bits), width_(w), height_(h) {}
+  int width() const override { return width_; }
+  int height() const override { return height_; }
+  const BITMAPINFO* info() const { return reinterpret_cast<const BITMAPINFO*>(info_.data()); }
+  const std::uint8_t* bits() const { return bits_; }
+
+ private:
+  std::vector<std::uint8_t> info_;  // header and colour table, aligned copy
+  const std::uint8_t* bits_;        // pixels inside the resource (lives as long as the program)
+  int width_;
+  int height_;
+};
+
+// The hand-over of tasks to the window thread: a queue and a private message to the
+// application window that makes the window thread run what is queued, in order.
+class TaskQueue final : public ElementThread {
+ public:
+  void post(std::function<void()> task) override;
+  // Runs the tasks queued when it is called (later ones get a message of their own).
+  void run_pending();
+  void clear();
+
+ private:
+  std::mutex mutex_;
+  std::deque<std::function<void()>> tasks_;
+  bool signalled_ = false;
+};
+
+struct State {
+  std::vector<Win32Window*> windows;  // every window object in existence
+  std::uint64_t next_id = 1;
+  std::unique_ptr<Win32Window> application;
+  std::atomic<HWND> application_hwnd{nullptr};  // read by other threads through post()
+  Win32Window* main_form = nullptr;
+  DWORD window_thread = 0;
+  bool terminated = false;
+  int running = 0;
+  int next_control_id = 100;
+  std::function<bool(void*)> filter;
+  std::function<void()> idle;
+  TaskQueue tasks;
+};
+
+State& state();
+Win32Window* find_live(std::uint64_t id);
+bool on_window_thread();
+void free_application_window();
+
+// The private messages of the toolkit.
+inline constexpr UINT kTaskMessage = WM_APP + 0x4B1;
+
+}  // namespace kx::win32
