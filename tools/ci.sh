@@ -11,7 +11,7 @@ for preset in native asan tsan; do
   echo "=== $preset: configure, build, test"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
-  ctest --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs" --no-tests=error
 done
 
 echo "=== windows: cross build"

@@ -1,0 +1,13 @@
+// The program entry: builds the main window scheme, starts it, runs the loop, tears it down.
+#pragma once
+
+namespace kx {
+
+// The information box shown for "/qv": the tool's name and the firmware version it carries.
+extern const char* const kInfoCaption;
+extern const char* const kInfoText;
+
+// Runs the tool with the process's arguments (argv[0] is the program); returns the exit code.
+int run_tool(int argc, char** argv);
+
+}  // namespace kx

@@ -1,0 +1,72 @@
+// Generated scheme: the main window of the tool, with its port, the identification and the
+// transfer sub-schemes in their containers.
+#pragma once
+
+namespace kx {
+
+class TKxSimpleForm;
+class TKxButton;
+class TKxEdit;
+class TKxComboBox;
+class TKxHub;
+class TKxMultiElementEx;
+class TKxCommutator;
+class TKxComAsync;
+class TKxProgressBar;
+class TKxDoData;
+class TKxLabel;
+class TKxEventFromData;
+class TKxImage;
+
+class TClassSimpleForm_2597650 {
+ public:
+  TClassSimpleForm_2597650();
+  ~TClassSimpleForm_2597650();
+  TClassSimpleForm_2597650(const TClassSimpleForm_2597650&) = delete;
+  TClassSimpleForm_2597650& operator=(const TClassSimpleForm_2597650&) = delete;
+
+  TKxSimpleForm* Form = nullptr;
+  TKxButton* btnWrite = nullptr;
+  TKxEdit* edtStatus = nullptr;
+  TKxComboBox* cbxPort = nullptr;
+  TKxHub* hubTx = nullptr;
+  TKxMultiElementEx* mxIdent = nullptr;
+  TKxMultiElementEx* mxFlash = nullptr;
+  TKxCommutator* commRx = nullptr;
+  TKxComAsync* com = nullptr;
+  TKxHub* hubStart = nullptr;
+  TKxProgressBar* pbProgress = nullptr;
+  TKxHub* hubFound = nullptr;
+  TKxDoData* ddPortOff = nullptr;
+  TKxHub* hubClose = nullptr;
+  TKxLabel* lblVersion = nullptr;
+  TKxEdit* edtCrc = nullptr;
+  TKxLabel* lblCrcRx = nullptr;
+  TKxLabel* lblCrc = nullptr;
+  TKxHub* hubWriteEn = nullptr;
+  TKxEventFromData* efdPort = nullptr;
+  TKxHub* hubSelect = nullptr;
+  TKxHub* hubDone = nullptr;
+  TKxDoData* ddHide = nullptr;
+  TKxDoData* ddShow = nullptr;
+  TKxHub* hubHide = nullptr;
+  TKxHub* hubFormEn = nullptr;
+  TKxHub* hubShowOk = nullptr;
+  TKxButton* btnOk = nullptr;
+  TKxLabel* lblSuccess = nullptr;
+  TKxLabel* lblError = nullptr;
+  TKxHub* hubSuccess = nullptr;
+  TKxDoData* ddShowSuccess = nullptr;
+  TKxDoData* ddShowError = nullptr;
+  TKxHub* hubFail = nullptr;
+  TKxHub* hubShowError = nullptr;
+  TKxImage* imgError = nullptr;
+  TKxLabel* lblRetry = nullptr;
+  TKxEventFromData* efdSucceeded = nullptr;
+  TKxDoData* ddSucceeded = nullptr;
+};
+
+// The one main scheme: stored by its constructor as its first act, never cleared.
+extern TClassSimpleForm_2597650* current_scheme;
+
+}  // namespace kx

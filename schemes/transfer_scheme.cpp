@@ -1,0 +1,180 @@
+// Generated wiring: elements in creation order with their properties, then the links.
+#include "schemes/transfer_scheme.hpp"
+
+#include "elements/flow/counter.hpp"
+#include "elements/flow/do_data.hpp"
+#include "elements/flow/for.hpp"
+#include "elements/flow/hub.hpp"
+#include "elements/flow/if_else.hpp"
+#include "elements/stream/crc16_32.hpp"
+#include "elements/stream/memory_stream_element.hpp"
+#include "elements/stream/stream2hex.hpp"
+#include "elements/text/convertor.hpp"
+#include "elements/text/data_to_file.hpp"
+#include "elements/text/str_cat.hpp"
+#include "elements/text/str_mask.hpp"
+#include "elements/timer/mm_timer.hpp"
+#include "runtime/resource.hpp"
+#include "schemes/scheme_parts.hpp"
+
+namespace kx {
+
+TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* container,
+                                                           void* owner_scheme, void*)
+    : owner(owner_scheme) {
+  bnd = new TKxEditMultiEx();
+  bnd->onWork.resize(2);
+  bnd->dataVar.resize(0);
+
+  cvByte = new TKxConvertor();
+  cvByte->Mode = 4;
+  cvByte->Digits = 1;
+
+  dtfImage = new TKxDataToFile();
+
+  cntBlock = new_counter(507);
+  hubBlock = new_hub(2, 1);
+
+  smAck = new TKxStrMask();
+  smAck->Mask = "SZ";
+  smAck->IgnoreCase = 1;
+
+  smFinal = new TKxStrMask();
+  smFinal->Mask = "FZ";
+  smFinal->IgnoreCase = 1;
+
+  hubReply = new_hub(1, 3);
+
+  msImage = new TKxMemoryStream();
+  msImage->replace_stream(load_resource_stream("STREAM0"));
+
+  forBlock = new TKxFor();
+  forBlock->Start = 0;
+  forBlock->End = 255;
+  forBlock->Step = 1;
+  forBlock->IncludeEnd = 1;
+  forBlock->PassData = 0;
+
+  hubAck = new_hub(1, 2);
+  hubSend = new_hub(2, 1);
+  hubFinal = new_hub(1, 3);
+
+  ddPusk = new TKxDoData();
+  set_string(ddPusk->Data, "PUSK");
+
+  crc = new TKxCRC16_32();
+  crc->HexText = 1;
+  crc->Mode = 0;
+  crc->Polynom = "$A001";
+  crc->Init = "$FFFF";
+  crc->SwapBytes = 0;
+
+  cvHex = new TKxConvertor();
+  cvHex->Mode = 6;
+  cvHex->Digits = 1;
+
+  hubByte = new_hub(1, 2);
+  hubCrc = new_hub(1, 3);
+
+  s2hReply = new TKxStream2Hex();
+
+  scFinalMask = new TKxStrCat();
+  scFinalMask->Str1 = "";
+  scFinalMask->Str2 = "465A";
+
+  hubFault = new_hub(2, 1);
+
+  tmrWatch = new TKxMMTimer();
+  tmrWatch->set_Resolution(1);
+  tmrWatch->set_Interval(1000);
+  tmrWatch->set_Enabled(false);
+  tmrWatch->set_StopAfter(0);
+
+  cntSeconds = new_counter(100);
+  hubBegin = new_hub(1, 2);
+
+  ifTimeout = new TKxIf_else();
+  ifTimeout->Mode = 0;
+  set_integer(ifTimeout->Op2, 3);
+
+  boundary = bnd;
+  bnd->scheme = this;
+  bnd->container = container;
+
+  bnd->onWork[0] = make_link<&TKxHub::doEvent>(0, hubReply);
+  bnd->onWork[1] = make_link<&TKxHub::doEvent>(0, hubBegin);
+  hubBegin->onEvent[0] = make_link<&TKxHub::doEvent>(1, hubBlock);
+  hubBegin->onEvent[1] = make_link<&TKxMMTimer::doStart>(0, tmrWatch);
+  hubBlock->onEvent[0] = make_link<&TKxFor::doFor>(0, forBlock);
+  forBlock->onIteration = make_link<&TKxDataToFile::doGet>(1, dtfImage);
+  dtfImage->onGet = make_link<&TKxHub::doEvent>(0, hubByte);
+  hubByte->onEvent[0] = make_link<&TKxConvertor::doConvert>(0, cvByte);
+  hubByte->onEvent[1] = make_link<&TKxConvertor::doConvert>(0, cvHex);
+  cvByte->onResult = make_link<&TKxHub::doEvent>(1, hubSend);
+  ddPusk->onEventData = make_link<&TKxHub::doEvent>(0, hubSend);
+  hubSend->onEvent[0] = make_link<&TKxEditMultiEx::doEvent>(1, bnd);
+  cvHex->onResult = make_link<&TKxCRC16_32::doCRC>(0, crc);
+  crc->onCRC = make_link<&TKxHub::doEvent>(0, hubCrc);
+  hubCrc->onEvent[0] = make_link<&TKxEditMultiEx::doEvent>(4, bnd);
+  hubCrc->onEvent[1] = make_link<&TKxStrCat::doStrCat>(0, scFinalMask);
+  hubCrc->onEvent[2] = make_link<&TKxStrMask::doSetMask>(1, smAck);
+  scFinalMask->onResult = make_link<&TKxStrMask::doSetMask>(1, smFinal);
+  hubReply->onEvent[0] = make_link<&TKxStream2Hex::doConvert>(0, s2hReply);
+  hubReply->onEvent[1] = make_link<&TKxEditMultiEx::doEvent>(5, bnd);
+  hubReply->onEvent[2] = make_link<&TKxCounter::doReset>(2, cntSeconds);
+  s2hReply->onResult = make_link<&TKxStrMask::doCompare>(0, smFinal);
+  smFinal->onMatch = make_link<&TKxHub::doEvent>(0, hubFinal);
+  smFinal->onNoMatch = make_link<&TKxStrMask::doCompare>(0, smAck);
+  smAck->onMatch = make_link<&TKxHub::doEvent>(0, hubAck);
+  smAck->onNoMatch = make_link<&TKxHub::doEvent>(0, hubFault);
+  hubAck->onEvent[0] = make_link<&TKxCounter::doNext>(0, cntBlock);
+  hubAck->onEvent[1] = make_link<&TKxHub::doEvent>(0, hubBlock);
+  cntBlock->onCount = make_link<&TKxEditMultiEx::doEvent>(0, bnd);
+  hubFinal->onEvent[0] = make_link<&TKxDoData::doData>(0, ddPusk);
+  hubFinal->onEvent[1] = make_link<&TKxEditMultiEx::doEvent>(2, bnd);
+  hubFinal->onEvent[2] = make_link<&TKxMMTimer::doStop>(1, tmrWatch);
+  tmrWatch->onTimer = make_link<&TKxCounter::doNext>(0, cntSeconds);
+  cntSeconds->onCount = make_link<&TKxIf_else::doCompare>(0, ifTimeout);
+  ifTimeout->onTrue = make_link<&TKxHub::doEvent>(1, hubFault);
+  hubFault->onEvent[0] = make_link<&TKxEditMultiEx::doEvent>(3, bnd);
+
+  dtfImage->dataStream = make_link<&TKxMemoryStream::getStream>(0, msImage);
+  crc->dataInit = make_link<&TKxEditMultiEx::getVar>(0, bnd);
+  scFinalMask->dataStr1 = make_link<&TKxEditMultiEx::getVar>(0, bnd);
+  ifTimeout->dataOp1 = make_link<&TKxCounter::getCount>(0, cntSeconds);
+}
+
+TClassMultiElementEx_2608DC0::~TClassMultiElementEx_2608DC0() {
+  delete ifTimeout;
+  delete hubBegin;
+  delete cntSeconds;
+  delete tmrWatch;
+  delete hubFault;
+  delete scFinalMask;
+  delete s2hReply;
+  delete hubCrc;
+  delete hubByte;
+  delete cvHex;
+  delete crc;
+  delete ddPusk;
+  delete hubFinal;
+  delete hubSend;
+  delete hubAck;
+  delete forBlock;
+  delete msImage;
+  delete hubReply;
+  delete smFinal;
+  delete smAck;
+  delete hubBlock;
+  delete cntBlock;
+  delete dtfImage;
+  delete cvByte;
+  delete bnd;
+}
+
+TKxEditMultiEx* TClassMultiElementEx_2608DC0::create(TKxMultiElementEx* container,
+                                                     void* parent_control, void* owner) {
+  return (new TClassMultiElementEx_2608DC0(container, owner, parent_control))->boundary;
+}
+
+}  // namespace kx

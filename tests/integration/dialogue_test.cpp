@@ -1,0 +1,233 @@
+// Identification and transfer, each inside its container, against the simulated device.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "elements/serial/port_table.hpp"
+#include "elements/timer/mm_timer.hpp"
+#include "runtime/element_thread.hpp"
+#include "schemes/identification_scheme.hpp"
+#include "schemes/transfer_scheme.hpp"
+#include "tools/devsim/simulator.hpp"
+#include "tools/harness/dialogue_host.hpp"
+
+namespace kx {
+namespace {
+
+using namespace std::chrono_literals;
+using devsim::Fault;
+
+// "На этом порту устройств не найдено."
+const std::string kNotFound =
+    "\xCD\xE0 \xFD\xF2\xEE\xEC \xEF\xEE\xF0\xF2\xF3 \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2 "
+    "\xED\xE5 \xED\xE0\xE9\xE4\xE5\xED\xEE.";
+
+// "Устройство: %1   Текущая версия ПО: %2" filled in.
+std::string status_for(const std::string& part1, const std::string& part2) {
+  return "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE: " + part1 +
+         "   \xD2\xE5\xEA\xF3\xF9\xE0\xFF \xE2\xE5\xF0\xF1\xE8\xFF \xCF\xCE: " + part2;
+}
+
+std::vector<std::uint8_t> image_bytes() {
+  std::ifstream in(KX_IMAGE_FILE, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class Dialogue : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    host.reset();
+    if (sim) sim->stop();
+    clear_registered_ports();
+  }
+
+  // A device on COM7 and the host scheme, started.
+  void begin(devsim::Options options) {
+    if (options.image.empty()) options.image = image_bytes();
+    sim = std::make_unique<devsim::Simulator>(std::move(options));
+    ASSERT_TRUE(sim->start());
+    register_port("COM7", sim->port_path());
+    host = std::make_unique<harness::DialogueHost>("COM7");
+    host->start();
+  }
+
+  bool run_until(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 10s) {
+    return queue.run_until(pred, timeout);
+  }
+
+  // Identification, until the status line says something.
+  void identify() {
+    host->choose_port();
+    ASSERT_TRUE(run_until([&] { return host->status.count() > 0; }));
+  }
+
+  void transfer_until_outcome(std::chrono::milliseconds timeout = 30s) {
+    identify();
+    ASSERT_EQ(host->route(), 1);
+    host->start_write();
+    ASSERT_TRUE(
+        run_until([&] { return host->success.count() + host->failure.count() > 0; }, timeout));
+  }
+
+  EventQueue queue;
+  ScopedElementThread scoped{&queue};
+  std::unique_ptr<devsim::Simulator> sim;
+  std::unique_ptr<harness::DialogueHost> host;
+};
+
+TEST_F(Dialogue, AcceptedAnswersFillTheStatusAndRouteToTheTransfer) {
+  struct Case {
+    const char* answer;
+    std::string part1, part2;
+  } cases[] = {
+      {"magnetoflux A 1.2", "A", "1.2"},
+      {"MAGNETOFLUX A", "A", ""},
+      {"MAGNETOFLUX A 1.2 extra", "A", "1.2"},
+      {"MAGNETOFLUX  A", "", "A"},
+      {"MAGNETOFLUX VKD7 9.0\r\n", "VKD7", "9.0\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    devsim::Options options;
+    options.version = c.answer;
+    begin(options);
+    EXPECT_EQ(host->route(), 0);
+    identify();
+    EXPECT_EQ(host->status.last_text(), status_for(c.part1, c.part2));
+    ASSERT_EQ(host->found.count(), 1u);
+    EXPECT_EQ(host->found.entries()[0].text.size(), 11u);
+    EXPECT_EQ(host->route(), 1);
+    EXPECT_EQ(host->written.last, "VERS");
+    TearDown();
+  }
+}
+
+TEST_F(Dialogue, RejectedAnswersReportNoDeviceAndKeepTheRoute) {
+  for (const char* answer :
+       {"MAGNETOFLUXX A 1.2", "XMAGNETOFLUX A 1.2", "MAGNETOFLUX", "MAGNETOFLU A 1.2"}) {
+    SCOPED_TRACE(answer);
+    devsim::Options options;
+    options.version = answer;
+    begin(options);
+    identify();
+    EXPECT_EQ(host->status.last_text(), kNotFound);
+    EXPECT_EQ(host->not_found.count(), 1u);
+    EXPECT_EQ(host->found.count(), 0u);
+    EXPECT_EQ(host->route(), 0);
+    TearDown();
+  }
+}
+
+TEST_F(Dialogue, AFailedOpenNeverAsksTheDevice) {
+  begin({});
+  TData name;
+  set_string(name, "COM9");  // nothing stands behind this name
+  host->efdPort.doEvent(name, 0);
+  identify();
+  EXPECT_EQ(host->status.last_text(), kNotFound);
+  EXPECT_EQ(host->written.writes, 0u);
+  EXPECT_EQ(sim->results().vers_count, 0u);
+  EXPECT_EQ(host->route(), 0);
+}
+
+TEST_F(Dialogue, AGoodDeviceTakesTheWholeImageByteByByteThenTheStartCommand) {
+  begin({});
+  transfer_until_outcome();
+  ASSERT_TRUE(sim->wait_done(5s));
+  run_until([] { return false; }, 100ms);  // anything late would show now
+
+  devsim::Results r = sim->results();
+  EXPECT_TRUE(r.image_matched);
+  EXPECT_EQ(r.bytes_received, 130048u);
+  EXPECT_TRUE(r.pusk_received);
+  EXPECT_EQ(r.pusk_count, 1u);
+  EXPECT_EQ(r.unexpected_bytes, 0u);
+  // "VERS", every image byte in a write of its own, "PUSK".
+  EXPECT_EQ(host->written.writes, 1u + 130048u + 1u);
+  EXPECT_EQ(host->written.bytes, 4u + 130048u + 4u);
+  EXPECT_EQ(host->written.last, "PUSK");
+
+  ASSERT_EQ(host->progress.count(), 507u);
+  for (std::size_t i = 0; i < 507; ++i)
+    ASSERT_EQ(host->progress.entries()[i].text, std::to_string(i + 1));
+  EXPECT_EQ(host->success.count(), 1u);
+  EXPECT_EQ(host->failure.count(), 0u);
+  EXPECT_FALSE(host->transfer().tmrWatch->running());
+
+  char expected[5];
+  std::snprintf(expected, sizeof expected, "%04X", r.crc);
+  EXPECT_EQ(host->crc_text(), expected);
+}
+
+struct FaultCase {
+  Fault fault;
+  int block;
+  std::size_t successes;
+  std::size_t failures;
+};
+
+class DialogueFaults : public Dialogue, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(DialogueFaults, EndAsTheDeviceAnswered) {
+  const FaultCase& c = GetParam();
+  devsim::Options options;
+  options.fault = c.fault;
+  options.fault_block = c.block;
+  begin(options);
+  transfer_until_outcome();
+  // Whatever else follows comes at once; a second failure of a split answer included.
+  run_until(
+      [&] { return host->failure.count() >= c.failures && host->success.count() >= c.successes; },
+      2s);
+  run_until([] { return false; }, 200ms);
+  EXPECT_EQ(host->success.count(), c.successes);
+  EXPECT_EQ(host->failure.count(), c.failures);
+  if (c.successes == 0) {
+    EXPECT_FALSE(sim->results().pusk_received);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, DialogueFaults,
+    ::testing::Values(FaultCase{Fault::WrongCrc, 3, 0, 1}, FaultCase{Fault::SwappedCrc, 0, 0, 1},
+                      FaultCase{Fault::SplitAnswer, 10, 0, 2}, FaultCase{Fault::Garbage, 100, 0, 1},
+                      FaultCase{Fault::LongAnswer, 7, 0, 1}, FaultCase{Fault::EarlyFz, 20, 1, 0}));
+
+TEST_F(Dialogue, ASilentDeviceFailsOnTheThirdTickAndAgainAHundredAndOneTicksLater) {
+  devsim::Options options;
+  options.fault = Fault::SilentBlock;
+  options.fault_block = 4;
+  begin(options);
+  host->transfer().tmrWatch->set_Interval(10);
+  identify();
+  host->start_write();
+  ASSERT_TRUE(run_until([&] { return host->failure.count() == 1; }, 5s));
+  auto first = std::chrono::steady_clock::now();
+  EXPECT_EQ(host->progress.count(), 4u);
+  ASSERT_TRUE(run_until([&] { return host->failure.count() == 2; }, 10s));
+  auto gap = std::chrono::steady_clock::now() - first;
+  // 101 ticks of 10 ms; generous bounds for a loaded machine.
+  EXPECT_GE(gap, 900ms);
+  EXPECT_LE(gap, 4s);
+  EXPECT_EQ(host->success.count(), 0u);
+}
+
+TEST_F(Dialogue, APulledPortEndsInAFailureWithoutAHang) {
+  devsim::Options options;
+  options.fault = Fault::Unplug;
+  options.fault_block = 50;
+  begin(options);
+  host->transfer().tmrWatch->set_Interval(10);
+  transfer_until_outcome();
+  EXPECT_EQ(host->success.count(), 0u);
+  EXPECT_GE(host->failure.count(), 1u);
+  EXPECT_TRUE(sim->results().unplugged);
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,119 @@
+#include "tools/harness/dialogue_host.hpp"
+
+#include "schemes/identification_scheme.hpp"
+#include "schemes/transfer_scheme.hpp"
+
+namespace kx::harness {
+
+void Recorder::doRecord(TData& d, std::uint16_t) {
+  entries_.push_back({static_cast<std::uint8_t>(d.kind & 0x7F), to_string(d)});
+}
+
+void WriteCounter::doWrite(TData& d, std::uint16_t) {
+  std::string text = to_string(d);
+  ++writes;
+  bytes += text.size();
+  if (text.size() > longest) longest = text.size();
+  last = std::move(text);
+}
+
+DialogueHost::DialogueHost(const std::string& port_name) {
+  // The port as the main window sets it up.
+  com.Baud = 38462;
+  com.DataBits = 3;
+  com.InQueue = 4096;
+  com.OutQueue = 4096;
+  com.AbortOnError = true;
+  com.XonChar = 17;
+  com.XoffChar = 19;
+  com.EvRxChar = true;
+  com.ReadIntervalTimeout = 0xFFFFFFFFu;
+  com.WriteTotalTimeoutMultiplier = 100;
+  com.WriteTotalTimeoutConstant = 1000;
+  com.CheckPorts = true;
+
+  hubTx.InCount = 2;
+  hubTx.set_OutCount(2);
+  commRx.set_OutCount(2);
+  mxIdent.onEvent.resize(5);
+  mxFlash.onEvent.resize(6);
+  mxFlash.dataVar.resize(1);
+
+  hubTx.onEvent[0] = make_link<&WriteCounter::doWrite>(0, &written);
+  hubTx.onEvent[1] = make_link<&TKxComAsync::doWrite>(2, &com);
+  mxIdent.onEvent[0] = make_link<&TKxHub::doEvent>(0, &hubTx);
+  mxIdent.onEvent[1] = make_link<&Recorder::doRecord>(0, &status);
+  mxIdent.onEvent[2] = make_link<&TKxComAsync::doOpen>(0, &com);
+  mxIdent.onEvent[3] = make_link<&Recorder::doRecord>(0, &not_found);
+  mxIdent.onEvent[4] = make_link<&Recorder::doRecord>(0, &found);
+  mxFlash.onEvent[0] = make_link<&Recorder::doRecord>(0, &progress);
+  mxFlash.onEvent[1] = make_link<&TKxHub::doEvent>(1, &hubTx);
+  mxFlash.onEvent[2] = make_link<&Recorder::doRecord>(0, &success);
+  mxFlash.onEvent[3] = make_link<&Recorder::doRecord>(0, &failure);
+  mxFlash.onEvent[4] = make_link<&TKxEventFromData::doEvent>(0, &efdCrc);
+  commRx.onEvent[0] = make_link<&TKxMultiElementEx::doWork>(2, &mxIdent);
+  commRx.onEvent[1] = make_link<&TKxMultiElementEx::doWork>(0, &mxFlash);
+  com.onRead = make_link<&TKxCommutator::doWork>(0, &commRx);
+  com.onRxChar = make_link<&TKxComAsync::doRead>(3, &com);
+  com.onOpen = make_link<&TKxMultiElementEx::doWork>(0, &mxIdent);
+  com.onOpening = make_link<&Recorder::doRecord>(0, &opened);
+
+  mxFlash.dataVar[0] = make_link<&TKxEventFromData::getData>(0, &efdCrc);
+  commRx.dataChannel = make_link<&TKxMultiElementEx::getVar>(0, &mxIdent);
+  com.dataPort = make_link<&TKxEventFromData::getData>(0, &efdPort);
+
+  mxIdent.set_creator(&TClassMultiElementEx_26088F0::create);
+  mxFlash.set_creator(&TClassMultiElementEx_2608DC0::create);
+
+  // The stored values are set directly: the pins may still be silent here.
+  TData name;
+  set_string(name, port_name);
+  efdPort.doEvent(name, 0);
+  TData crc;
+  set_string(crc, "FFFF");
+  efdCrc.doEvent(crc, 0);
+}
+
+DialogueHost::~DialogueHost() {
+  TData d;
+  com.doClose(d, 1);
+}
+
+void DialogueHost::start() {
+  enable_pins();
+  run_startup_list();
+}
+
+void DialogueHost::choose_port() {
+  TData d;
+  efdPort.getData(d, 0);
+  mxIdent.doWork(d, 1);
+}
+
+void DialogueHost::start_write() {
+  TData d;
+  set_integer(d, 0);
+  mxFlash.doWork(d, 1);
+}
+
+std::int32_t DialogueHost::route() {
+  TData d;
+  mxIdent.getVar(d, 0);
+  return to_integer(d);
+}
+
+std::string DialogueHost::crc_text() {
+  TData d;
+  efdCrc.getData(d, 0);
+  return to_string(d);
+}
+
+TClassMultiElementEx_26088F0& DialogueHost::identification() {
+  return *static_cast<TClassMultiElementEx_26088F0*>(mxIdent.current->scheme);
+}
+
+TClassMultiElementEx_2608DC0& DialogueHost::transfer() {
+  return *static_cast<TClassMultiElementEx_2608DC0*>(mxFlash.current->scheme);
+}
+
+}  // namespace kx::harness
