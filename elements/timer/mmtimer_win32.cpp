@@ -1,7 +1,8 @@
 // The system timer on Windows: the multimedia timer, periodic, with a synchronous kill so
 // that no tick runs once timeKillEvent has returned.
-#include <mmsystem.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <mmsystem.h>
 
 #include "elements/timer/mmtimer_backend.hpp"
 
