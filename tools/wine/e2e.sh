@@ -11,7 +11,8 @@
 # artifacts/screenshots/, logs to artifacts/e2e-logs/.
 #
 # Environment: KX_WIN_BUILD (default build/windows), KX_NATIVE_BUILD (default build/native),
-# KX_EXE, KX_WDRIVE, KX_DEVSIM (override the programs), KX_E2E_SETUP=0 (skip the package
+# KX_EXE, KX_WDRIVE, KX_DEVSIM (override the programs), KX_IMAGE (the image the executable
+# carries; default: the one the Windows build embedded), KX_E2E_SETUP=0 (skip the package
 # installation), KX_ARTIFACTS (default artifacts).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -44,8 +45,8 @@ logs=$artifacts/e2e-logs
 # The window's texts, as the user reads them.
 caption="Magnetoflux bootloader"
 t_choose="Выберите порт с подключённым устройством."
-t_device="Устройство: "
-t_version="Текущая версия ПО: "
+t_device="Устройство: VKD7"
+t_version="Текущая версия ПО: 9.0"
 t_offer="Версия ПО для обновления:9.1 (VKD7/NKD7)"
 t_write="Записать"
 t_success1="ПО успешно обновлено!"
@@ -55,12 +56,18 @@ t_retry="Проверьте все соединения и попробуйте 
 t_notfound="На этом порту устройств не найдено."
 port=COM5
 
-# Device simulator faults used by the scenarios.
-fault_wrong_crc=wrong-crc
-fault_silent=silent
-fault_split=split
-fault_unplug=unplug
-fault_other=other-device
+# What the simulated device answers to "VERS".
+device_answer='MAGNETOFLUX VKD7 9.0\r\n'
+
+# Device simulator faults used by the scenarios, and the block at which they strike (mid-way).
+fault_wrong_crc="wrong-crc"
+fault_silent="silent-block"
+fault_split="split"
+fault_unplug="unplug"
+fault_other="other-device"
+fault_block=200
+# The simulator answers at the line's own pace.
+baud=38462
 
 # --- machine, programs -------------------------------------------------------------------------
 
@@ -76,6 +83,13 @@ if [ -z "${KX_DEVSIM:-}" ] && [ ! -x "$devsim" ]; then
   echo "=== building the device simulator"
   (cd "$root" && cmake --preset native >/dev/null && cmake --build --preset native --target devsim) || exit 1
 fi
+# The image the executable carries, for the simulator to compare with what arrives.
+image=${KX_IMAGE:-}
+if [ -z "$image" ] && [ -f "$win_build/CMakeCache.txt" ]; then
+  image=$(sed -n 's/^KX_IMAGE_PATH:INTERNAL=//p' "$win_build/CMakeCache.txt")
+fi
+sim_image=()
+[ -n "$image" ] && sim_image=(--image "$image")
 shim=$(bash "$here/build-shim.sh" "$root/build/wine" | tail -n 1) || exit 1
 for f in "$exe" "$wdrive" "$devsim" "$shim"; do
   [ -e "$f" ] || { echo "missing: $f" >&2; exit 1; }
@@ -125,6 +139,13 @@ echo "=== Wine prefix with $port on a pseudo-terminal"
 wineboot -i >"$logs/prefix.log" 2>&1 || { echo "wineboot failed (see $logs/prefix.log)" >&2; exit 1; }
 wineserver -w
 wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ /d "$link" /f >>"$logs/prefix.log" 2>&1
+if [ "$mode" = run ]; then
+  # Wine's own desktop window, so that screenshots show the window frame and caption too.
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \
+    >>"$logs/prefix.log" 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f \
+    >>"$logs/prefix.log" 2>&1
+fi
 # The mount manager reads the ports when the server starts: restart it, keep it up for the run.
 wineserver -k 2>/dev/null
 wineserver -w 2>/dev/null
@@ -168,7 +189,8 @@ start_sim() { # start_sim NAME [devsim options...]
   shift
   report=$work/$name.report
   rm -f "$link" "$report"
-  "$devsim" --link "$link" --report "$report" "$@" >"$logs/$name.devsim.log" 2>&1 &
+  "$devsim" --link "$link" --report "$report" --version "$device_answer" \
+    "${sim_image[@]}" "$@" >"$logs/$name.devsim.log" 2>&1 &
   sim_pid=$!
   pids+=("$sim_pid")
   for _ in $(seq 100); do
@@ -269,8 +291,17 @@ write_started() {
 
 # --- scenarios -----------------------------------------------------------------------------------
 
+# What the simulator saw of a complete transfer.
+image_arrived() {
+  [ "$(report_value image_checked)" = 1 ] || fail "the simulator had no image to compare" || return 1
+  [ "$(report_value bytes_received)" = 130048 ] ||
+    fail "the simulator received $(report_value bytes_received) image bytes" || return 1
+  [ "$(report_value image_matched)" = 1 ] || fail "the image does not match" || return 1
+  [ "$(report_value pusk_received)" = 1 ] || fail "\"PUSK\" did not arrive" || return 1
+}
+
 scenario_success() {
-  start_sim success || return 1
+  start_sim success --baud "$baud" || return 1
   start_app success
   identified || return 1
   write_started || return 1
@@ -280,61 +311,66 @@ scenario_success() {
     fail "the error message shows beside the success" || return 1
   ok_ends success || return 1
   stop_sim
-  [ "$(report_value bytes_received)" = 130048 ] ||
-    fail "the simulator received $(report_value bytes_received) image bytes" || return 1
-  [ "$(report_value image_matched)" = 1 ] || fail "the image does not match" || return 1
-  [ "$(report_value pusk_received)" = 1 ] || fail "\"PUSK\" did not arrive" || return 1
+  image_arrived || return 1
 }
 
 scenario_wrong-crc() {
-  start_sim wrong-crc --fault "$fault_wrong_crc" || return 1
+  start_sim wrong-crc --baud "$baud" --fault "$fault_wrong_crc" --block "$fault_block" || return 1
   start_app wrong-crc
   identified || return 1
   write_started || return 1
-  failure_shown wrong-crc 30000 || return 1
+  failure_shown wrong-crc 60000 || return 1
   ok_ends wrong-crc || return 1
   stop_sim
+  [ "$(report_value blocks_received)" = $((fault_block + 1)) ] ||
+    fail "blocks sent after the wrong answer: $(report_value blocks_received) received" || return 1
   [ "$(report_value pusk_received)" != 1 ] || fail "\"PUSK\" sent after a wrong CRC" || return 1
 }
 
+# The device stops answering mid-way: the failure shows within 4 s of the last answer, which is
+# when the progress bar last moved.
 scenario_silent() {
-  start_sim silent --fault "$fault_silent" || return 1
+  start_sim silent --baud "$baud" --fault "$fault_silent" --block "$fault_block" || return 1
   start_app silent
   identified || return 1
   write_started || return 1
   wd wait "$caption" "$t_error" 60000 || return 1
-  local shown last
-  shown=$(grep -o 'at_epoch_ms=[0-9]*' "$log" | tail -n 1 | cut -d= -f2)
+  local line shown moved
+  line=$(grep 'at_epoch_ms=' "$log" | tail -n 1)
+  shown=$(echo "$line" | grep -o 'at_epoch_ms=[0-9]*' | cut -d= -f2)
+  moved=$(echo "$line" | grep -o 'progress_moved_epoch_ms=[0-9]*' | cut -d= -f2)
   failure_shown silent 1000 || return 1
   ok_ends silent || return 1
   stop_sim
-  last=$(report_value last_answer_epoch_ms)
-  [ -n "$last" ] && [ -n "$shown" ] || fail "no time of the last answer or of the failure" || return 1
-  note "failure shown $((shown - last)) ms after the last answer"
-  [ $((shown - last)) -le 4000 ] && [ $((shown - last)) -ge 0 ] ||
-    fail "failure shown $((shown - last)) ms after the last answer (at most 4000)" || return 1
+  [ -n "$shown" ] && [ -n "$moved" ] && [ "$moved" -gt 0 ] ||
+    fail "the progress bar was never seen moving" || return 1
+  local gap=$((shown - moved))
+  note "failure shown $gap ms after the progress bar last moved"
+  [ $gap -le 4000 ] || fail "failure shown $gap ms after the last answer (at most 4000)" || return 1
+  [ "$(report_value pusk_received)" != 1 ] || fail "\"PUSK\" sent to a silent device" || return 1
 }
 
 scenario_split() {
-  start_sim split --fault "$fault_split" || return 1
+  start_sim split --baud "$baud" --fault "$fault_split" --block "$fault_block" || return 1
   start_app split
   identified || return 1
   write_started || return 1
   wd wait "$caption" "$t_success1" 180000 || return 1
   ok_ends split || return 1
   stop_sim
-  [ "$(report_value image_matched)" = 1 ] || fail "the image does not match" || return 1
-  [ "$(report_value pusk_received)" = 1 ] || fail "\"PUSK\" did not arrive" || return 1
+  image_arrived || return 1
 }
 
+# The adapter is pulled mid-way: failure shown, the window still answers, "OK" ends it.
 scenario_unplug() {
-  start_sim unplug --fault "$fault_unplug" || return 1
+  start_sim unplug --baud "$baud" --fault "$fault_unplug" --block "$fault_block" || return 1
   start_app unplug
   identified || return 1
   write_started || return 1
-  failure_shown unplug 30000 || return 1
+  failure_shown unplug 60000 || return 1
   ok_ends unplug || return 1
   stop_sim
+  [ "$(report_value unplugged)" = 1 ] || fail "the simulator never pulled the port" || return 1
 }
 
 scenario_other-device() {

@@ -4,7 +4,8 @@
 //   wdrive choose   WINDOW INDEX|ITEMTEXT      selects a combo-box item, notifies the parent
 //   wdrive click    WINDOW BUTTONTEXT|#ID      clicks a visible, enabled button
 //   wdrive state    WINDOW TEXT                visibility and enabled state of a control
-//   wdrive wait     WINDOW TEXT TIMEOUT_MS     waits until a visible control shows TEXT
+//   wdrive wait     WINDOW TEXT TIMEOUT_MS     waits until a visible control shows TEXT (and
+//                                              tells when the progress bar last moved)
 //   wdrive ping     WINDOW                     does the window still answer messages
 //   wdrive close    WINDOW                     asks the window to close (WM_CLOSE)
 //   wdrive waitgone WINDOW TIMEOUT_MS          waits until no such window exists
@@ -16,6 +17,8 @@
 // `click` wants the button's whole text. Exit codes: 0 done, 1 not found / timed out / refused,
 // 2 usage.
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -320,20 +323,44 @@ int cmd_state(const std::wstring& spec, const std::wstring& text) {
   return 0;
 }
 
+// The position of the first progress bar, or -1 when there is none.
+long progress_of(const std::vector<Control>& cs) {
+  for (const Control& c : cs) {
+    if (!same_class(c.cls, L"msctls_progress32")) continue;
+    DWORD_PTR pos = 0;
+    if (send(c.hwnd, PBM_GETPOS, 0, 0, &pos)) return static_cast<long>(pos);
+  }
+  return -1;
+}
+
+// While waiting, the progress bar is watched too: the output tells when it last moved, which is
+// when the tool last took an answer from the device.
 int cmd_wait(const std::wstring& spec, const std::wstring& text, DWORD timeout_ms) {
   const DWORD start = GetTickCount();
+  long progress = -1;
+  long long progress_moved = 0;
   for (;;) {
     HWND top = find_top(spec, true);
     if (top) {
       const auto cs = controls_of(top);
+      const long p = progress_of(cs);
+      if (p >= 0 && p != progress) {
+        progress = p;
+        progress_moved = epoch_ms();
+      }
       if (const Control* c = find_text(cs, text, true)) {
-        out(describe(*c) + " after_ms=" + std::to_string(GetTickCount() - start) +
-            " at_epoch_ms=" + std::to_string(epoch_ms()));
+        std::string line = describe(*c) + " after_ms=" + std::to_string(GetTickCount() - start) +
+                           " at_epoch_ms=" + std::to_string(epoch_ms());
+        if (progress >= 0) {
+          line += " progress=" + std::to_string(progress) +
+                  " progress_moved_epoch_ms=" + std::to_string(progress_moved);
+        }
+        out(line);
         return 0;
       }
     }
     if (GetTickCount() - start >= timeout_ms) break;
-    Sleep(50);
+    Sleep(20);
   }
   err("timed out waiting for " + quoted(text) + " in " + quoted(spec));
   if (HWND top = find_top(spec, false)) {
