@@ -346,3 +346,43 @@ TEST_F(Image, WithoutABitmapOnlyTheBackgroundIsPaintedAndANullBitmapIsIgnored) {
 
 }  // namespace
 }  // namespace kx::testing
+
+namespace kx::testing {
+namespace {
+
+namespace hl = kx::headless;
+
+TEST(Bitmaps, TheErrorPictureResourceLoadsWithItsSizeAndAMissingOneGivesNone) {
+  std::unique_ptr<tk::Bitmap> picture = tk::load_bitmap("BITMAP0");
+  ASSERT_NE(picture, nullptr);
+  EXPECT_EQ(picture->width(), 290);
+  EXPECT_EQ(picture->height(), 290);
+  EXPECT_EQ(tk::load_bitmap("NO_SUCH_BITMAP"), nullptr);
+}
+
+using Hints = WindowTest;
+
+TEST_F(Hints, OnlyAControlWithAHintOrAManagerGetsARegistrationAndLosesItWithTheElement) {
+  TKxHintManager& manager = hint_manager();
+  const std::size_t before = manager.registrations();
+  auto& silent = add<TKxButton>();
+  silent.Init();
+  silent.set_hint_manager(nullptr);
+  EXPECT_EQ(manager.registrations(), before);
+
+  TKxHintManager own;
+  own.Tracking = 1;
+  auto& hinted = add<TKxButton>();
+  hinted.Hint = "write the image";
+  hinted.Init();
+  hinted.set_hint_manager(&own);
+  start();
+  ASSERT_EQ(own.registrations(), 1u);
+  hl::mouse_move(*hinted.control(), 3, 4);
+  controls.pop_back();
+  EXPECT_EQ(own.registrations(), 0u);
+  EXPECT_EQ(manager.registrations(), before);
+}
+
+}  // namespace
+}  // namespace kx::testing
