@@ -1,6 +1,6 @@
 // devsim: plays the device on a pseudo-terminal until killed or until the transfer is done.
 //
-//   devsim --link PATH [--fault NAME] [--block N] [--baud N] [--image FILE] [--size N]
+//   devsim --link PATH [--fault NAME[:BLOCK]] [--block N] [--baud N] [--image FILE] [--size N]
 //          [--report FILE] [--version TEXT] [--linger MS]
 //
 // Prints "port=<terminal path>", makes PATH a symbolic link to the terminal, and on exit
@@ -25,8 +25,9 @@ namespace {
 using kx::devsim::Fault;
 
 void usage() {
-  std::cerr << "usage: devsim --link PATH [--fault NAME] [--block N] [--baud N] [--image FILE]\n"
-               "              [--size N] [--report FILE] [--version TEXT] [--linger MS]\nfaults:";
+  std::cerr
+      << "usage: devsim --link PATH [--fault NAME[:BLOCK]] [--block N] [--baud N] [--image FILE]\n"
+         "              [--size N] [--report FILE] [--version TEXT] [--linger MS]\nfaults:";
   for (const std::string& n : kx::devsim::fault_names()) std::cerr << ' ' << n;
   std::cerr << '\n';
 }
@@ -68,9 +69,10 @@ bool parse_number(const char* text, unsigned long& out) {
 int main(int argc, char** argv) {
   kx::devsim::Options options;
   std::string link, report, image_path;
+  bool image_given = false;
   unsigned long linger_ms = 500;
 #ifdef KX_DEFAULT_IMAGE
-  image_path = KX_DEFAULT_IMAGE;
+  image_path = KX_DEFAULT_IMAGE;  // the image the product build embeds
 #endif
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -82,10 +84,22 @@ int main(int argc, char** argv) {
       report = argv[++i];
     } else if (arg == "--image" && has_value) {
       image_path = argv[++i];
+      image_given = true;
     } else if (arg == "--version" && has_value) {
       options.version = unescape(argv[++i]);
     } else if (arg == "--fault" && has_value) {
-      auto f = kx::devsim::fault_from_name(argv[++i]);
+      // NAME or NAME:BLOCK
+      std::string value = argv[++i];
+      const auto colon = value.find(':');
+      if (colon != std::string::npos) {
+        if (!parse_number(value.c_str() + colon + 1, n)) {
+          usage();
+          return 2;
+        }
+        options.fault_block = static_cast<int>(n);
+        value.resize(colon);
+      }
+      auto f = kx::devsim::fault_from_name(value);
       if (!f) {
         usage();
         return 2;
@@ -110,11 +124,14 @@ int main(int argc, char** argv) {
   }
   if (!image_path.empty()) {
     std::ifstream in(image_path, std::ios::binary);
-    if (!in) {
+    if (in) {
+      options.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    } else if (image_given) {
       std::cerr << "devsim: cannot read " << image_path << '\n';
       return 1;
+    } else {
+      std::cerr << "devsim: no image at " << image_path << ", the received bytes are not checked\n";
     }
-    options.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
 
   // Signals are taken synchronously below; the device thread must not see them.
