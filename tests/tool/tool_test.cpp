@@ -1,0 +1,253 @@
+// The whole tool as a user meets it: the window, the port list, identification, the transfer
+// and the end screens, driven through the headless toolkit against the simulated device.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/entry.hpp"
+#include "elements/serial/com_async.hpp"
+#include "elements/serial/port_table.hpp"
+#include "elements/timer/mm_timer.hpp"
+#include "elements/window/button.hpp"
+#include "elements/window/combo_box.hpp"
+#include "elements/window/edit.hpp"
+#include "elements/window/image.hpp"
+#include "elements/window/label.hpp"
+#include "elements/window/progress_bar.hpp"
+#include "elements/window/simple_form.hpp"
+#include "runtime/multi_element.hpp"
+#include "schemes/main_scheme.hpp"
+#include "schemes/transfer_scheme.hpp"
+#include "toolkit/headless/test_api.hpp"
+#include "tools/devsim/simulator.hpp"
+
+namespace kx {
+namespace {
+
+using namespace std::chrono_literals;
+namespace hl = headless;
+using devsim::Fault;
+
+const std::string kWrite = "\xC7\xE0\xEF\xE8\xF1\xE0\xF2\xFC";  // "Записать"
+// "Выберите порт с подключённым устройством."
+const std::string kChoose =
+    "\xC2\xFB\xE1\xE5\xF0\xE8\xF2\xE5 \xEF\xEE\xF0\xF2 \xF1 \xEF\xEE\xE4\xEA\xEB\xFE\xF7\xB8"
+    "\xED\xED\xFB\xEC \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE\xEC.";
+// "На этом порту устройств не найдено."
+const std::string kNotFound =
+    "\xCD\xE0 \xFD\xF2\xEE\xEC \xEF\xEE\xF0\xF2\xF3 \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2 "
+    "\xED\xE5 \xED\xE0\xE9\xE4\xE5\xED\xEE.";
+// "Ошибка при передаче данных!"
+const std::string kError =
+    "\xCE\xF8\xE8\xE1\xEA\xE0 \xEF\xF0\xE8 \xEF\xE5\xF0\xE5\xE4\xE0\xF7\xE5 "
+    "\xE4\xE0\xED\xED\xFB\xF5!";
+// "Устройство: VKD7   Текущая версия ПО: 9.0" and the device's line end
+const std::string kIdentified =
+    "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE: VKD7   \xD2\xE5\xEA\xF3\xF9\xE0\xFF "
+    "\xE2\xE5\xF0\xF1\xE8\xFF \xCF\xCE: 9.0\r\n";
+
+std::vector<std::uint8_t> image_bytes() {
+  std::ifstream in(KX_IMAGE_FILE, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class Tool : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (scheme != nullptr) {
+      disable_pins();
+      delete scheme;
+      scheme = nullptr;
+    }
+    hl::reset();
+    for (auto& s : sims) s->stop();
+    clear_registered_ports();
+  }
+
+  devsim::Simulator& add_device(const std::string& com, devsim::Options options = {}) {
+    options.image = image_bytes();
+    sims.push_back(std::make_unique<devsim::Simulator>(std::move(options)));
+    EXPECT_TRUE(sims.back()->start());
+    register_port(com, sims.back()->port_path());
+    return *sims.back();
+  }
+
+  // As a fresh process: pins silent, the start-up list not yet run.
+  void start_tool() {
+    disable_pins();
+    set_startup_done(false);
+    scheme = new TClassSimpleForm_2597650();
+    scheme->Form->Start();
+    hl::drain();
+  }
+
+  tk::Window& w(WindowElement* element) { return *element->control(); }
+  std::string status() { return w(scheme->edtStatus).text(); }
+  bool until(const std::function<bool()>& pred, std::chrono::milliseconds t = 20s) {
+    return hl::run_until(pred, t);
+  }
+
+  // Choose the port and wait for the identification's verdict.
+  void choose(const std::string& com) {
+    ASSERT_TRUE(hl::choose_item(w(scheme->cbxPort), com));
+    ASSERT_TRUE(until([&] { return status() != kChoose; }));
+  }
+
+  bool end_screen() { return hl::shown(w(scheme->btnOk)); }
+
+  std::vector<std::unique_ptr<devsim::Simulator>> sims;
+  TClassSimpleForm_2597650* scheme = nullptr;
+};
+
+TEST_F(Tool, StartsWithTheOpenablePortsAndNothingChosen) {
+  add_device("COM3");
+  add_device("COM12");
+  start_tool();
+  tk::Window* form = hl::main_form();
+  ASSERT_NE(form, nullptr);
+  EXPECT_TRUE(hl::shown(*form));
+  EXPECT_EQ(form->text(), "Magnetoflux bootloader");
+  EXPECT_EQ(hl::icon(*form), "ZEDA");
+  EXPECT_EQ(form->rect(), (tk::Rect{200, 200, 503, 162}));
+  EXPECT_EQ(hl::items(w(scheme->cbxPort)), (std::vector<std::string>{"COM3", "COM12"}));
+  EXPECT_EQ(w(scheme->cbxPort).selection(), -1);
+  EXPECT_EQ(status(), kChoose);
+  EXPECT_TRUE(hl::shown(w(scheme->btnWrite)));
+  EXPECT_FALSE(hl::usable(w(scheme->btnWrite)));
+  EXPECT_TRUE(hl::shown(w(scheme->lblVersion)));
+  EXPECT_EQ(hl::progress_position(w(scheme->pbProgress)), 0);
+  EXPECT_EQ(hl::progress_max(w(scheme->pbProgress)), 507);
+  for (WindowElement* hidden :
+       std::initializer_list<WindowElement*>{scheme->btnOk, scheme->lblSuccess, scheme->lblError,
+                                             scheme->lblRetry, scheme->imgError, scheme->edtCrc})
+    EXPECT_FALSE(hl::shown(w(hidden)));
+  EXPECT_FALSE(scheme->com->is_open());
+}
+
+TEST_F(Tool, UpdatesTheDeviceAndEndsOnOk) {
+  devsim::Simulator& device = add_device("COM4");
+  start_tool();
+  choose("COM4");
+  EXPECT_EQ(status(), kIdentified);
+  EXPECT_TRUE(hl::usable(w(scheme->btnWrite)));
+  EXPECT_FALSE(hl::usable(w(scheme->cbxPort)));
+
+  ASSERT_TRUE(hl::click(w(scheme->btnWrite)));
+  // While the image travels the whole window is disabled.
+  EXPECT_FALSE(hl::main_form()->enabled());
+  EXPECT_FALSE(hl::usable(w(scheme->btnWrite)));
+  ASSERT_TRUE(until([&] { return end_screen(); }, 60s));
+
+  ASSERT_TRUE(device.wait_done(5s));
+  devsim::Results r = device.results();
+  EXPECT_TRUE(r.image_matched);
+  EXPECT_TRUE(r.pusk_received);
+  EXPECT_EQ(hl::progress_position(w(scheme->pbProgress)), 507);
+  EXPECT_TRUE(hl::shown(w(scheme->lblSuccess)));
+  EXPECT_TRUE(hl::usable(w(scheme->btnOk)));
+  for (WindowElement* gone : std::initializer_list<WindowElement*>{
+           scheme->cbxPort, scheme->edtStatus, scheme->pbProgress, scheme->btnWrite,
+           scheme->lblVersion, scheme->lblError, scheme->lblRetry, scheme->imgError})
+    EXPECT_FALSE(hl::shown(w(gone)));
+
+  ASSERT_TRUE(hl::click(w(scheme->btnOk)));
+  EXPECT_TRUE(until([] { return tk::terminated(); }, 2s));
+  EXPECT_FALSE(scheme->com->is_open());
+  EXPECT_FALSE(pins_enabled());
+}
+
+TEST_F(Tool, AWrongChecksumShowsTheErrorScreen) {
+  devsim::Options options;
+  options.fault = Fault::WrongCrc;
+  options.fault_block = 2;
+  add_device("COM5", options);
+  start_tool();
+  choose("COM5");
+  ASSERT_TRUE(hl::click(w(scheme->btnWrite)));
+  ASSERT_TRUE(until([&] { return end_screen(); }));
+  EXPECT_TRUE(hl::shown(w(scheme->lblError)));
+  EXPECT_EQ(w(scheme->lblError).text(), kError);
+  EXPECT_TRUE(hl::shown(w(scheme->lblRetry)));
+  EXPECT_TRUE(hl::shown(w(scheme->imgError)));
+  EXPECT_FALSE(hl::shown(w(scheme->lblSuccess)));
+  EXPECT_TRUE(hl::main_form()->enabled());
+  EXPECT_EQ(hl::progress_position(w(scheme->pbProgress)), 2);
+}
+
+TEST_F(Tool, ASilentDeviceFailsWithinTheWatchdog) {
+  devsim::Options options;
+  options.fault = Fault::SilentBlock;
+  options.fault_block = 10;
+  add_device("COM5", options);
+  start_tool();
+  auto* transfer = static_cast<TClassMultiElementEx_2608DC0*>(scheme->mxFlash->current->scheme);
+  transfer->tmrWatch->set_Interval(20);
+  choose("COM5");
+  ASSERT_TRUE(hl::click(w(scheme->btnWrite)));
+  ASSERT_TRUE(until([&] { return end_screen(); }));
+  EXPECT_TRUE(hl::shown(w(scheme->lblError)));
+  EXPECT_EQ(hl::progress_position(w(scheme->pbProgress)), 10);
+}
+
+TEST_F(Tool, AnotherDeviceLeavesTheWriteButtonDisabledAndAnotherPortCanBeTried) {
+  devsim::Options other;
+  other.fault = Fault::OtherDevice;
+  add_device("COM1", other);
+  devsim::Simulator& good = add_device("COM2");
+  start_tool();
+  choose("COM1");
+  EXPECT_EQ(status(), kNotFound);
+  EXPECT_FALSE(hl::usable(w(scheme->btnWrite)));
+  EXPECT_TRUE(hl::usable(w(scheme->cbxPort)));
+
+  // The next choice closes the first port and asks on the second.
+  ASSERT_TRUE(hl::choose_item(w(scheme->cbxPort), "COM2"));
+  ASSERT_TRUE(until([&] { return status() == kIdentified; }));
+  EXPECT_EQ(scheme->com->port_name(), "COM2");
+  EXPECT_EQ(good.results().vers_count, 1u);
+  EXPECT_TRUE(hl::usable(w(scheme->btnWrite)));
+}
+
+TEST_F(Tool, ChoosingTheSamePortAgainAsksAfresh) {
+  devsim::Options silent;
+  silent.fault = Fault::SilentVers;
+  devsim::Simulator& device = add_device("COM6", silent);
+  start_tool();
+  ASSERT_TRUE(hl::choose_item(w(scheme->cbxPort), "COM6"));
+  ASSERT_TRUE(until([&] { return device.results().vers_count == 1; }));
+  ASSERT_TRUE(hl::choose_item(w(scheme->cbxPort), "COM6"));
+  ASSERT_TRUE(until([&] { return device.results().vers_count == 2; }));
+  EXPECT_TRUE(scheme->com->is_open());
+  EXPECT_EQ(status(), kChoose);
+}
+
+TEST_F(Tool, TheCloseBoxClosesThePortAndEndsTheLoop) {
+  add_device("COM8");
+  start_tool();
+  choose("COM8");
+  ASSERT_TRUE(scheme->com->is_open());
+  ASSERT_TRUE(hl::close_box(*hl::main_form()));
+  EXPECT_TRUE(until([] { return tk::terminated(); }, 2s));
+  EXPECT_FALSE(scheme->com->is_open());
+  EXPECT_FALSE(scheme->com->has_reader());
+}
+
+TEST(Entry, TheInformationSwitchShowsOnlyTheBox) {
+  char program[] = "kxflash";
+  char info[] = "/qv";
+  char* argv[] = {program, info, nullptr};
+  EXPECT_EQ(run_tool(2, argv), 0);
+  ASSERT_EQ(hl::message_boxes().size(), 1u);
+  EXPECT_EQ(hl::message_boxes()[0].first, "Magnetoflux bootloader");
+  EXPECT_NE(hl::message_boxes()[0].second.find("9.1"), std::string::npos);
+  EXPECT_TRUE(hl::windows().empty());
+  hl::reset();
+}
+
+}  // namespace
+}  // namespace kx
