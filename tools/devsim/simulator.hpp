@@ -50,7 +50,7 @@ struct Options {
   std::size_t image_size = 130048;
   std::string version = "MAGNETOFLUX VKD7 9.0\r\n";
   std::string other_version = "GIGAWATT VKD7 9.0\r\n";
-  std::chrono::milliseconds split_pause{60};
+  std::chrono::milliseconds split_pause{100};
   std::size_t block_size = 256;
 };
 
