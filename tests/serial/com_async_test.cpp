@@ -373,6 +373,34 @@ TEST_F(ComAsyncTest, NoEventAfterClosed) {
   EXPECT_EQ(rec.log.back(), "Read:new");
 }
 
+// The received bytes make the scheme close the port while the reader waits for that very
+// event to be handled: the close must not wait for the reader, nor the reader for the close.
+struct CloseOnRead {
+  TKxComAsync* com = nullptr;
+  Recorder* rec = nullptr;
+  void on(TData& d, std::uint16_t) {
+    rec->log.push_back("Read:" + d.str_value);
+    TData none;
+    com->doClose(none, 1);
+  }
+};
+
+TEST_F(ComAsyncTest, CloseFromInsideAReceivedEvent) {
+  CloseOnRead closer{com.get(), &rec};
+  com->onRead = make_link<&CloseOnRead::on>(0, &closer);
+  call_open(*com, "COM7");
+  rec.clear();
+  peer.send("x");
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(queue.run_until([&] { return rec.count("Closed") == 1; }, 3s));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  queue.drain();
+  Log expected = {"RxChar:1", "Read:x"};
+  expected.insert(expected.end(), kCloseEvents.begin(), kCloseEvents.end());
+  EXPECT_EQ(rec.log, expected);
+  EXPECT_FALSE(com->is_open());
+}
+
 TEST_F(ComAsyncTest, DestructionWithEventsQueued) {
   call_open(*com, "COM7");
   peer.send("bytes");
