@@ -103,20 +103,39 @@ bool choose_item(tk::Window& combo, std::string_view text) {
   return false;
 }
 
-bool press_key(tk::Window& control, int virtual_key) {
+namespace {
+
+// Key down, the character (when there is one and the key was not swallowed), key up.
+bool key_stroke(tk::Window& control, int virtual_key, int character) {
   if (!reachable(control)) return false;
   tk::Message down{tk::Msg::KeyDown, virtual_key};
   control.send(down);
-  const bool has_char = virtual_key == 13 || virtual_key == 8 || virtual_key >= 0x20;
-  if (has_char && down.wparam != 0 && !down.handled && control.alive())
-    deliver(control, tk::Msg::Char, virtual_key);
+  if (character >= 0 && down.wparam != 0 && !down.handled && control.alive())
+    deliver(control, tk::Msg::Char, character);
   if (control.alive()) deliver(control, tk::Msg::KeyUp, virtual_key);
   return true;
 }
 
+}  // namespace
+
+bool press_key(tk::Window& control, int virtual_key) {
+  int character = -1;
+  if (virtual_key == 8 || virtual_key == 13 || virtual_key == ' ' ||
+      (virtual_key >= '0' && virtual_key <= '9'))
+    character = virtual_key;
+  if (virtual_key >= 'A' && virtual_key <= 'Z') character = virtual_key - 'A' + 'a';
+  return key_stroke(control, virtual_key, character);
+}
+
 bool type_text(tk::Window& control, std::string_view text) {
-  for (char c : text)
-    if (!press_key(control, static_cast<unsigned char>(c))) return false;
+  for (char c : text) {
+    const int byte = static_cast<unsigned char>(c);
+    int key = 0xDE;  // a punctuation key for every other byte
+    if (byte == 8 || byte == 13 || byte == ' ' || (byte >= '0' && byte <= '9')) key = byte;
+    if (byte >= 'a' && byte <= 'z') key = byte - 'a' + 'A';
+    if (byte >= 'A' && byte <= 'Z') key = byte;
+    if (!key_stroke(control, key, byte)) return false;
+  }
   return true;
 }
 

@@ -7,6 +7,16 @@
 //
 // A user's action reaches a control only when the control and every window above it are
 // visible and enabled; the action functions answer whether it did.
+//
+// An element's window is element.control(); the windows of a scheme are found through its
+// elements (scheme->btnWrite->control()) or by text with find_window().
+//
+// Where the headless toolkit differs from the Win32 one: run_message_loop() waits at most
+// 20 ms for a queued item, so the idle hook also runs while nothing happens (a test may drive
+// the tool from it); the message filter is offered each posted window message as a
+// tk::Message*; text metrics are those of measure_text in toolkit_headless.cpp; aligned
+// controls keep to their edge without stacking; a form with a frame has a 3-pixel border and
+// a 22-pixel caption (503 x 162 gives a 497 x 134 client area).
 #pragma once
 
 #include <chrono>
@@ -44,10 +54,11 @@ bool click(tk::Window& control);
 // change notification comes; the element reports the choice when the queue runs.
 bool choose_item(tk::Window& combo, int index);
 bool choose_item(tk::Window& combo, std::string_view text);
-// Key down, the character (for printable bytes, Enter 13 and Backspace 8), key up. Letters
-// and digits pass their own code as the virtual-key code.
+// Key down, the character the key types, key up. Only Backspace (8), Enter (13), space,
+// digits and letters ('A'..'Z', typing the lower-case letter) type a character; other keys
+// (arrows 37/39, Home 36, End 35, Delete 46, ...) only go down and up.
 bool press_key(tk::Window& control, int virtual_key);
-// press_key for each byte of the text (Windows-1251).
+// Types each byte of the text (Windows-1251): the character with a matching key code.
 bool type_text(tk::Window& control, std::string_view text);
 // The close box of a form (a close by the user: lparam 0).
 bool close_box(tk::Window& form);
