@@ -7,6 +7,7 @@
 //   wdrive wait     WINDOW TEXT TIMEOUT_MS     waits until a visible control shows TEXT (and
 //                                              tells when the progress bar last moved)
 //   wdrive ping     WINDOW                     does the window still answer messages
+//   wdrive count    WINDOW                     how many such windows are visible
 //   wdrive close    WINDOW                     asks the window to close (WM_CLOSE)
 //   wdrive waitgone WINDOW TIMEOUT_MS          waits until no such window exists
 //
@@ -135,6 +136,8 @@ struct FindTop {
   std::wstring cls;  // non-empty: match by class instead of caption
   HWND visible = nullptr;
   HWND hidden = nullptr;
+  bool count_all = false;  // go on after the first visible match, counting
+  int visible_count = 0;
 };
 
 BOOL CALLBACK find_top_cb(HWND w, LPARAM lp) {
@@ -149,22 +152,29 @@ BOOL CALLBACK find_top_cb(HWND w, LPARAM lp) {
   }
   if (!match) return TRUE;
   if (IsWindowVisible(w)) {
-    f->visible = w;
-    return FALSE;
+    if (!f->visible) f->visible = w;
+    ++f->visible_count;
+    return f->count_all ? TRUE : FALSE;
   }
   if (!f->hidden) f->hidden = w;
   return TRUE;
 }
 
-// A visible window is preferred; with only_visible a hidden one does not count.
-HWND find_top(const std::wstring& spec, bool only_visible) {
+FindTop search(const std::wstring& spec, bool count_all) {
   FindTop f;
   if (spec.rfind(L"class:", 0) == 0) {
     f.cls = spec.substr(6);
   } else {
     f.caption = spec;
   }
+  f.count_all = count_all;
   EnumWindows(find_top_cb, reinterpret_cast<LPARAM>(&f));
+  return f;
+}
+
+// A visible window is preferred; with only_visible a hidden one does not count.
+HWND find_top(const std::wstring& spec, bool only_visible) {
+  const FindTop f = search(spec, false);
   if (f.visible) return f.visible;
   return only_visible ? nullptr : f.hidden;
 }
@@ -380,6 +390,11 @@ int cmd_ping(const std::wstring& spec) {
   return 0;
 }
 
+int cmd_count(const std::wstring& spec) {
+  out(std::to_string(search(spec, true).visible_count));
+  return 0;
+}
+
 int cmd_close(const std::wstring& spec) {
   HWND top = need_top(spec);
   if (!top) return 1;
@@ -409,7 +424,8 @@ DWORD parse_ms(const std::wstring& s) {
 }
 
 int usage() {
-  err("usage: wdrive list|choose|click|state|wait|ping|close|waitgone WINDOW [ARG] [TIMEOUT_MS]");
+  err("usage: wdrive list|choose|click|state|wait|ping|count|close|waitgone WINDOW [ARG] "
+      "[TIMEOUT_MS]");
   return 2;
 }
 
@@ -423,6 +439,7 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"list" && argc == 3) return cmd_list(window);
   if (cmd == L"ping" && argc == 3) return cmd_ping(window);
   if (cmd == L"close" && argc == 3) return cmd_close(window);
+  if (cmd == L"count" && argc == 3) return cmd_count(window);
   if (cmd == L"choose" && argc == 4) return cmd_choose(window, arg);
   if (cmd == L"click" && argc == 4) return cmd_click(window, arg);
   if (cmd == L"state" && argc == 4) return cmd_state(window, arg);
