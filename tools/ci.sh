@@ -17,3 +17,6 @@ done
 echo "=== windows: cross build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
+
+echo "=== windows: the executable under Wine against the simulated device"
+KX_E2E_SETUP=0 bash tools/wine/e2e.sh
