@@ -1,0 +1,228 @@
+// transfer_bench [--paced]: the whole 130048-byte transfer, by the tool's own sub-schemes and
+// by a minimal reference sender (one write per 256-byte block, table CRC), each against a
+// fresh device simulator process on a pseudo-terminal. Prints wall and CPU time of both and
+// their ratios; paced (38462 baud on the simulator's side), also the ratio to the wire time.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "elements/serial/port_table.hpp"
+#include "runtime/element_thread.hpp"
+#include "tools/harness/dialogue_host.hpp"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kImageSize = 130048;
+constexpr std::size_t kBlock = 256;
+const std::string kAnswer = "MAGNETOFLUX VKD7 9.0\r\n";
+
+struct Measure {
+  double wall = 0;
+  double cpu = 0;
+  bool ok = false;
+};
+
+double cpu_seconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// A device simulator in a process of its own; the port appears as a link in a fresh folder.
+class Device {
+ public:
+  explicit Device(bool paced) {
+    char folder[] = "/tmp/kxbench-XXXXXX";
+    dir_ = mkdtemp(folder);
+    link_ = dir_ + "/port";
+    report_ = dir_ + "/report";
+    pid_ = fork();
+    if (pid_ == 0) {
+      int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      if (paced)
+        execl(KX_DEVSIM_PATH, "devsim", "--link", link_.c_str(), "--report", report_.c_str(),
+              "--baud", "38462", "--image", KX_IMAGE_FILE, nullptr);
+      else
+        execl(KX_DEVSIM_PATH, "devsim", "--link", link_.c_str(), "--report", report_.c_str(),
+              "--image", KX_IMAGE_FILE, nullptr);
+      _exit(127);
+    }
+    for (int i = 0; i < 500 && access(link_.c_str(), F_OK) != 0; ++i)
+      std::this_thread::sleep_for(10ms);
+  }
+  ~Device() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+    std::remove(report_.c_str());
+    rmdir(dir_.c_str());
+  }
+  const std::string& port() const { return link_; }
+  // Waits for the simulator to finish and answers whether it saw the image and "PUSK".
+  bool verdict() {
+    int status = 0;
+    pid_t got = 0;
+    for (int i = 0; i < 1000 && got == 0; ++i) {
+      got = waitpid(pid_, &status, WNOHANG);
+      if (got == 0) std::this_thread::sleep_for(10ms);
+    }
+    if (got == pid_)
+      pid_ = -1;
+    else
+      std::fprintf(stderr, "device did not finish (%d)\n", static_cast<int>(got));
+    std::ifstream in(report_);
+    std::string report((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const bool ok = report.find("image_matched=1") != std::string::npos &&
+                    report.find("pusk_received=1") != std::string::npos;
+    if (!ok) std::fprintf(stderr, "device report:\n%s\n", report.c_str());
+    return ok;
+  }
+
+ private:
+  std::string dir_, link_, report_;
+  pid_t pid_ = -1;
+};
+
+Measure run_tool(bool paced) {
+  Device device(paced);
+  kx::clear_registered_ports();
+  kx::register_port("COM7", device.port());
+  kx::EventQueue queue;
+  kx::ScopedElementThread scoped(&queue);
+  Measure m;
+  {
+    kx::harness::DialogueHost host("COM7");
+    host.start();
+    const double cpu0 = cpu_seconds();
+    const auto t0 = Clock::now();
+    host.choose_port();
+    queue.run_until([&] { return host.route() == 1 || host.status.count() > 0; }, 5s);
+    host.start_write();
+    queue.run_until([&] { return host.success.count() + host.failure.count() > 0; }, 120s);
+    m.wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    m.cpu = cpu_seconds() - cpu0;
+    m.ok = host.success.count() == 1 && host.failure.count() == 0;
+    // The port stays open until the device has taken "PUSK": closing purges what is unsent.
+    m.ok = device.verdict() && m.ok;
+  }
+  return m;
+}
+
+std::array<std::uint16_t, 256> crc_table() {
+  std::array<std::uint16_t, 256> t{};
+  for (unsigned i = 0; i < 256; ++i) {
+    unsigned r = i;
+    for (int k = 0; k < 8; ++k) r = (r & 1) ? (r >> 1) ^ 0xA001u : r >> 1;
+    t[i] = static_cast<std::uint16_t>(r);
+  }
+  return t;
+}
+
+// Reads exactly n bytes, or what came within the time-out.
+std::string read_n(int fd, std::size_t n, std::chrono::milliseconds timeout) {
+  std::string got;
+  const auto end = Clock::now() + timeout;
+  char buf[64];
+  while (got.size() < n && Clock::now() < end) {
+    ssize_t k = read(fd, buf, std::min(sizeof buf, n - got.size()));
+    if (k > 0)
+      got.append(buf, static_cast<std::size_t>(k));
+    else
+      std::this_thread::sleep_for(100us);
+  }
+  return got;
+}
+
+Measure run_reference(bool paced, const std::vector<std::uint8_t>& image) {
+  Device device(paced);
+  Measure m;
+  int fd = open(device.port().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return m;
+  termios t{};
+  tcgetattr(fd, &t);
+  cfmakeraw(&t);
+  tcsetattr(fd, TCSANOW, &t);
+  const auto table = crc_table();
+  const double cpu0 = cpu_seconds();
+  const auto t0 = Clock::now();
+  bool ok = write(fd, "VERS", 4) == 4 && read_n(fd, kAnswer.size(), 5s) == kAnswer;
+  if (!ok) std::fprintf(stderr, "reference: no identification\n");
+  std::uint16_t crc = 0xFFFF;
+  for (std::size_t at = 0; ok && at < image.size(); at += kBlock) {
+    for (std::size_t i = at; i < at + kBlock; ++i)
+      crc = static_cast<std::uint16_t>((crc >> 8) ^ table[(crc ^ image[i]) & 0xFF]);
+    std::size_t sent = 0;
+    while (sent < kBlock) {
+      ssize_t k = write(fd, image.data() + at + sent, kBlock - sent);
+      if (k > 0) sent += static_cast<std::size_t>(k);
+    }
+    const bool last = at + kBlock == image.size();
+    // The running CRC, high byte first; after the last block followed by "FZ".
+    std::string expect;
+    expect += static_cast<char>(crc >> 8);
+    expect += static_cast<char>(crc & 0xFF);
+    if (last) expect += "FZ";
+    ok = read_n(fd, expect.size(), 5s) == expect;
+    if (!ok) std::fprintf(stderr, "reference: block at %zu not acknowledged\n", at);
+  }
+  ok = ok && write(fd, "PUSK", 4) == 4;
+  m.wall = std::chrono::duration<double>(Clock::now() - t0).count();
+  m.cpu = cpu_seconds() - cpu0;
+  close(fd);
+  m.ok = ok && device.verdict();
+  return m;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool paced = argc > 1 && std::strcmp(argv[1], "--paced") == 0;
+  std::ifstream in(KX_IMAGE_FILE, std::ios::binary);
+  std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+  if (image.size() != kImageSize) {
+    std::fprintf(stderr, "image %s is %zu bytes, not %zu\n", KX_IMAGE_FILE, image.size(),
+                 kImageSize);
+    return 2;
+  }
+  kx::enable_pins();
+  const Measure tool = run_tool(paced);
+  const Measure ref = run_reference(paced, image);
+  std::printf("%s transfer of %zu bytes over a pseudo-terminal\n", paced ? "paced" : "unpaced",
+              kImageSize);
+  std::printf("  tool:      wall %7.3f s  cpu %6.3f s  %s\n", tool.wall, tool.cpu,
+              tool.ok ? "ok" : "FAILED");
+  std::printf("  reference: wall %7.3f s  cpu %6.3f s  %s\n", ref.wall, ref.cpu,
+              ref.ok ? "ok" : "FAILED");
+  std::printf("  ratio tool/reference: wall %.2f  cpu %.2f\n", tool.wall / ref.wall,
+              ref.cpu > 0 ? tool.cpu / ref.cpu : 0.0);
+  if (paced) {
+    // Bytes on the wire: "VERS", the answer, the image, 506 CRC answers, the final answer,
+    // "PUSK"; ten bits each at 38462 baud.
+    const double bytes = 4.0 + static_cast<double>(kAnswer.size()) + kImageSize + 506 * 2 + 4 + 4;
+    const double wire = bytes * 10 / 38462;
+    std::printf("  wire time %.3f s; tool/wire %.4f, reference/wire %.4f\n", wire, tool.wall / wire,
+                ref.wall / wire);
+  }
+  return tool.ok && ref.ok ? 0 : 1;
+}
