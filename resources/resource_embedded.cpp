@@ -1,6 +1,4 @@
 // The resources on the native build: byte arrays embedded at build time.
-#include <cctype>
-
 #include "resources/embedded_data.hpp"
 #include "runtime/resource.hpp"
 
@@ -10,15 +8,16 @@ namespace {
 
 constexpr int kImageType = 100;
 
+char ascii_upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // Resource names are looked up without regard to ASCII case, as the system does.
 bool same_name(std::string_view a, const char* b) {
   std::string_view bv(b);
   if (a.size() != bv.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(bv[i])))
-      return false;
-  }
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (ascii_upper(a[i]) != ascii_upper(bv[i])) return false;
   return true;
 }
 

@@ -190,6 +190,22 @@ TEST_F(Timer, EnabledStartsAndStopsWithoutEvents) {
   EXPECT_EQ(backend->stops, 1);
 }
 
+TEST_F(Timer, IntervalChangeWaitsForTheNextStartAndARefusedStartStaysStopped) {
+  auto t = make();
+  Watcher w;
+  w.attach(*t);
+  start(*t);
+  t->set_Interval(0);
+  EXPECT_EQ(backend->interval, 1000u);
+  stop(*t);
+  start(*t);  // the system refuses an interval of 0
+  EXPECT_EQ(backend->starts, 2);
+  EXPECT_FALSE(t->running());
+  stop(*t);
+  EXPECT_EQ(backend->stops, 1);
+  EXPECT_EQ(w.stops, 2);
+}
+
 TEST_F(Timer, TicksDoNotPileUpBehindABlockedElementThread) {
   auto t = make();
   Watcher w;
