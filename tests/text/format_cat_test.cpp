@@ -68,11 +68,6 @@ TEST_F(FormatStr, MarkBytesInsideValues) {
             "<a%bc>");
 }
 
-TEST_F(FormatStr, DeviceStatusLine) {
-  EXPECT_EQ(format("Device: %1   Version: %2", {"MAGNETOFLUX", "9.0"}, 2),
-            "Device: MAGNETOFLUX   Version: 9.0");
-}
-
 TEST_F(FormatStr, UnconnectedParametersTakeTheEventValues) {
   TKxFormatStr fmt;
   fmt.Mask = "%1|%2";
