@@ -20,7 +20,7 @@ struct FaultName {
   const char* name;
 };
 
-constexpr std::array<FaultName, 15> kFaultNames = {{
+constexpr std::array<FaultName, 16> kFaultNames = {{
     {Fault::None, "none"},
     {Fault::WrongCrc, "wrong-crc"},
     {Fault::SwappedCrc, "swapped-crc"},
@@ -36,6 +36,7 @@ constexpr std::array<FaultName, 15> kFaultNames = {{
     {Fault::Unsolicited, "unsolicited"},
     {Fault::OtherDevice, "other-device"},
     {Fault::Unplug, "unplug"},
+    {Fault::Chatter, "chatter"},
 }};
 
 const std::string kQuestion = "VERS";
@@ -205,6 +206,9 @@ void Simulator::start_bytes(std::uint8_t byte) {
     }
     if (options_.fault == Fault::SilentVers) return;
     answer(options_.fault == Fault::OtherDevice ? options_.other_version : options_.version);
+    if (options_.fault == Fault::Chatter && pause(options_.split_pause)) send("\r\n");
+    if (options_.fault == Fault::Unplug && options_.fault_block < 0 && pause(options_.split_pause))
+      unplug();
     return;
   }
   if (kQuestion.compare(0, pending_.size(), pending_) == 0) return;

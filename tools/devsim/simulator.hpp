@@ -31,7 +31,8 @@ enum class Fault {
   RepeatFinal,  // after the start command the final answer is sent once more
   Unsolicited,  // half-way through block N the device sends the CRC unasked
   OtherDevice,  // the identification answer names another device
-  Unplug,       // the port disappears once block N has arrived
+  Unplug,       // the port disappears once block N has arrived (N < 0: after identification)
+  Chatter,      // a line end follows the identification answer in a write of its own
 };
 
 std::optional<Fault> fault_from_name(std::string_view name);

@@ -1,0 +1,193 @@
+// The whole tool against a device that misbehaves at every phase: each case ends on the
+// screen it should, the window keeps answering, "OK" or the close box ends the loop at once,
+// the port and its reader are gone, and no thread outlives the tool.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "elements/serial/com_async.hpp"
+#include "elements/serial/port_table.hpp"
+#include "elements/timer/mm_timer.hpp"
+#include "elements/window/button.hpp"
+#include "elements/window/combo_box.hpp"
+#include "elements/window/edit.hpp"
+#include "elements/window/image.hpp"
+#include "elements/window/label.hpp"
+#include "elements/window/progress_bar.hpp"
+#include "elements/window/simple_form.hpp"
+#include "runtime/multi_element.hpp"
+#include "schemes/main_scheme.hpp"
+#include "schemes/transfer_scheme.hpp"
+#include "toolkit/headless/test_api.hpp"
+#include "tools/devsim/simulator.hpp"
+
+namespace kx {
+namespace {
+
+using namespace std::chrono_literals;
+namespace hl = headless;
+using devsim::Fault;
+
+// "Выберите порт с подключённым устройством."
+const std::string kChoose =
+    "\xC2\xFB\xE1\xE5\xF0\xE8\xF2\xE5 \xEF\xEE\xF0\xF2 \xF1 \xEF\xEE\xE4\xEA\xEB\xFE\xF7\xB8"
+    "\xED\xED\xFB\xEC \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE\xEC.";
+// "На этом порту устройств не найдено."
+const std::string kNotFound =
+    "\xCD\xE0 \xFD\xF2\xEE\xEC \xEF\xEE\xF0\xF2\xF3 \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2 "
+    "\xED\xE5 \xED\xE0\xE9\xE4\xE5\xED\xEE.";
+
+std::size_t thread_count() {
+  std::size_t n = 0;
+  if (DIR* d = opendir("/proc/self/task")) {
+    while (dirent* e = readdir(d))
+      if (e->d_name[0] != '.') ++n;
+    closedir(d);
+  }
+  return n;
+}
+
+enum class Screen { Choosing, NotFound, Success, Failure };
+
+struct Case {
+  const char* name;
+  Fault fault;
+  int block;
+  Screen screen;
+  int progress;       // the bar at the end; -1: not checked
+  bool click = true;  // the write button is pressed once the device is identified
+};
+
+std::ostream& operator<<(std::ostream& os, const Case& c) {
+  return os << c.name;
+}
+
+class FaultTable : public ::testing::TestWithParam<Case> {
+ protected:
+  void SetUp() override { threads_before = thread_count(); }
+
+  void TearDown() override {
+    if (scheme != nullptr) {
+      disable_pins();
+      delete scheme;
+    }
+    hl::reset();
+    if (sim) sim->stop();
+    clear_registered_ports();
+  }
+
+  tk::Window& w(WindowElement* e) { return *e->control(); }
+  bool shown(WindowElement* e) { return hl::shown(w(e)); }
+
+  std::size_t threads_before = 0;
+  std::unique_ptr<devsim::Simulator> sim;
+  TClassSimpleForm_2597650* scheme = nullptr;
+};
+
+TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
+  const Case& c = GetParam();
+  devsim::Options options;
+  options.fault = c.fault;
+  options.fault_block = c.block;
+  std::ifstream in(KX_IMAGE_FILE, std::ios::binary);
+  options.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  sim = std::make_unique<devsim::Simulator>(options);
+  ASSERT_TRUE(sim->start());
+  register_port("COM3", sim->port_path());
+
+  disable_pins();
+  set_startup_done(false);
+  scheme = new TClassSimpleForm_2597650();
+  // A watchdog tick of 100 ms keeps the silent cases short; three ticks stay far above the
+  // time a block takes, even under a sanitizer.
+  static_cast<TClassMultiElementEx_2608DC0*>(scheme->mxFlash->current->scheme)
+      ->tmrWatch->set_Interval(100);
+  scheme->Form->Start();
+  ASSERT_TRUE(hl::choose_item(w(scheme->cbxPort), "COM3"));
+
+  auto end_screen = [&] { return shown(scheme->btnOk); };
+  if (c.screen == Screen::Choosing) {
+    ASSERT_TRUE(hl::run_until([&] { return sim->results().vers_count == 1; }, 10s));
+    hl::run_until([] { return false; }, 300ms);
+    EXPECT_EQ(w(scheme->edtStatus).text(), kChoose);
+  } else if (c.screen == Screen::NotFound) {
+    ASSERT_TRUE(hl::run_until([&] { return w(scheme->edtStatus).text() == kNotFound; }, 10s));
+  } else {
+    if (c.click) {
+      ASSERT_TRUE(hl::run_until([&] { return hl::usable(w(scheme->btnWrite)); }, 10s));
+      ASSERT_TRUE(hl::click(w(scheme->btnWrite)));
+    }
+    ASSERT_TRUE(hl::run_until(end_screen, 60s));
+    // A repeated answer or a repeated failure comes soon after; the screen must not change.
+    hl::run_until([] { return false; }, 300ms);
+    const bool failed = c.screen == Screen::Failure;
+    EXPECT_EQ(shown(scheme->lblSuccess), !failed);
+    EXPECT_EQ(shown(scheme->lblError), failed);
+    EXPECT_EQ(shown(scheme->lblRetry), failed);
+    EXPECT_EQ(shown(scheme->imgError), failed);
+    EXPECT_FALSE(shown(scheme->btnWrite));
+    EXPECT_FALSE(shown(scheme->cbxPort));
+    if (c.progress >= 0) {
+      EXPECT_EQ(hl::progress_position(w(scheme->pbProgress)), c.progress);
+    }
+    if (!failed) {
+      ASSERT_TRUE(sim->wait_done(5s));
+      EXPECT_TRUE(sim->results().pusk_received);
+    }
+  }
+  if (c.screen == Screen::Choosing || c.screen == Screen::NotFound) {
+    EXPECT_FALSE(hl::usable(w(scheme->btnWrite)));
+  }
+
+  // The window still answers, and ends at once.
+  tk::Window& form = *hl::main_form();
+  EXPECT_TRUE(form.enabled());
+  const auto t0 = std::chrono::steady_clock::now();
+  if (end_screen()) {
+    ASSERT_TRUE(hl::click(w(scheme->btnOk)));
+  } else {
+    ASSERT_TRUE(hl::close_box(form));
+  }
+  ASSERT_TRUE(hl::run_until([] { return tk::terminated(); }, 1s));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 1s);
+  EXPECT_FALSE(scheme->com->is_open());
+  EXPECT_FALSE(scheme->com->has_reader());
+
+  disable_pins();
+  delete scheme;
+  scheme = nullptr;
+  hl::reset();
+  sim->stop();
+  EXPECT_EQ(thread_count(), threads_before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Device, FaultTable,
+    ::testing::Values(Case{"silent_after_vers", Fault::SilentVers, 0, Screen::Choosing, -1},
+                      Case{"another_device", Fault::OtherDevice, 0, Screen::NotFound, -1},
+                      Case{"silent_after_block_0", Fault::SilentBlock, 0, Screen::Failure, 0},
+                      Case{"silent_mid_transfer", Fault::SilentBlock, 250, Screen::Failure, 250},
+                      Case{"silent_after_last_block", Fault::SilentLast, 0, Screen::Failure, 507},
+                      Case{"wrong_crc", Fault::WrongCrc, 0, Screen::Failure, 0},
+                      Case{"swapped_crc", Fault::SwappedCrc, 100, Screen::Failure, -1},
+                      Case{"split_answer", Fault::SplitAnswer, 300, Screen::Failure, 300},
+                      Case{"short_answer", Fault::ShortAnswer, 5, Screen::Failure, 5},
+                      Case{"long_answer", Fault::LongAnswer, 7, Screen::Failure, 7},
+                      Case{"garbage", Fault::Garbage, 400, Screen::Failure, 400},
+                      Case{"early_final_answer", Fault::EarlyFz, 100, Screen::Success, 100},
+                      Case{"final_answer_repeated", Fault::RepeatFinal, 0, Screen::Success, 507},
+                      Case{"bytes_before_the_write_button", Fault::Chatter, 0, Screen::Failure, 0,
+                           false},
+                      Case{"pulled_after_identification", Fault::Unplug, -1, Screen::Failure, 0},
+                      Case{"pulled_mid_transfer", Fault::Unplug, 200, Screen::Failure, 200},
+                      Case{"pulled_after_last_block", Fault::Unplug, 507, Screen::Failure, 507}),
+    [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace kx
