@@ -81,6 +81,18 @@ HFONT make_font(const tk::Font& f) {
   return CreateFontIndirectW(&lf);
 }
 
+// The classic drawing for a control whose colours the program sets: a visual style would
+// ignore them (a progress bar's bar and background colour). uxtheme is optional.
+void classic_look(HWND hwnd) {
+  static HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
+  if (uxtheme == nullptr) return;
+  using SetTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+  if (FARPROC p = GetProcAddress(uxtheme, "SetWindowTheme")) {
+    auto set_theme = reinterpret_cast<SetTheme>(reinterpret_cast<void (*)()>(p));
+    set_theme(hwnd, L" ", L" ");  // a class list that names no style
+  }
+}
+
 tk::Font default_font() {
   tk::Font f;
   f.face = "MS Sans Serif";
@@ -281,7 +293,6 @@ Win32Window::Win32Window(const tk::CreateOptions& options)
       style |= WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
       if (options.password) style |= ES_PASSWORD;
       if (options.read_only) style |= ES_READONLY;
-      look_ = 1;  // created with a thin border: the flat look
       break;
     case tk::Kind::Label:
       style |= SS_NOTIFY | SS_NOPREFIX | SS_LEFTNOWORDWRAP;
@@ -303,6 +314,9 @@ Win32Window::Win32Window(const tk::CreateOptions& options)
     default:
       break;
   }
+  // Every control starts in the flat look: an edit with its thin border, the others without
+  // a sunken edge. Asking for the flat look then changes nothing; the 3D look sinks it.
+  look_ = 1;
   HWND parent_hwnd = parent_ != nullptr && parent_->alive() ? parent_->hwnd() : HWND_MESSAGE;
   control_id_ = st.next_control_id++;
   HWND h = CreateWindowExW(
@@ -310,6 +324,7 @@ Win32Window::Win32Window(const tk::CreateOptions& options)
       parent_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id_)), instance(), nullptr);
   if (h == nullptr) return;
   subclass(h);
+  if (kind_ == tk::Kind::ProgressBar) classic_look(h);
   font_handle_ = make_font(font_);
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_handle_), FALSE);
   if (kind_ == tk::Kind::ComboBox && options.editable) attach_inner_edit();
