@@ -583,6 +583,14 @@ LRESULT Win32Window::on_native(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
   }
 
+  // A control with a negative tab order does not take the focus: it goes back where it was.
+  if (msg == WM_SETFOCUS && tab_order_ < 0 && kind_ != tk::Kind::Form &&
+      kind_ != tk::Kind::Application) {
+    HWND previous = reinterpret_cast<HWND>(wp);
+    SetFocus(previous != nullptr && IsWindow(previous) ? previous : GetParent(hwnd_));
+    return 0;
+  }
+
   tk::Message m;
   bool mapped = true;
   const bool mouse = msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST;
@@ -941,7 +949,8 @@ void Win32Window::set_look(int look) {
 void Win32Window::set_tab_order(int order) {
   if (marshal([order](Win32Window& w) { w.set_tab_order(order); })) return;
   tab_order_ = order;
-  if (!alive()) return;
+  // On a top-level window the tab-stop bit is the maximize box: forms keep their style.
+  if (!alive() || kind_ == tk::Kind::Form || kind_ == tk::Kind::Application) return;
   auto s = static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE));
   if (order > 0) {
     s |= WS_TABSTOP;

@@ -189,6 +189,12 @@ int main(int argc, char** argv) {
   check(rb == kx::tk::Rect{5, 50, 85, 30},
         "a control sits where it was put, in client coordinates");
   check(kx::element_thread() != nullptr, "the toolkit is the element thread");
+  check(SendMessageW(hwnd_of(form.get()), WM_GETICON, ICON_SMALL, 0) != 0 &&
+            SendMessageW(hwnd_of(form.get()), WM_GETICON, ICON_BIG, 0) != 0,
+        "the form carries the icon ZEDA in both sizes");
+  const std::uint32_t form_style = form->style();
+  form->set_tab_order(3);
+  check(form->style() == form_style, "a form's tab order leaves its style (no maximize box)");
 
   form->set_visible(true);
   kx::tk::application_window()->set_visible(true);
