@@ -14,8 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (std::isfinite(real)) {
     std::string shown = kx::real_to_text(real);
     double back = kx::text_to_real(shown);
-    double size = std::fabs(real);
-    if (size > 1e-100 && size < 1e100 && std::fabs(back - real) > size * 1e-12) __builtin_trap();
+    double magnitude = std::fabs(real);
+    if (magnitude > 1e-100 && magnitude < 1e100 && std::fabs(back - real) > magnitude * 1e-12)
+      __builtin_trap();
     (void)kx::real_to_integer(real);
   }
   kx::TData d;
