@@ -14,6 +14,21 @@ for preset in native asan tsan; do
   ctest --preset "$preset" -j "$jobs" --no-tests=error
 done
 
+echo "=== valgrind: memcheck on the whole tool, headless, through a whole update"
+valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite \
+  build/native/tests/tool/tool_test --gtest_filter='Tool.UpdatesTheDeviceAndEndsOnOk:Tool.AWrongChecksumShowsTheErrorScreen'
+
+echo "=== fuzz: every target for a bounded time"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$jobs"
+mkdir -p build/fuzz/corpus
+for target in build/fuzz/fuzz/fuzz_*; do
+  name=$(basename "$target")
+  mkdir -p "build/fuzz/corpus/$name"
+  "$target" -max_total_time="${KX_FUZZ_SECONDS:-60}" -timeout=10 "build/fuzz/corpus/$name" \
+    fuzz/seeds/"$name" 2>&1 | tail -n 3
+done
+
 echo "=== windows: cross build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
