@@ -312,7 +312,7 @@ TEST_F(DevsimTest, PacingTakesTheWireTime) {
 
 TEST_F(DevsimTest, FaultNamesRoundTrip) {
   const auto names = devsim::fault_names();
-  EXPECT_EQ(names.size(), 15u);
+  EXPECT_EQ(names.size(), 16u);
   for (const std::string& n : names) {
     auto f = devsim::fault_from_name(n);
     ASSERT_TRUE(f.has_value()) << n;
