@@ -3,6 +3,7 @@
 // fresh device simulator process on a pseudo-terminal. Prints wall and CPU time of both and
 // their ratios; paced (38462 baud on the simulator's side), also the ratio to the wire time.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -144,11 +145,10 @@ std::string read_n(int fd, std::size_t n, std::chrono::milliseconds timeout) {
   const auto end = Clock::now() + timeout;
   char buf[64];
   while (got.size() < n && Clock::now() < end) {
+    pollfd p{fd, POLLIN, 0};
+    poll(&p, 1, 100);
     ssize_t k = read(fd, buf, std::min(sizeof buf, n - got.size()));
-    if (k > 0)
-      got.append(buf, static_cast<std::size_t>(k));
-    else
-      std::this_thread::sleep_for(100us);
+    if (k > 0) got.append(buf, static_cast<std::size_t>(k));
   }
   return got;
 }
