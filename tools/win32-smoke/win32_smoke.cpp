@@ -3,7 +3,9 @@
 // thread), checks what the controls answer, and closes itself through the loop's
 // close-to-quit rule. Prints one line per check; exit code 0 when every check held.
 //
-//   win32_smoke [--hold MS]    MS: how long the window stays up before it closes (1500)
+//   win32_smoke [--hold MS] [--drop]
+//     MS: how long the window stays up before it closes (1500); --drop opens the combo box's
+//     list for a look at it
 #include <windows.h>
 
 #include <commctrl.h>
@@ -83,8 +85,11 @@ std::unique_ptr<kx::tk::Window> control(Kind kind, kx::tk::Window* parent, const
 
 int main(int argc, char** argv) {
   int hold_ms = 1500;
-  for (int i = 1; i + 1 < argc; ++i)
-    if (std::strcmp(argv[i], "--hold") == 0) hold_ms = std::atoi(argv[i + 1]);
+  bool drop = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) hold_ms = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--drop") == 0) drop = true;
+  }
 
   const std::uint32_t face = kx::tk::system_color(15);
   kx::tk::create_application_window();
@@ -242,6 +247,7 @@ int main(int argc, char** argv) {
       bar->set_progress(9999);
       bar_clamped = static_cast<int>(SendMessageW(bar_hwnd, PBM_GETPOS, 0, 0));
       bar->set_progress(300);
+      if (drop) SendMessageW(combo_hwnd, CB_SHOWDROPDOWN, TRUE, 0);  // for a look at the list
     });
     Sleep(static_cast<DWORD>(std::max(0, hold_ms - 700)));
     // The program's own close (lparam 1) is not questioned and ends the loop.
