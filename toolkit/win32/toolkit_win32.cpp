@@ -71,7 +71,11 @@ HFONT make_font(const tk::Font& f) {
   lf.lfItalic = (f.style_bits & 2) != 0 ? 1 : 0;
   lf.lfUnderline = (f.style_bits & 4) != 0 ? 1 : 0;
   lf.lfStrikeOut = (f.style_bits & 8) != 0 ? 1 : 0;
-  lf.lfCharSet = f.charset;
+  // The texts are Windows-1251: "the system's default" character set is the Cyrillic one, as
+  // on a Russian system. Otherwise a face that exists in several character sets (a bitmap
+  // face such as MS Sans Serif) would be picked without its Cyrillic letters on a system of
+  // another code page.
+  lf.lfCharSet = f.charset == DEFAULT_CHARSET ? static_cast<BYTE>(RUSSIAN_CHARSET) : f.charset;
   lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
   lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   lf.lfQuality = DEFAULT_QUALITY;
