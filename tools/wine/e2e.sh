@@ -103,7 +103,8 @@ if [ -z "$image" ] && [ -f "$win_build/CMakeCache.txt" ]; then
 fi
 sim_image=()
 [ -n "$image" ] && sim_image=(--image "$image")
-shim=$(bash "$here/build-shim.sh" "$root/build/wine" | tail -n 1) || exit 1
+# The modem-line shim, with its own checks.
+shim=$(bash "$here/build-shim.sh" --test "$root/build/wine" | tail -n 1) || exit 1
 for f in "$exe" "$wdrive" "$devsim" "$shim"; do
   [ -e "$f" ] || { echo "missing: $f" >&2; exit 1; }
 done
@@ -292,7 +293,16 @@ failure_shown() { # failure_shown NAME TIMEOUT_MS
   wd ping "$caption" || fail "the window does not answer" || return 1
 }
 
+# After either outcome the only control left is "OK" (texts and the picture aside).
+only_ok_left() {
+  local left
+  left=$(wine "$wdrive" list "$caption" 2>>"$log" | tr -d '\r' | grep ' visible=1 ' |
+    grep -E '^(ComboBox|Edit|msctls_progress32|Button) ' | grep -v '^Button .* "OK"$')
+  [ -z "$left" ] || fail "controls still shown beside \"OK\": $left" || return 1
+}
+
 ok_ends() { # ok_ends NAME
+  only_ok_left || return 1
   shot "$1"
   wd click "$caption" OK || return 1
   wd waitgone "$caption" 10000 || return 1
