@@ -13,7 +13,8 @@
 # Environment: KX_WIN_BUILD (default build/windows), KX_NATIVE_BUILD (default build/native),
 # KX_EXE, KX_WDRIVE, KX_DEVSIM (override the programs), KX_IMAGE (the image the executable
 # carries; default: the one the Windows build embedded), KX_E2E_SETUP=0 (skip the package
-# installation), KX_ARTIFACTS (default artifacts).
+# installation), KX_ARTIFACTS (default artifacts), KX_E2E_BAUD (the simulator's pace, default
+# 38462; 0 = as fast as it can), KX_WINEDEBUG (wine's trace channels, into the logs).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
