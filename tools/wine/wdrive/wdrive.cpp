@@ -13,10 +13,11 @@
 //
 // WINDOW is the exact caption, or "class:NAME" for the first visible window of that class
 // ("class:#32770" finds a dialog or message box whatever its caption). Texts are read with the
-// wide-character functions and compared as Unicode; arguments arrive as the command line's
-// Unicode and output is UTF-8. `wait` and `state` match a control whose text contains TEXT;
-// `click` wants the button's whole text. Exit codes: 0 done, 1 not found / timed out / refused,
-// 2 usage.
+// wide-character functions and compared as Unicode. Arguments are taken from the Unicode command
+// line (under Wine with a UTF-8 Unix locale, the UTF-8 arguments of the Unix command line arrive
+// there converted); output is UTF-8. `wait` and `state` match a control whose text contains TEXT
+// (an empty TEXT: any visible control); `click` wants the button's whole text. Exit codes: 0 done,
+// 1 not found / timed out / refused, 2 usage.
 #include <windows.h>
 
 #include <commctrl.h>
