@@ -1,6 +1,9 @@
 // The whole tool as a user meets it: the window, the port list, identification, the transfer
 // and the end screens, driven through the headless toolkit against the simulated device.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -235,6 +238,50 @@ TEST_F(Tool, TheCloseBoxClosesThePortAndEndsTheLoop) {
   EXPECT_TRUE(until([] { return tk::terminated(); }, 2s));
   EXPECT_FALSE(scheme->com->is_open());
   EXPECT_FALSE(scheme->com->has_reader());
+}
+
+TEST_F(Tool, APortThatFailsToOpenShowsNoDevice) {
+  devsim::Simulator& device = add_device("COM9");
+  start_tool();
+  ASSERT_EQ(hl::items(w(scheme->cbxPort)).size(), 1u);
+  // Another program takes the port after the list was made.
+  int other = ::open(device.port_path().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+  choose("COM9");
+  EXPECT_EQ(status(), kNotFound);
+  EXPECT_FALSE(scheme->com->is_open());
+  EXPECT_FALSE(hl::usable(w(scheme->btnWrite)));
+  EXPECT_EQ(device.results().vers_count, 0u);
+  ::close(other);
+}
+
+// The program's own entry and loop, driven from the loop's idle hook as a user would: choose
+// the port, write, wait for the end screen, "OK"; the entry then returns the exit code.
+TEST_F(Tool, TheEntryRunsAWholeUpdateAndReturnsZero) {
+  devsim::Simulator& device = add_device("COM3");
+  disable_pins();
+  set_startup_done(false);
+  int step = 0;
+  const auto give_up = std::chrono::steady_clock::now() + 60s;
+  tk::set_idle_hook([&] {
+    TClassSimpleForm_2597650* s = current_scheme;
+    if (s == nullptr || !hl::shown(*s->Form->control())) return;
+    if (step == 0 && hl::choose_item(*s->cbxPort->control(), "COM3")) step = 1;
+    if (step == 1 && hl::usable(*s->btnWrite->control()) && hl::click(*s->btnWrite->control()))
+      step = 2;
+    if (step == 2 && hl::shown(*s->btnOk->control()) && device.results().done &&
+        hl::click(*s->btnOk->control()))
+      step = 3;
+    if (std::chrono::steady_clock::now() > give_up) tk::quit();
+  });
+  char program[] = "kxflash";
+  char* argv[] = {program, nullptr};
+  EXPECT_EQ(run_tool(1, argv), 0);
+  EXPECT_EQ(step, 3);
+  EXPECT_TRUE(device.results().image_matched);
+  EXPECT_TRUE(device.results().pusk_received);
+  EXPECT_FALSE(pins_enabled());
 }
 
 TEST(Entry, TheInformationSwitchShowsOnlyTheBox) {
