@@ -4,6 +4,7 @@
 // close-to-quit rule. Prints one line per check; exit code 0 when every check held.
 //
 //   win32_smoke [--hold MS] [--drop]
+//   win32_smoke --end-session    a log-off message ends the process at once, exit code 0
 //     MS: how long the window stays up before it closes (1500); --drop opens the combo box's
 //     list for a look at it
 #include <windows.h>
@@ -81,9 +82,39 @@ std::unique_ptr<kx::tk::Window> control(Kind kind, kx::tk::Window* parent, const
   return w;
 }
 
+// Log-off: a form that receives WM_ENDSESSION with a non-zero wParam ends the process at
+// once with exit code 0; the loop does not return.
+int end_session_run() {
+  kx::tk::create_application_window();
+  kx::tk::CreateOptions o;
+  o.kind = Kind::Form;
+  o.text = kCheck;
+  auto form = kx::tk::create_window(o);
+  form->set_handler([](kx::tk::Message& m) {
+    if (m.id == Msg::EndSession && m.wparam != 0) {
+      std::printf("ok   the form saw the session end\n");
+      std::fflush(stdout);
+    }
+  });
+  form->set_size(200, 100);
+  form->set_visible(true);
+  HWND hwnd = hwnd_of(form.get());
+  std::thread session([hwnd] {
+    Sleep(300);
+    PostMessageW(hwnd, WM_ENDSESSION, TRUE, 0);
+    Sleep(3000);
+    PostMessageW(hwnd, WM_CLOSE, 0, 1);  // only reached when the session end did nothing
+  });
+  session.detach();
+  kx::tk::run_message_loop();
+  std::printf("FAIL the loop returned after the session end\n");
+  return 3;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--end-session") == 0) return end_session_run();
   int hold_ms = 1500;
   bool drop = false;
   for (int i = 1; i < argc; ++i) {
