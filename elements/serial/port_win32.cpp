@@ -233,9 +233,7 @@ class Win32Port final : public Port {
     auto* tr = new Transfer;
     tr->buffer.resize(count);
     DWORD n = 0;
-    const Io r = run(tr, false, static_cast<DWORD>(count), bound, n);
-    if (r == Io::Done) out.assign(tr->buffer.data(), n);
-    return r;
+    return run(tr, false, static_cast<DWORD>(count), bound, n, &out);
   }
 
   Io write(const std::string& bytes, std::size_t& written) override {
@@ -294,8 +292,9 @@ class Win32Port final : public Port {
   }
 
   // Starts a read or write and waits for it in slices. Frees the record unless the
-  // operation could not be brought to an end.
-  Io run(Transfer* tr, bool is_write, DWORD len, ULONGLONG bound, DWORD& n) {
+  // operation could not be brought to an end; what a read brought is copied out first.
+  Io run(Transfer* tr, bool is_write, DWORD len, ULONGLONG bound, DWORD& n,
+         std::string* received = nullptr) {
     n = 0;
     if (!tr->ov.hEvent) {
       delete tr;
@@ -322,6 +321,7 @@ class Win32Port final : public Port {
     }
     DWORD moved = 0;
     const BOOL res = GetOverlappedResult(h_, &tr->ov, &moved, FALSE);
+    if (res && received != nullptr) received->assign(tr->buffer.data(), moved);
     delete tr;
     if (!res) return Io::Failed;
     n = moved;
