@@ -328,6 +328,9 @@ Win32Window::Win32Window(const tk::CreateOptions& options)
       parent_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id_)), instance(), nullptr);
   if (h == nullptr) return;
   subclass(h);
+  // A control made later lies above those made before it: a picture placed on a label's
+  // band shows on top of the label.
+  SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   if (kind_ == tk::Kind::ProgressBar) classic_look(h);
   font_handle_ = make_font(font_);
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_handle_), FALSE);
