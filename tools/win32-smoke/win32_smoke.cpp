@@ -225,6 +225,11 @@ int main(int argc, char** argv) {
   check(rb == kx::tk::Rect{5, 50, 85, 30},
         "a control sits where it was put, in client coordinates");
   check(kx::element_thread() != nullptr, "the toolkit is the element thread");
+  bool below = false;
+  for (HWND w = GetWindow(hwnd_of(image.get()), GW_HWNDNEXT); w != nullptr;
+       w = GetWindow(w, GW_HWNDNEXT))
+    if (w == hwnd_of(success.get())) below = true;
+  check(below, "a control made earlier lies below one made later");
   check(SendMessageW(hwnd_of(form.get()), WM_GETICON, ICON_SMALL, 0) != 0 &&
             SendMessageW(hwnd_of(form.get()), WM_GETICON, ICON_BIG, 0) != 0,
         "the form carries the icon ZEDA in both sizes");
