@@ -7,6 +7,7 @@
 #include "elements/flow/event_from_data.hpp"
 #include "elements/flow/hub.hpp"
 #include "elements/serial/com_async.hpp"
+#include "elements/text/text_holder.hpp"
 #include "elements/window/button.hpp"
 #include "elements/window/combo_box.hpp"
 #include "elements/window/edit.hpp"
@@ -175,14 +176,10 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   lblVersion->set_alignment(0);
   lblVersion->Init();
 
-  // The running CRC of a transfer lives in this field's text; it is never seen.
-  edtCrc = new TKxEdit(Form);
-  place(edtCrc, 45, 145, 85, 25, 5, kNormal, 0, 0);
+  // The running CRC of a transfer lives in this text; it is never seen, so it is held without
+  // a window (an edit field's text costs window messages for each of the 130048 bytes).
+  edtCrc = new TKxTextHolder();
   edtCrc->Text = "FFFF";
-  edtCrc->ReadOnly = 0;
-  edtCrc->Password = 0;
-  edtCrc->Alignment = 0;
-  edtCrc->Init();
 
   lblCrcRx = new_label(Form, "CRC \xEF\xF0\xE8\xED\xFF\xF2\xFB\xE9:", 0);  // "CRC принятый:"
   place(lblCrcRx, 140, 150, 101, 20, 15, kNormal, 1, 1);
@@ -267,7 +264,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   mxFlash->onEvent[1] = make_link<&TKxHub::doEvent>(1, hubTx);
   mxFlash->onEvent[2] = make_link<&TKxHub::doEvent>(0, hubSuccess);
   mxFlash->onEvent[3] = make_link<&TKxHub::doEvent>(0, hubFail);
-  mxFlash->onEvent[4] = make_link<&TKxEdit::doText>(0, edtCrc);
+  mxFlash->onEvent[4] = make_link<&TKxTextHolder::doText>(0, edtCrc);
   commRx->onEvent[0] = make_link<&TKxMultiElementEx::doWork>(2, mxIdent);
   commRx->onEvent[1] = make_link<&TKxMultiElementEx::doWork>(0, mxFlash);
   com->onRead = make_link<&TKxCommutator::doWork>(0, commRx);
@@ -310,7 +307,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   hubShowError->onEvent[2] = make_link<&TKxImage::doVisible>(2, imgError);
   ddSucceeded->onEventData = make_link<&TKxEventFromData::doEvent>(0, efdSucceeded);
 
-  mxFlash->dataVar[0] = make_link<&TKxEdit::getText>(0, edtCrc);
+  mxFlash->dataVar[0] = make_link<&TKxTextHolder::getText>(0, edtCrc);
   commRx->dataChannel = make_link<&TKxMultiElementEx::getVar>(0, mxIdent);
   com->dataPort = make_link<&TKxEventFromData::getData>(0, efdPort);
   ddShowError->dataData = make_link<&TKxEventFromData::getData>(0, efdSucceeded);
@@ -328,11 +325,11 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   cbxPort->set_icon_source_hook(nullptr);
   mxIdent->set_creator(&TClassMultiElementEx_26088F0::create);
   mxFlash->set_creator(&TClassMultiElementEx_2608DC0::create);
-  for (TKxWin* w : {static_cast<TKxWin*>(pbProgress), static_cast<TKxWin*>(lblVersion),
-                    static_cast<TKxWin*>(edtCrc), static_cast<TKxWin*>(lblCrcRx),
-                    static_cast<TKxWin*>(lblCrc), static_cast<TKxWin*>(btnOk),
-                    static_cast<TKxWin*>(lblSuccess), static_cast<TKxWin*>(lblError),
-                    static_cast<TKxWin*>(imgError), static_cast<TKxWin*>(lblRetry)}) {
+  for (TKxWin* w :
+       {static_cast<TKxWin*>(pbProgress), static_cast<TKxWin*>(lblVersion),
+        static_cast<TKxWin*>(lblCrcRx), static_cast<TKxWin*>(lblCrc), static_cast<TKxWin*>(btnOk),
+        static_cast<TKxWin*>(lblSuccess), static_cast<TKxWin*>(lblError),
+        static_cast<TKxWin*>(imgError), static_cast<TKxWin*>(lblRetry)}) {
     w->set_hint_manager(nullptr);
     w->set_layout_manager(nullptr);
   }

@@ -17,6 +17,7 @@ class TKxDoData;
 class TKxLabel;
 class TKxEventFromData;
 class TKxImage;
+class TKxTextHolder;
 
 class TClassSimpleForm_2597650 {
  public:
@@ -40,7 +41,7 @@ class TClassSimpleForm_2597650 {
   TKxDoData* ddPortOff = nullptr;
   TKxHub* hubClose = nullptr;
   TKxLabel* lblVersion = nullptr;
-  TKxEdit* edtCrc = nullptr;
+  TKxTextHolder* edtCrc = nullptr;  // the transfer's running CRC, never shown
   TKxLabel* lblCrcRx = nullptr;
   TKxLabel* lblCrc = nullptr;
   TKxHub* hubWriteEn = nullptr;

@@ -15,6 +15,7 @@
 #include "app/entry.hpp"
 #include "elements/serial/com_async.hpp"
 #include "elements/serial/port_table.hpp"
+#include "elements/text/text_holder.hpp"
 #include "elements/timer/mm_timer.hpp"
 #include "elements/window/button.hpp"
 #include "elements/window/combo_box.hpp"
@@ -125,10 +126,10 @@ TEST_F(Tool, StartsWithTheOpenablePortsAndNothingChosen) {
   EXPECT_TRUE(hl::shown(w(scheme->lblVersion)));
   EXPECT_EQ(hl::progress_position(w(scheme->pbProgress)), 0);
   EXPECT_EQ(hl::progress_max(w(scheme->pbProgress)), 507);
-  for (WindowElement* hidden :
-       std::initializer_list<WindowElement*>{scheme->btnOk, scheme->lblSuccess, scheme->lblError,
-                                             scheme->lblRetry, scheme->imgError, scheme->edtCrc})
+  for (WindowElement* hidden : std::initializer_list<WindowElement*>{
+           scheme->btnOk, scheme->lblSuccess, scheme->lblError, scheme->lblRetry, scheme->imgError})
     EXPECT_FALSE(hl::shown(w(hidden)));
+  EXPECT_EQ(scheme->edtCrc->Text, "FFFF");
   EXPECT_FALSE(scheme->com->is_open());
 }
 
@@ -149,6 +150,9 @@ TEST_F(Tool, UpdatesTheDeviceAndEndsOnOk) {
   ASSERT_TRUE(device.wait_done(5s));
   devsim::Results r = device.results();
   EXPECT_TRUE(r.image_matched);
+  char crc[5];
+  std::snprintf(crc, sizeof crc, "%04X", r.crc);
+  EXPECT_EQ(scheme->edtCrc->Text, crc);  // kept current to the last byte, never shown
   EXPECT_TRUE(r.pusk_received);
   EXPECT_EQ(hl::progress_position(w(scheme->pbProgress)), 507);
   EXPECT_TRUE(hl::shown(w(scheme->lblSuccess)));

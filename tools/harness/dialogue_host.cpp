@@ -50,7 +50,7 @@ DialogueHost::DialogueHost(const std::string& port_name) {
   mxFlash.onEvent[1] = make_link<&TKxHub::doEvent>(1, &hubTx);
   mxFlash.onEvent[2] = make_link<&Recorder::doRecord>(0, &success);
   mxFlash.onEvent[3] = make_link<&Recorder::doRecord>(0, &failure);
-  mxFlash.onEvent[4] = make_link<&TKxEventFromData::doEvent>(0, &efdCrc);
+  mxFlash.onEvent[4] = make_link<&TKxTextHolder::doText>(0, &crcText);
   commRx.onEvent[0] = make_link<&TKxMultiElementEx::doWork>(2, &mxIdent);
   commRx.onEvent[1] = make_link<&TKxMultiElementEx::doWork>(0, &mxFlash);
   com.onRead = make_link<&TKxCommutator::doWork>(0, &commRx);
@@ -58,20 +58,17 @@ DialogueHost::DialogueHost(const std::string& port_name) {
   com.onOpen = make_link<&TKxMultiElementEx::doWork>(0, &mxIdent);
   com.onOpening = make_link<&Recorder::doRecord>(0, &opened);
 
-  mxFlash.dataVar[0] = make_link<&TKxEventFromData::getData>(0, &efdCrc);
+  mxFlash.dataVar[0] = make_link<&TKxTextHolder::getText>(0, &crcText);
   commRx.dataChannel = make_link<&TKxMultiElementEx::getVar>(0, &mxIdent);
   com.dataPort = make_link<&TKxEventFromData::getData>(0, &efdPort);
 
   mxIdent.set_creator(&TClassMultiElementEx_26088F0::create);
   mxFlash.set_creator(&TClassMultiElementEx_2608DC0::create);
 
-  // The stored values are set directly: the pins may still be silent here.
+  // The stored value is set directly: the pins may still be silent here.
   TData name;
   set_string(name, port_name);
   efdPort.doEvent(name, 0);
-  TData crc;
-  set_string(crc, "FFFF");
-  efdCrc.doEvent(crc, 0);
 }
 
 DialogueHost::~DialogueHost() {
@@ -103,9 +100,7 @@ std::int32_t DialogueHost::route() {
 }
 
 std::string DialogueHost::crc_text() {
-  TData d;
-  efdCrc.getData(d, 0);
-  return to_string(d);
+  return crcText.Text;
 }
 
 TClassMultiElementEx_26088F0& DialogueHost::identification() {

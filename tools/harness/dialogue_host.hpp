@@ -1,6 +1,6 @@
 // A host scheme for the identification and transfer sub-schemes, without a window: the port,
-// the transmit hub, the receive commutator reading the routing counter, a text holder in place
-// of the hidden CRC field, and recorders in place of the status line, the progress bar and
+// the transmit hub, the receive commutator reading the routing counter, the text holder of the
+// running CRC, and recorders in place of the status line, the progress bar and
 // the outcome displays. Tests and the benchmark drive it on an EventQueue.
 #pragma once
 
@@ -12,6 +12,7 @@
 #include "elements/flow/event_from_data.hpp"
 #include "elements/flow/hub.hpp"
 #include "elements/serial/com_async.hpp"
+#include "elements/text/text_holder.hpp"
 #include "runtime/multi_element.hpp"
 #include "runtime/tdata.hpp"
 
@@ -75,7 +76,7 @@ class DialogueHost {
   TKxMultiElementEx mxIdent{nullptr};
   TKxMultiElementEx mxFlash{nullptr};
   TKxEventFromData efdPort;
-  TKxEventFromData efdCrc;
+  TKxTextHolder crcText{"FFFF", {}};
 
   Recorder status, not_found, found, progress, success, failure, opened;
   WriteCounter written;
