@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <shared_mutex>
 #include <vector>
@@ -230,7 +231,7 @@ class Win32Port final : public Port {
       bound = kMarginMs;  // returns at once with what is waiting
     else
       bound = driver_bound(t.read_total_multiplier, t.read_total_constant, count, t.read_interval);
-    auto* tr = new Transfer;
+    Transfer* tr = take(false);
     tr->buffer.resize(count);
     DWORD n = 0;
     return run(tr, false, static_cast<DWORD>(count), bound, n, &out);
@@ -243,7 +244,7 @@ class Win32Port final : public Port {
     Timeouts t = timeouts();
     const ULONGLONG bound =
         driver_bound(t.write_total_multiplier, t.write_total_constant, bytes.size(), 0);
-    auto* tr = new Transfer;
+    Transfer* tr = take(true);
     tr->buffer = bytes;
     DWORD n = 0;
     const Io r = run(tr, true, static_cast<DWORD>(bytes.size()), bound, n);
@@ -291,6 +292,28 @@ class Win32Port final : public Port {
     }
   }
 
+  // A finished transfer's record (its event included) serves the next transfer of the same
+  // direction: one write per image byte would otherwise make and close an event each time.
+  // Reads and writes never share a record; a record the driver may still own is never reused.
+  Transfer* take(bool is_write) {
+    std::lock_guard<std::mutex> lock(spare_mutex_);
+    std::unique_ptr<Transfer>& slot = spare_[is_write ? 1 : 0];
+    if (slot) return slot.release();
+    return new Transfer;
+  }
+  void give_back(Transfer* tr, bool is_write) {
+    const HANDLE ev = tr->ov.hEvent;
+    tr->ov = OVERLAPPED{};
+    tr->ov.hEvent = ev;
+    ResetEvent(ev);
+    std::lock_guard<std::mutex> lock(spare_mutex_);
+    std::unique_ptr<Transfer>& slot = spare_[is_write ? 1 : 0];
+    if (slot)
+      delete tr;
+    else
+      slot.reset(tr);
+  }
+
   // Starts a read or write and waits for it in slices. Frees the record unless the
   // operation could not be brought to an end; what a read brought is copied out first.
   Io run(Transfer* tr, bool is_write, DWORD len, ULONGLONG bound, DWORD& n,
@@ -322,13 +345,15 @@ class Win32Port final : public Port {
     DWORD moved = 0;
     const BOOL res = GetOverlappedResult(h_, &tr->ov, &moved, FALSE);
     if (res && received != nullptr) received->assign(tr->buffer.data(), moved);
-    delete tr;
+    give_back(tr, is_write);
     if (!res) return Io::Failed;
     n = moved;
     return Io::Done;
   }
 
-  std::shared_mutex gate_;  // shared by every operation, exclusive for close
+  std::mutex spare_mutex_;
+  std::unique_ptr<Transfer> spare_[2];  // read, write
+  std::shared_mutex gate_;              // shared by every operation, exclusive for close
   HANDLE h_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> gone_{false};
