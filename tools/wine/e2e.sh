@@ -6,7 +6,8 @@
 #   bash tools/wine/e2e.sh [SCENARIO...]   run the scenarios (default: all) on a virtual display
 #   bash tools/wine/e2e.sh show            show the tool on this display against the simulator
 #
-# Scenarios: success wrong-crc silent split unplug other-device qv. Each prints PASS or FAIL;
+# Scenarios: success wrong-crc silent split unplug other-device qv (and, only when named,
+# bench: start-up, transfer and memory figures under Wine). Each prints PASS or FAIL;
 # the script exits non-zero when any fails. Screenshots of every final screen go to
 # artifacts/screenshots/, logs to artifacts/e2e-logs/.
 #
@@ -25,10 +26,11 @@ if [ "${1:-}" = show ]; then
   shift
 fi
 all_scenarios=(success wrong-crc silent split unplug other-device qv)
+known_scenarios=("${all_scenarios[@]}" bench)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
 for s in "${scenarios[@]}"; do
-  case " ${all_scenarios[*]} " in
+  case " ${known_scenarios[*]} " in
     *" $s "*) ;;
     *) echo "unknown scenario: $s (known: ${all_scenarios[*]})" >&2; exit 2 ;;
   esac
@@ -440,6 +442,44 @@ scenario_qv() {
   wd click "class:#32770" "#1" || return 1
   app_exit 10
   [ "$app_rc" = 0 ] || fail "exit code $app_rc after the information box" || return 1
+}
+
+# Figures, not a check: start-up to the window with its port list, the transfer from the click
+# to the success message (unpaced, then at the line's pace against the wire time) and the
+# peak resident size of the program. Measured from outside, so Wine's own process start and
+# wdrive's polling are included.
+bench_run() { # bench_run NAME BAUD
+  local name=$1 b=$2 t0 t1 t2 t3 hwm=0 pid v
+  if [ "$b" = 0 ]; then start_sim "$name" || return 1; else start_sim "$name" --baud "$b" || return 1; fi
+  t0=$(date +%s%N)
+  start_app "$name"
+  wd wait "$caption" "$t_choose" 30000 || return 1
+  t1=$(date +%s%N)
+  identified || return 1
+  t2=$(date +%s%N)
+  write_started || return 1
+  wd wait "$caption" "$t_success1" 300000 || return 1
+  t3=$(date +%s%N)
+  for pid in $(pgrep -f 'kxflash\.exe'); do
+    v=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
+    [ -n "$v" ] && [ "$v" -gt "$hwm" ] && hwm=$v
+  done
+  ok_ends "$name" || return 1
+  stop_sim
+  image_arrived || return 1
+  local transfer_ms=$(((t3 - t2) / 1000000))
+  local line="$name: start-up $(((t1 - t0) / 1000000)) ms, transfer $transfer_ms ms"
+  if [ "$b" != 0 ]; then
+    # Ten bits a byte: "VERS", the answer, the image, 506 two-byte answers, the final answer.
+    local bytes=$((4 + 22 + 130048 + 506 * 2 + 4 + 4))
+    line="$line, wire time $((bytes * 10 * 1000 / b)) ms, ratio $(awk -v t="$transfer_ms" -v w="$((bytes * 10 * 1000 / b))" 'BEGIN { printf "%.3f", t / w }')"
+  fi
+  echo "  $line, peak resident ${hwm} KiB"
+}
+
+scenario_bench() {
+  bench_run bench-unpaced 0 || return 1
+  bench_run bench-paced "$baud" || return 1
 }
 
 # --- the runs --------------------------------------------------------------------------
