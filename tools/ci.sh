@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 bash tools/setup-debian.sh
 
 jobs=$(nproc)
+
+echo "=== clang-format: every C and C++ source formatted"
+git ls-files '*.cpp' '*.hpp' '*.c' '*.h' | xargs clang-format --dry-run --Werror
 for preset in native asan tsan; do
   echo "=== $preset: configure, build, test"
   cmake --preset "$preset" >/dev/null

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build, the tests and the demo need on a Debian 12 machine (as root).
 set -euo pipefail
-need=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev
+need=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev
       g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
       wine wine32:i386 xvfb gcc-multilib imagemagick python3 valgrind
       # The end-to-end runs under Wine: its fonts (Cyrillic included) and the X libraries its
