@@ -100,6 +100,18 @@ class FaultTable : public ::testing::TestWithParam<Case> {
   tk::Window& w(WindowElement* e) { return *e->control(); }
   bool shown(WindowElement* e) { return hl::shown(w(e)); }
 
+  // The device on COM3, and the tool built as a fresh process builds it (not yet started).
+  void device_and_tool(devsim::Options options) {
+    std::ifstream in(KX_IMAGE_FILE, std::ios::binary);
+    options.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    sim = std::make_unique<devsim::Simulator>(options);
+    ASSERT_TRUE(sim->start());
+    register_port("COM3", sim->port_path());
+    disable_pins();
+    set_startup_done(false);
+    scheme = new TClassSimpleForm_2597650();
+  }
+
   std::size_t threads_before = 0;
   std::unique_ptr<devsim::Simulator> sim;
   TClassSimpleForm_2597650* scheme = nullptr;
@@ -110,15 +122,8 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
   devsim::Options options;
   options.fault = c.fault;
   options.fault_block = c.block;
-  std::ifstream in(KX_IMAGE_FILE, std::ios::binary);
-  options.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  sim = std::make_unique<devsim::Simulator>(options);
-  ASSERT_TRUE(sim->start());
-  register_port("COM3", sim->port_path());
-
-  disable_pins();
-  set_startup_done(false);
-  scheme = new TClassSimpleForm_2597650();
+  device_and_tool(options);
+  ASSERT_NE(scheme, nullptr);
   // A watchdog tick of 100 ms keeps the silent cases short; three ticks stay far above the
   // time a block takes, even under a sanitizer.
   static_cast<TClassMultiElementEx_2608DC0*>(scheme->mxFlash->current->scheme)
@@ -222,14 +227,8 @@ TEST_F(Closing, MidTransferAndDuringIdentification) {
     devsim::Options options;
     options.baud = 38462;  // a paced device: the transfer is surely under way when the close comes
     if (!mid_transfer) options.fault = Fault::SilentVers;
-    std::ifstream in(KX_IMAGE_FILE, std::ios::binary);
-    options.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    sim = std::make_unique<devsim::Simulator>(options);
-    ASSERT_TRUE(sim->start());
-    register_port("COM3", sim->port_path());
-    disable_pins();
-    set_startup_done(false);
-    scheme = new TClassSimpleForm_2597650();
+    device_and_tool(options);
+    ASSERT_NE(scheme, nullptr);
     scheme->Form->Start();
     ASSERT_TRUE(hl::choose_item(w(scheme->cbxPort), "COM3"));
     if (mid_transfer) {
