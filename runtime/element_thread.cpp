@@ -8,8 +8,12 @@ namespace {
 std::atomic<ElementThread*> g_element_thread{nullptr};
 }
 
-void set_element_thread(ElementThread* thread) { g_element_thread.store(thread); }
-ElementThread* element_thread() { return g_element_thread.load(); }
+void set_element_thread(ElementThread* thread) {
+  g_element_thread.store(thread);
+}
+ElementThread* element_thread() {
+  return g_element_thread.load();
+}
 
 void post_to_element_thread(std::function<void()> task) {
   if (ElementThread* t = g_element_thread.load()) t->post(std::move(task));

@@ -12,9 +12,9 @@ namespace kx {
 namespace {
 
 const char* const kKindNames[kKindCount] = {
-    "NULL",   "Integer", "String", "Data",   "Combo", "StrList", "Icon",   "Real",
-    "Color",  "Script",  "Stream", "Bitmap", "Wave",  "Array",   "ComboEx", "Font",
-    "Matrix", "Jpeg",    "Menu",   "Code",   "Object", "Type",   "Break"};
+    "NULL",   "Integer", "String", "Data",   "Combo",  "StrList", "Icon",    "Real",
+    "Color",  "Script",  "Stream", "Bitmap", "Wave",   "Array",   "ComboEx", "Font",
+    "Matrix", "Jpeg",    "Menu",   "Code",   "Object", "Type",    "Break"};
 
 using FireFn = void (*)(const EventLink& link, TData& d);
 using ReadFn = void (*)(const EventLink& pin, TData& d);
@@ -64,7 +64,9 @@ void advance(TData& d) {
 
 }  // namespace
 
-const char* kind_name(std::uint8_t code) { return code < kKindCount ? kKindNames[code] : ""; }
+const char* kind_name(std::uint8_t code) {
+  return code < kKindCount ? kKindNames[code] : "";
+}
 
 void set_null(TData& d) {
   d.kind = kNull;
@@ -93,7 +95,9 @@ void set_stream(TData& d, MemoryStream* stream) {
   d.next = nullptr;
 }
 
-bool is_true(const TData& d) { return !(base_kind(d) == kInteger && d.int_value == 0); }
+bool is_true(const TData& d) {
+  return !(base_kind(d) == kInteger && d.int_value == 0);
+}
 
 std::int32_t to_integer(const TData& d) {
   switch (base_kind(d)) {
@@ -214,7 +218,9 @@ double text_to_real(std::string_view s) {
   return negative ? -value : value;
 }
 
-std::string integer_to_text(std::int32_t v) { return std::to_string(v); }
+std::string integer_to_text(std::int32_t v) {
+  return std::to_string(v);
+}
 
 std::string real_to_text(double v) {
   if (v == 0.0) return "0";
@@ -264,7 +270,9 @@ std::int32_t real_to_integer(double v) {
   return static_cast<std::int32_t>(r);
 }
 
-void fire(const EventLink& link, TData& d) { g_fire_entry(link, d); }
+void fire(const EventLink& link, TData& d) {
+  g_fire_entry(link, d);
+}
 
 void fire_copy(const EventLink& link, const TData& d) {
   TData copy = d;
@@ -371,7 +379,9 @@ void read_single_value(TData& d, const EventLink& pin, const TData* def, TData& 
   advance(d);
 }
 
-void take_first_value(TData& d, TData& out) { read_single_value(d, unconnected_link(), nullptr, out); }
+void take_first_value(TData& d, TData& out) {
+  read_single_value(d, unconnected_link(), nullptr, out);
+}
 
 void read_into(TData& d, const EventLink& pin) {
   if (pin.connected()) {
@@ -424,7 +434,9 @@ void disable_pins() {
   g_read_entry = read_noop;
 }
 
-bool pins_enabled() { return g_fire_entry == fire_loop; }
+bool pins_enabled() {
+  return g_fire_entry == fire_loop;
+}
 
 void register_startup(StartupHandler handler, void* object) {
   g_startup_list.push_back({handler, object});
@@ -440,8 +452,12 @@ void run_startup_list() {
   g_startup_done = true;
 }
 
-bool startup_done() { return g_startup_done; }
-void set_startup_done(bool value) { g_startup_done = value; }
+bool startup_done() {
+  return g_startup_done;
+}
+void set_startup_done(bool value) {
+  g_startup_done = value;
+}
 
 TData& shared_null() {
   static TData record;

@@ -60,8 +60,12 @@ void set_string(TData& d, std::string s);
 void set_stream(TData& d, MemoryStream* stream);
 
 // Readers (pure).
-inline std::uint8_t kind_of(const TData& d) { return d.kind; }
-inline bool is_integer(const TData& d) { return d.kind == kInteger; }
+inline std::uint8_t kind_of(const TData& d) {
+  return d.kind;
+}
+inline bool is_integer(const TData& d) {
+  return d.kind == kInteger;
+}
 bool is_true(const TData& d);
 std::int32_t to_integer(const TData& d);
 std::int32_t to_integer_or_minus_one(const TData& d);

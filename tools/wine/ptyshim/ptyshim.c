@@ -12,7 +12,8 @@
  * KX_PTYSHIM_HANGUP=0 to keep answering instead.
  *
  * 32-bit glibc built with 64-bit time calls __ioctl_time64, so both entry points are
- * intercepted; close is intercepted to forget a descriptor's lines. Build: gcc -m32 -shared -fPIC -O2 -o libptyshim.so ptyshim.c -ldl
+ * intercepted; close is intercepted to forget a descriptor's lines. Build: gcc -m32 -shared -fPIC
+ * -O2 -o libptyshim.so ptyshim.c -ldl
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -38,8 +39,8 @@ enum { kMaxFd = 4096 };
 #define KX_HOST_LINES (TIOCM_DTR | TIOCM_RTS)
 
 struct line_state {
-  dev_t rdev;       /* the terminal this slot describes */
-  unsigned int on;  /* 1 once the slot is initialised; cleared when the descriptor closes */
+  dev_t rdev;      /* the terminal this slot describes */
+  unsigned int on; /* 1 once the slot is initialised; cleared when the descriptor closes */
   int lines;
 };
 
@@ -48,7 +49,9 @@ static ioctl_fn g_real_ioctl;
 static ioctl_fn g_real_ioctl64;
 static close_fn g_real_close;
 
-static ioctl_fn lookup(const char* name) { return (ioctl_fn)dlsym(RTLD_NEXT, name); }
+static ioctl_fn lookup(const char* name) {
+  return (ioctl_fn)dlsym(RTLD_NEXT, name);
+}
 
 /* Unix98 pseudo-terminal slaves are character devices with majors 136 to 143. */
 static int is_pty_slave(int fd, dev_t* rdev) {

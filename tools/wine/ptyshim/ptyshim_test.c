@@ -13,12 +13,12 @@
 
 static int g_failures;
 
-#define CHECK(cond)                                                  \
-  do {                                                               \
-    if (!(cond)) {                                                   \
+#define CHECK(cond)                                                            \
+  do {                                                                         \
+    if (!(cond)) {                                                             \
       fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      ++g_failures;                                                  \
-    }                                                                \
+      ++g_failures;                                                            \
+    }                                                                          \
   } while (0)
 
 struct pty {
