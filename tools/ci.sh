@@ -35,6 +35,15 @@ done
 echo "=== windows: cross build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
+# One self-contained file: it may import only what every Windows ships.
+imports=$(i686-w64-mingw32-objdump -p build/windows/app/kxflash.exe | awk '/DLL Name:/ { print toupper($3) }')
+echo "imports: $(echo $imports)"
+for dll in $imports; do
+  case "$dll" in
+    KERNEL32.DLL | USER32.DLL | GDI32.DLL | COMCTL32.DLL | ADVAPI32.DLL | WINMM.DLL | MSVCRT.DLL) ;;
+    *) echo "kxflash.exe imports $dll, which Windows does not ship" >&2; exit 1 ;;
+  esac
+done
 
 echo "=== windows: the executable under Wine against the simulated device"
 KX_E2E_SETUP=0 bash tools/wine/e2e.sh
