@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "runtime/element_thread.hpp"
 #include "schemes/identification_scheme.hpp"
 #include "schemes/transfer_scheme.hpp"
+#include "tests/common/device_texts.hpp"
 #include "tools/devsim/simulator.hpp"
 #include "tools/harness/dialogue_host.hpp"
 
@@ -22,21 +21,9 @@ namespace {
 using namespace std::chrono_literals;
 using devsim::Fault;
 
-// "На этом порту устройств не найдено."
-const std::string kNotFound =
-    "\xCD\xE0 \xFD\xF2\xEE\xEC \xEF\xEE\xF0\xF2\xF3 \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2 "
-    "\xED\xE5 \xED\xE0\xE9\xE4\xE5\xED\xEE.";
-
-// "Устройство: %1   Текущая версия ПО: %2" filled in.
-std::string status_for(const std::string& part1, const std::string& part2) {
-  return "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE: " + part1 +
-         "   \xD2\xE5\xEA\xF3\xF9\xE0\xFF \xE2\xE5\xF0\xF1\xE8\xFF \xCF\xCE: " + part2;
-}
-
-std::vector<std::uint8_t> image_bytes() {
-  std::ifstream in(KX_IMAGE_FILE, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test_texts::image_bytes;
+using test_texts::kNotFound;
+using test_texts::status_for;
 
 class Dialogue : public ::testing::Test {
  protected:

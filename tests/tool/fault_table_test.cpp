@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -25,6 +23,7 @@
 #include "runtime/multi_element.hpp"
 #include "schemes/main_scheme.hpp"
 #include "schemes/transfer_scheme.hpp"
+#include "tests/common/device_texts.hpp"
 #include "toolkit/headless/test_api.hpp"
 #include "tools/devsim/simulator.hpp"
 
@@ -35,14 +34,8 @@ using namespace std::chrono_literals;
 namespace hl = headless;
 using devsim::Fault;
 
-// "Выберите порт с подключённым устройством."
-const std::string kChoose =
-    "\xC2\xFB\xE1\xE5\xF0\xE8\xF2\xE5 \xEF\xEE\xF0\xF2 \xF1 \xEF\xEE\xE4\xEA\xEB\xFE\xF7\xB8"
-    "\xED\xED\xFB\xEC \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE\xEC.";
-// "На этом порту устройств не найдено."
-const std::string kNotFound =
-    "\xCD\xE0 \xFD\xF2\xEE\xEC \xEF\xEE\xF0\xF2\xF3 \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2 "
-    "\xED\xE5 \xED\xE0\xE9\xE4\xE5\xED\xEE.";
+using test_texts::kChoose;
+using test_texts::kNotFound;
 
 std::size_t thread_count() {
   std::size_t n = 0;
@@ -102,8 +95,7 @@ class FaultTable : public ::testing::TestWithParam<Case> {
 
   // The device on COM3, and the tool built as a fresh process builds it (not yet started).
   void device_and_tool(devsim::Options options) {
-    std::ifstream in(KX_IMAGE_FILE, std::ios::binary);
-    options.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    options.image = test_texts::image_bytes();
     sim = std::make_unique<devsim::Simulator>(options);
     ASSERT_TRUE(sim->start());
     register_port("COM3", sim->port_path());

@@ -6,8 +6,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +25,7 @@
 #include "runtime/multi_element.hpp"
 #include "schemes/main_scheme.hpp"
 #include "schemes/transfer_scheme.hpp"
+#include "tests/common/device_texts.hpp"
 #include "toolkit/headless/test_api.hpp"
 #include "tools/devsim/simulator.hpp"
 
@@ -37,28 +36,12 @@ using namespace std::chrono_literals;
 namespace hl = headless;
 using devsim::Fault;
 
-const std::string kWrite = "\xC7\xE0\xEF\xE8\xF1\xE0\xF2\xFC";  // "Записать"
-// "Выберите порт с подключённым устройством."
-const std::string kChoose =
-    "\xC2\xFB\xE1\xE5\xF0\xE8\xF2\xE5 \xEF\xEE\xF0\xF2 \xF1 \xEF\xEE\xE4\xEA\xEB\xFE\xF7\xB8"
-    "\xED\xED\xFB\xEC \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE\xEC.";
-// "На этом порту устройств не найдено."
-const std::string kNotFound =
-    "\xCD\xE0 \xFD\xF2\xEE\xEC \xEF\xEE\xF0\xF2\xF3 \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2 "
-    "\xED\xE5 \xED\xE0\xE9\xE4\xE5\xED\xEE.";
-// "Ошибка при передаче данных!"
-const std::string kError =
-    "\xCE\xF8\xE8\xE1\xEA\xE0 \xEF\xF0\xE8 \xEF\xE5\xF0\xE5\xE4\xE0\xF7\xE5 "
-    "\xE4\xE0\xED\xED\xFB\xF5!";
-// "Устройство: VKD7   Текущая версия ПО: 9.0" and the device's line end
-const std::string kIdentified =
-    "\xD3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE: VKD7   \xD2\xE5\xEA\xF3\xF9\xE0\xFF "
-    "\xE2\xE5\xF0\xF1\xE8\xFF \xCF\xCE: 9.0\r\n";
-
-std::vector<std::uint8_t> image_bytes() {
-  std::ifstream in(KX_IMAGE_FILE, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using test_texts::image_bytes;
+using test_texts::kChoose;
+using test_texts::kError;
+using test_texts::kNotFound;
+// The simulated device answers "MAGNETOFLUX VKD7 9.0" and a line end.
+const std::string kIdentified = test_texts::status_for("VKD7", "9.0\r\n");
 
 class Tool : public ::testing::Test {
  protected:

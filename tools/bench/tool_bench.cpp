@@ -43,9 +43,8 @@ double seconds_since_process_start() {
 int main() {
   const auto entered = std::chrono::steady_clock::now();
   namespace hl = kx::headless;
-  std::ifstream in(KX_IMAGE_FILE, std::ios::binary);
   kx::devsim::Options options;
-  options.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  options.image = kx::devsim::read_image(KX_IMAGE_FILE).value_or(std::vector<std::uint8_t>());
   kx::devsim::Simulator device(options);
   if (!device.start()) return 2;
   kx::register_port("COM3", device.port_path());

@@ -23,6 +23,7 @@
 
 #include "elements/serial/port_table.hpp"
 #include "runtime/element_thread.hpp"
+#include "tools/devsim/simulator.hpp"
 #include "tools/harness/dialogue_host.hpp"
 
 namespace {
@@ -209,9 +210,8 @@ Measure run_reference(bool paced, const std::vector<std::uint8_t>& image) {
 
 int main(int argc, char** argv) {
   const bool paced = argc > 1 && std::strcmp(argv[1], "--paced") == 0;
-  std::ifstream in(KX_IMAGE_FILE, std::ios::binary);
-  std::vector<std::uint8_t> image((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
+  const std::vector<std::uint8_t> image =
+      kx::devsim::read_image(KX_IMAGE_FILE).value_or(std::vector<std::uint8_t>());
   if (image.size() != kImageSize) {
     std::fprintf(stderr, "image %s is %zu bytes, not %zu\n", KX_IMAGE_FILE, image.size(),
                  kImageSize);

@@ -123,9 +123,8 @@ int main(int argc, char** argv) {
     }
   }
   if (!image_path.empty()) {
-    std::ifstream in(image_path, std::ios::binary);
-    if (in) {
-      options.image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (auto image = kx::devsim::read_image(image_path)) {
+      options.image = std::move(*image);
     } else if (image_given) {
       std::cerr << "devsim: cannot read " << image_path << '\n';
       return 1;

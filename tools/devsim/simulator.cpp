@@ -9,6 +9,8 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <utility>
 
 namespace kx::devsim {
@@ -64,6 +66,13 @@ std::vector<std::string> fault_names() {
   std::vector<std::string> names;
   for (const FaultName& f : kFaultNames) names.emplace_back(f.name);
   return names;
+}
+
+std::optional<std::vector<std::uint8_t>> read_image(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                   std::istreambuf_iterator<char>());
 }
 
 std::uint16_t crc16_step(std::uint16_t crc, std::uint8_t byte) {

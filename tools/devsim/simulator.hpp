@@ -39,6 +39,9 @@ std::optional<Fault> fault_from_name(std::string_view name);
 const char* fault_name(Fault f);
 std::vector<std::string> fault_names();
 
+// The bytes of an image file; nullopt when it cannot be read.
+std::optional<std::vector<std::uint8_t>> read_image(const std::string& path);
+
 // One step of the CRC-16/MODBUS (reflected polynomial A001, initial value FFFF).
 std::uint16_t crc16_step(std::uint16_t crc, std::uint8_t byte);
 
