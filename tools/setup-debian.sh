@@ -3,6 +3,8 @@
 set -euo pipefail
 need=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev
       g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
+      # The 64-bit Windows build and 64-bit Wine: the proof where 32-bit programs cannot run.
+      g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 wine64
       wine wine32:i386 xvfb gcc-multilib imagemagick python3 valgrind
       # The end-to-end runs under Wine: its fonts (Cyrillic included) and the X libraries its
       # display driver loads, which are only recommended and so not installed by default.

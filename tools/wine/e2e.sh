@@ -11,7 +11,12 @@
 # the script exits non-zero when any fails. Screenshots of every final screen go to
 # artifacts/screenshots/, logs to artifacts/e2e-logs/.
 #
-# Environment: KX_WIN_BUILD (default build/windows), KX_NATIVE_BUILD (default build/native),
+# Where the machine runs 32-bit programs, the 32-bit executable runs under 32-bit Wine; where it
+# cannot, the 64-bit build of the same sources under 64-bit Wine (tools/wine/wine-env.sh; the
+# run prints which). KX_WINE_BITS=64 forces the 64-bit path, KX_WINE_BITS=32 the 32-bit one.
+#
+# Environment: KX_WIN_BUILD (default build/windows, or build/windows64 on the 64-bit path),
+# KX_NATIVE_BUILD (default build/native),
 # KX_EXE, KX_WDRIVE, KX_DEVSIM (override the programs), KX_IMAGE (the image the executable
 # carries; default: the one the Windows build embedded), KX_E2E_SETUP=0 (skip the package
 # installation), KX_ARTIFACTS (default artifacts), KX_E2E_BAUD (the simulator's pace, default
@@ -36,7 +41,10 @@ for s in "${scenarios[@]}"; do
   esac
 done
 
-win_build=${KX_WIN_BUILD:-$root/build/windows}
+# 32-bit or 64-bit Wine, and the Windows build that goes with it.
+. "$here/wine-env.sh" || exit 2
+echo "=== Wine path: ${kx_wine_bits}-bit executable under ${kx_wine_bits}-bit Wine ($kx_wine_why)"
+win_build=${KX_WIN_BUILD:-$root/$kx_win_build_dir}
 native_build=${KX_NATIVE_BUILD:-$root/build/native}
 exe=${KX_EXE:-$win_build/app/kxflash.exe}
 wdrive=${KX_WDRIVE:-$win_build/tools/wine/wdrive/wdrive.exe}
@@ -91,7 +99,7 @@ mkdir -p "$root/build"
 # Brought up to date unless given from outside (a no-op after the CI's own builds).
 if [ -z "${KX_EXE:-}${KX_WDRIVE:-}" ]; then
   echo "=== the Windows executable and wdrive"
-  build_targets "$win_build" windows kxflash wdrive >"$root/build/e2e-build-windows.log" 2>&1 ||
+  build_targets "$win_build" "$kx_win_preset" kxflash wdrive >"$root/build/e2e-build-windows.log" 2>&1 ||
     { tail -n 30 "$root/build/e2e-build-windows.log" >&2; exit 1; }
 fi
 if [ -z "${KX_DEVSIM:-}" ]; then
@@ -107,7 +115,7 @@ fi
 sim_image=()
 [ -n "$image" ] && sim_image=(--image "$image")
 # The modem-line shim, with its own checks.
-shim=$(bash "$here/build-shim.sh" --test "$root/build/wine" | tail -n 1) || exit 1
+shim=$(bash "$here/build-shim.sh" --test --bits "$kx_wine_bits" | tail -n 1) || exit 1
 for f in "$exe" "$wdrive" "$devsim" "$shim"; do
   [ -e "$f" ] || { echo "missing: $f" >&2; exit 1; }
 done
@@ -116,7 +124,7 @@ mkdir -p "$shots" "$logs"
 work=$(mktemp -d /tmp/kx-e2e.XXXXXX)
 link=$work/com5 # the fixed path COM5 is mapped to; the simulator points it at its pty
 
-export WINEPREFIX=$work/prefix WINEARCH=win32 WINEDEBUG=${KX_WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix WINEDEBUG=${KX_WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 # A neutral locale: the prefix keeps its default ANSI code page (1252), not the Cyrillic one.
 export LC_ALL=C.UTF-8 LANG=C.UTF-8
 unset LANGUAGE
@@ -125,8 +133,8 @@ pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   # The server writes the registry out as it ends: let it finish before the prefix goes.
-  wineserver -k 2>/dev/null
-  timeout 20 wineserver -w 2>/dev/null
+  "$kx_wineserver" -k 2>/dev/null
+  timeout 20 "$kx_wineserver" -w 2>/dev/null
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
   rm -rf "$work"
 }
@@ -155,32 +163,32 @@ fi
 # --- the prefix and its port -------------------------------------------------------------------
 
 echo "=== Wine prefix with $port on a pseudo-terminal"
-wineboot -i >"$logs/prefix.log" 2>&1 || { echo "wineboot failed (see $logs/prefix.log)" >&2; exit 1; }
-wineserver -w
-wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ /d "$link" /f >>"$logs/prefix.log" 2>&1
+"$kx_wine" wineboot -i >"$logs/prefix.log" 2>&1 || { echo "wineboot failed (see $logs/prefix.log)" >&2; exit 1; }
+"$kx_wineserver" -w
+"$kx_wine" reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ /d "$link" /f >>"$logs/prefix.log" 2>&1
 if [ "$mode" = run ]; then
   # Wine's own desktop window, so that screenshots show the window frame and caption too.
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \
+  "$kx_wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \
     >>"$logs/prefix.log" 2>&1
-  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f \
+  "$kx_wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f \
     >>"$logs/prefix.log" 2>&1
 fi
 # The mount manager reads the ports when the server starts: restart it, keep it up for the run.
-wineserver -k 2>/dev/null
-wineserver -w 2>/dev/null
+"$kx_wineserver" -k 2>/dev/null
+"$kx_wineserver" -w 2>/dev/null
 # Debian's server prints its object table when it ends: keep that out of the verdict.
-wineserver -p >"$logs/wineserver.log" 2>&1
-wine cmd /c exit >>"$logs/prefix.log" 2>&1
+"$kx_wineserver" -p >"$logs/wineserver.log" 2>&1
+"$kx_wine" cmd /c exit >>"$logs/prefix.log" 2>&1
 listed=0
 for _ in $(seq 100); do
-  if wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -q "$port"; then
+  if "$kx_wine" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -q "$port"; then
     listed=1
     break
   fi
   sleep 0.2
 done
 [ $listed = 1 ] || { echo "$port does not appear under SERIALCOMM" >&2; exit 1; }
-acp=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null |
+acp=$("$kx_wine" reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null |
   tr -d '\r' | awk '$1 == "ACP" { print $3 }')
 echo "ANSI code page of the prefix: ${acp:-unknown}"
 if [ "$acp" = 1251 ]; then
@@ -200,7 +208,7 @@ note() { echo "  $*" >>"$log"; }
 # Runs wdrive, its output into the scenario's log; returns its exit code.
 wd() {
   echo "  \$ wdrive $*" >>"$log"
-  wine "$wdrive" "$@" >>"$log" 2>&1
+  "$kx_wine" "$wdrive" "$@" >>"$log" 2>&1
 }
 
 start_sim() { # start_sim NAME [devsim options...]
@@ -237,7 +245,7 @@ report_value() { # report_value KEY
 start_app() { # start_app NAME [arguments...]
   local name=$1
   shift
-  (cd "$work" && LD_PRELOAD="$shim" exec wine "$exe" "$@") >"$logs/$name.wine.log" 2>&1 &
+  (cd "$work" && LD_PRELOAD="$shim" exec "$kx_wine" "$exe" "$@") >"$logs/$name.wine.log" 2>&1 &
   app_pid=$!
   pids+=("$app_pid")
 }
@@ -270,7 +278,7 @@ fail() {
 
 # The control showing TEXT: "visible=V enabled=E" from wdrive's state line.
 state_of() {
-  wine "$wdrive" state "$caption" "$1" 2>>"$log" | tr -d '\r' | grep -o 'visible=[01] enabled=[01]'
+  "$kx_wine" "$wdrive" state "$caption" "$1" 2>>"$log" | tr -d '\r' | grep -o 'visible=[01] enabled=[01]'
 }
 
 # Start, choose the port, wait for the device's identity.
@@ -299,7 +307,7 @@ failure_shown() { # failure_shown NAME TIMEOUT_MS
 # After either outcome the only control left is "OK" (texts and the picture aside).
 only_ok_left() {
   local left
-  left=$(wine "$wdrive" list "$caption" 2>>"$log" | tr -d '\r' | grep ' visible=1 ' |
+  left=$("$kx_wine" "$wdrive" list "$caption" 2>>"$log" | tr -d '\r' | grep ' visible=1 ' |
     grep -E '^(ComboBox|Edit|msctls_progress32|Button) ' | grep -v '^Button .* "OK"$')
   [ -z "$left" ] || fail "controls still shown beside \"OK\": $left" || return 1
 }
@@ -431,9 +439,9 @@ scenario_qv() {
   wd list "class:#32770" || return 1
   # The box may carry the window's caption; nothing else may show.
   local shown
-  shown=$(wine "$wdrive" count "$caption" 2>>"$log" | tr -d '\r')
+  shown=$("$kx_wine" "$wdrive" count "$caption" 2>>"$log" | tr -d '\r')
   note "windows captioned \"$caption\": $shown"
-  if [ "$(wine "$wdrive" list "class:#32770" 2>/dev/null | tr -d '\r' | head -n 1 | cut -d' ' -f5-)" = "\"$caption\"" ]; then
+  if [ "$("$kx_wine" "$wdrive" list "class:#32770" 2>/dev/null | tr -d '\r' | head -n 1 | cut -d' ' -f5-)" = "\"$caption\"" ]; then
     [ "$shown" = 1 ] || fail "the main window opened beside the information box" || return 1
   else
     [ "$shown" = 0 ] || fail "the main window opened" || return 1
@@ -523,8 +531,8 @@ for s in "${scenarios[@]}"; do
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && wait "$app_pid" 2>/dev/null
   app_pid=
   stop_sim
-  wine "$wdrive" close "$caption" >/dev/null 2>&1
-  wine "$wdrive" waitgone "$caption" 5000 >/dev/null 2>&1
+  "$kx_wine" "$wdrive" close "$caption" >/dev/null 2>&1
+  "$kx_wine" "$wdrive" waitgone "$caption" 5000 >/dev/null 2>&1
 done
 
 if [ $failed -gt 0 ]; then

@@ -1,4 +1,5 @@
-/* Test fixture, preloaded into 32-bit wine only: gives pseudo-terminals modem-status lines.
+/* Test fixture, preloaded into wine (built for its word size): gives pseudo-terminals modem-status
+ * lines.
  *
  * Wine's serial layer polls the modem lines (TIOCMGET) while it waits for port events and
  * cancels the wait when that ioctl fails, which it always does on a pseudo-terminal. This
@@ -12,8 +13,8 @@
  * KX_PTYSHIM_HANGUP=0 to keep answering instead.
  *
  * 32-bit glibc built with 64-bit time calls __ioctl_time64, so both entry points are
- * intercepted; close is intercepted to forget a descriptor's lines. Build: gcc -m32 -shared -fPIC
- * -O2 -o libptyshim.so ptyshim.c -ldl
+ * intercepted (64-bit glibc calls only ioctl); close is intercepted to forget a descriptor's
+ * lines. Build: gcc -m32 (or -m64) -shared -fPIC -O2 -o libptyshim.so ptyshim.c -ldl
  */
 #define _GNU_SOURCE
 #include <dlfcn.h>
