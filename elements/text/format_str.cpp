@@ -17,7 +17,8 @@ bool is_digit(char c) {
 void TKxFormatStr::doFormat(TData& d, std::uint16_t) {
   std::string work = replace_all(Mask, "%%", std::string_view(&kPercentMark, 1));
   for (std::int32_t i = 1; i <= Count(); ++i) {
-    const std::string placeholder = "%" + integer_to_text(i);
+    std::string placeholder = "%";
+    placeholder += integer_to_text(i);
     std::string value = read_string(d, dataParam[static_cast<std::size_t>(i)], "");
     value.insert(value.begin(), kValueMark);
     // Only an occurrence that is not followed by a digit is this placeholder: %1 is not the

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "elements/window/font_rec.hpp"
 #include "runtime/tdata.hpp"
 #include "toolkit/toolkit.hpp"
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "elements/window/font_rec.hpp"
 #include "runtime/tdata.hpp"
 #include "toolkit/toolkit.hpp"
 

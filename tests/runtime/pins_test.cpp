@@ -295,11 +295,6 @@ TEST(Fonts, PointsToHeightUsesTheScreenResolution) {
   // The headless toolkit reports 96 pixels per inch.
   EXPECT_EQ(points_to_height(8), -11);
   EXPECT_EQ(points_to_height(10), -13);
-  TFontRec f;
-  set_font(f, std::string(40, 'F'), 10, 1, 0x8000000F, 1);
-  EXPECT_EQ(f.face.size(), 31u);
-  EXPECT_EQ(f.points, 10);
-  EXPECT_EQ(f.color, 0x8000000Fu);
 }
 
 }  // namespace

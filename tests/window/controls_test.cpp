@@ -360,6 +360,14 @@ TEST(Bitmaps, TheErrorPictureResourceLoadsWithItsSizeAndAMissingOneGivesNone) {
   EXPECT_EQ(tk::load_bitmap("NO_SUCH_BITMAP"), nullptr);
 }
 
+TEST(Fonts, AFaceNameKeepsAtMost31Characters) {
+  TFontRec f;
+  set_font(f, std::string(40, 'F'), 10, 1, 0x8000000F, 1);
+  EXPECT_EQ(f.face.size(), 31u);
+  EXPECT_EQ(f.points, 10);
+  EXPECT_EQ(f.color, 0x8000000Fu);
+}
+
 using Hints = WindowTest;
 
 TEST_F(Hints, OnlyAControlWithAHintOrAManagerGetsARegistrationAndLosesItWithTheElement) {

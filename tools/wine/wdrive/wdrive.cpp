@@ -72,7 +72,10 @@ std::string quoted(const std::wstring& w) {
       e += c;
     }
   }
-  return "\"" + to_utf8(e) + "\"";
+  std::string quoted = "\"";
+  quoted += to_utf8(e);
+  quoted += '"';
+  return quoted;
 }
 
 // Milliseconds since the Unix epoch, so that the caller can compare with its own clocks.
