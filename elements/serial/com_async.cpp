@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "elements/serial/com_name.hpp"
 #include "runtime/element_thread.hpp"
 
 namespace kx {
@@ -61,16 +62,7 @@ TKxComAsync::~TKxComAsync() {
 }
 
 int TKxComAsync::port_number(const std::string& name) {
-  if (name.size() > 6 || name.size() < 3) return 0;
-  for (std::size_t i = 0; i < 3; ++i) {
-    char c = name[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != "COM"[i]) return 0;
-  }
-  int n = 0;
-  for (std::size_t i = 3; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i)
-    n = n * 10 + (name[i] - '0');
-  return (n >= 1 && n <= 255) ? n : 0;
+  return serial::com_port_number(name);
 }
 
 std::uint32_t TKxComAsync::flag_word(std::int32_t dtr, std::int32_t rts) const {

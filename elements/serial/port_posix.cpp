@@ -25,6 +25,7 @@
 #include <shared_mutex>
 #include <thread>
 
+#include "elements/serial/com_name.hpp"
 #include "elements/serial/port.hpp"
 #include "elements/serial/port_table.hpp"
 
@@ -41,19 +42,14 @@ std::string upper(std::string s) {
   return s;
 }
 
-int com_number(const std::string& name) {
-  if (name.size() < 4 || upper(name.substr(0, 3)) != "COM") return std::numeric_limits<int>::max();
-  int n = 0;
-  for (std::size_t i = 3; i < name.size(); ++i) {
-    if (name[i] < '0' || name[i] > '9' || n > 100000) return std::numeric_limits<int>::max();
-    n = n * 10 + (name[i] - '0');
-  }
-  return n;
-}
-
 void sort_table(std::vector<std::pair<std::string, std::string>>& t) {
   std::stable_sort(t.begin(), t.end(), [](const auto& a, const auto& b) {
-    return com_number(a.first) < com_number(b.first);
+    // Names that are no port sort last.
+    const auto key = [](const std::string& name) {
+      const int n = serial::com_port_number(name);
+      return n != 0 ? n : std::numeric_limits<int>::max();
+    };
+    return key(a.first) < key(b.first);
   });
 }
 
