@@ -1,6 +1,10 @@
 // The headless toolkit's own behaviour that the elements and the whole-tool tests rely on.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
+#include "toolkit/bmp_reader.hpp"
 #include "toolkit/headless/test_api.hpp"
 #include "toolkit/toolkit.hpp"
 
@@ -99,6 +103,75 @@ TEST_F(Headless, DestroyingAFormKillsItsControlsButKeepsTheirObjects) {
   EXPECT_FALSE(hl::click(*button));
   button->set_text("ignored");
   EXPECT_EQ(button->text(), "");
+}
+
+}  // namespace
+}  // namespace kx
+
+namespace kx {
+namespace {
+
+// A 3x2 bitmap, 24 bits per pixel: rows of 9 bytes padded to 12.
+std::vector<std::uint8_t> bmp_file(std::int32_t height = 2) {
+  std::vector<std::uint8_t> b(14 + 40 + 12 * 2, 0);
+  const auto put32 = [&](std::size_t at, std::uint32_t v) {
+    for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  };
+  b[0] = 'B';
+  b[1] = 'M';
+  put32(2, static_cast<std::uint32_t>(b.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, 3);
+  put32(22, static_cast<std::uint32_t>(height));
+  b[26] = 1;
+  b[28] = 24;
+  return b;
+}
+
+TEST(BmpReader, AcceptsWholeBitmapsAndRefusesEachMalformedPartWithAReason) {
+  struct Case {
+    const char* name;
+    void (*change)(std::vector<std::uint8_t>&);
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"whole file", [](std::vector<std::uint8_t>&) {}, true},
+      {"bare info header", [](std::vector<std::uint8_t>& b) { b.erase(b.begin(), b.begin() + 14); },
+       true},
+      {"one pixel byte short", [](std::vector<std::uint8_t>& b) { b.pop_back(); }, false},
+      {"headers cut", [](std::vector<std::uint8_t>& b) { b.resize(30); }, false},
+      {"empty", [](std::vector<std::uint8_t>& b) { b.clear(); }, false},
+      {"unknown header size", [](std::vector<std::uint8_t>& b) { b[14] = 12; }, false},
+      {"zero width", [](std::vector<std::uint8_t>& b) { b[18] = 0; }, false},
+      {"lowest height",
+       [](std::vector<std::uint8_t>& b) { b[22] = b[23] = b[24] = 0, b[25] = 0x80; }, false},
+      {"odd bits per pixel", [](std::vector<std::uint8_t>& b) { b[28] = 7; }, false},
+      // A colour count that, times four, wraps a 32-bit size back into range.
+      {"huge colour table",
+       [](std::vector<std::uint8_t>& b) { b[46] = b[47] = b[48] = b[49] = 0x40; }, false},
+      {"pixels past the end", [](std::vector<std::uint8_t>& b) { b[11] = 0x10; }, false},
+      {"pixels inside the headers", [](std::vector<std::uint8_t>& b) { b[10] = 20; }, false},
+      {"rows wider than the data", [](std::vector<std::uint8_t>& b) { b[21] = 0x7f; }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::uint8_t> bytes = bmp_file();
+    c.change(bytes);
+    const tk::BmpLayout l = tk::read_bmp(bytes);
+    EXPECT_EQ(l.ok(), c.accepted) << (l.error != nullptr ? l.error : "");
+    if (c.accepted) {
+      EXPECT_EQ(l.width, 3);
+      EXPECT_EQ(l.rows, 2);
+      EXPECT_EQ(l.bits_at + 24, bytes.size());
+    } else {
+      EXPECT_NE(l.error, nullptr);
+    }
+  }
+  const tk::BmpLayout top_down = tk::read_bmp(bmp_file(-2));
+  EXPECT_TRUE(top_down.ok());
+  EXPECT_TRUE(top_down.top_down);
+  EXPECT_EQ(top_down.rows, 2);
 }
 
 }  // namespace

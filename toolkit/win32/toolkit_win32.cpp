@@ -9,6 +9,7 @@
 
 #include "runtime/resource.hpp"
 #include "runtime/tdata.hpp"
+#include "toolkit/bmp_reader.hpp"
 #include "toolkit/win32/text_win32.hpp"
 #include "toolkit/win32/win32_window.hpp"
 
@@ -1300,48 +1301,13 @@ void message_box(std::string_view caption, std::string_view text) {
 // header, colour table, pixels) or the bare info header and pixels.
 std::unique_ptr<Bitmap> load_bitmap(std::string_view resource_name) {
   const std::span<const std::uint8_t> data = resource_bytes(resource_name);
-  auto u32 = [&](std::size_t at) {
-    std::uint32_t v = 0;
-    std::memcpy(&v, data.data() + at, sizeof v);
-    return v;
-  };
-  auto u16 = [&](std::size_t at) {
-    std::uint16_t v = 0;
-    std::memcpy(&v, data.data() + at, sizeof v);
-    return v;
-  };
-  std::size_t header = 0;
-  std::size_t bits_at = 0;
-  const bool file = data.size() >= 14 && data[0] == 'B' && data[1] == 'M';
-  if (file) {
-    header = 14;
-    bits_at = u32(10);
-  }
-  if (data.size() < header + sizeof(BITMAPINFOHEADER)) return nullptr;
-  const std::uint32_t header_size = u32(header);
-  if (header_size < sizeof(BITMAPINFOHEADER) || header + header_size > data.size()) return nullptr;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  std::memcpy(&width, data.data() + header + 4, sizeof width);
-  std::memcpy(&height, data.data() + header + 8, sizeof height);
-  const std::uint16_t bpp = u16(header + 14);
-  const std::uint32_t compression = u32(header + 16);
-  std::uint32_t colours = u32(header + 32);
-  if (colours == 0 && bpp <= 8) colours = 1u << bpp;
-  const std::uint32_t masks =
-      compression == BI_BITFIELDS && header_size == sizeof(BITMAPINFOHEADER) ? 3 : 0;
-  const std::size_t info_size = header_size + (colours + masks) * 4u;
-  if (!file) bits_at = header + info_size;
-  if (width <= 0 || height == 0 || bpp == 0 || header + info_size > data.size()) return nullptr;
-  const std::size_t rows = static_cast<std::size_t>(height < 0 ? -height : height);
-  const std::size_t stride = ((static_cast<std::size_t>(width) * bpp + 31) / 32) * 4;
-  if (compression == BI_RGB || compression == BI_BITFIELDS) {
-    if (bits_at > data.size() || data.size() - bits_at < stride * rows) return nullptr;
-  }
-  std::vector<std::uint8_t> info(data.begin() + static_cast<std::ptrdiff_t>(header),
-                                 data.begin() + static_cast<std::ptrdiff_t>(header + info_size));
-  return std::make_unique<win32::Win32Bitmap>(std::move(info), data.data() + bits_at, width,
-                                              static_cast<int>(rows));
+  const BmpLayout bmp = read_bmp(data);
+  if (!bmp.ok()) return nullptr;
+  std::vector<std::uint8_t> info(
+      data.begin() + static_cast<std::ptrdiff_t>(bmp.info_at),
+      data.begin() + static_cast<std::ptrdiff_t>(bmp.info_at + bmp.info_size));
+  return std::make_unique<win32::Win32Bitmap>(std::move(info), data.data() + bmp.bits_at, bmp.width,
+                                              bmp.rows);
 }
 
 }  // namespace kx::tk
