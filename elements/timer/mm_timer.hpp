@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "elements/timer/mmtimer_backend.hpp"
+#include "runtime/handover.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
@@ -54,14 +55,12 @@ class TKxMMTimer {
   // Stops the system timer if it runs, then fires onStop (also when it was stopped).
   void doStop(TData& d, std::uint16_t index);
 
-  struct Shared;  // what the tick hand-over shares with the element
-
  private:
   void start_system_timer();
   void stop_system_timer();
-  static void handle_tick(const std::shared_ptr<Shared>& shared, std::uint64_t generation);
+  void handle_tick(const HandOver<TKxMMTimer>::Run& run);
 
-  std::shared_ptr<Shared> shared_;
+  HandOver<TKxMMTimer> handover_;
   std::unique_ptr<MMTimerBackend> backend_;
   std::uint32_t interval_ = 1000;
   std::uint32_t resolution_ = 0;
