@@ -46,5 +46,10 @@ for dll in $imports; do
   esac
 done
 
+# The manifest (Common Controls 6, asInvoker, Windows 7 to 11, per-monitor DPI awareness) and the
+# version resource (the project's version, Russian).
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+python3 tools/pe_resources.py build/windows/app/kxflash.exe --version "$version"
+
 echo "=== windows: the executable under Wine against the simulated device"
 KX_E2E_SETUP=0 bash tools/wine/e2e.sh
