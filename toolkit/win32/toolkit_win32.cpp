@@ -9,6 +9,7 @@
 
 #include "runtime/resource.hpp"
 #include "runtime/tdata.hpp"
+#include "toolkit/win32/system_library.hpp"
 #include "toolkit/win32/text_win32.hpp"
 #include "toolkit/win32/win32_window.hpp"
 
@@ -30,20 +31,17 @@ HINSTANCE instance() {
   return GetModuleHandleW(nullptr);
 }
 
-// The common controls, once: InitCommonControls, then InitCommonControlsEx for every class
-// when comctl32 exports it.
+// The common controls, once, from the system folder (version 6 through the manifest): their
+// window classes for this process.
 void init_common_controls() {
   static bool done = false;
   if (done) return;
   done = true;
-  InitCommonControls();
-  if (HMODULE comctl = GetModuleHandleW(L"comctl32.dll")) {
-    using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    if (FARPROC p = GetProcAddress(comctl, "InitCommonControlsEx")) {
-      auto init_ex = reinterpret_cast<InitEx>(reinterpret_cast<void (*)()>(p));
-      INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), 0xFF};
-      init_ex(&icc);
-    }
+  using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  if (auto init_ex = system_function<InitEx>(L"comctl32.dll", "InitCommonControlsEx")) {
+    INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX),
+                             ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
+    init_ex(&icc);
   }
 }
 
@@ -88,13 +86,9 @@ HFONT make_font(const tk::Font& f) {
 // The classic drawing for a control whose colours the program sets: a visual style would
 // ignore them (a progress bar's bar and background colour). uxtheme is optional.
 void classic_look(HWND hwnd) {
-  static HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
-  if (uxtheme == nullptr) return;
   using SetTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-  if (FARPROC p = GetProcAddress(uxtheme, "SetWindowTheme")) {
-    auto set_theme = reinterpret_cast<SetTheme>(reinterpret_cast<void (*)()>(p));
-    set_theme(hwnd, L" ", L" ");  // a class list that names no style
-  }
+  static const auto set_theme = system_function<SetTheme>(L"uxtheme.dll", "SetWindowTheme");
+  if (set_theme != nullptr) set_theme(hwnd, L" ", L" ");  // a class list that names no style
 }
 
 tk::Font default_font() {

@@ -6,7 +6,7 @@
 #   bash tools/wine/e2e.sh [SCENARIO...]   run the scenarios (default: all) on a virtual display
 #   bash tools/wine/e2e.sh show            show the tool on this display against the simulator
 #
-# Scenarios: success wrong-crc silent split unplug other-device qv (and, only when named,
+# Scenarios: success wrong-crc silent split unplug other-device qv planted (and, only when named,
 # bench: start-up, transfer and memory figures under Wine). Each prints PASS or FAIL;
 # the script exits non-zero when any fails. Screenshots of every final screen go to
 # artifacts/screenshots/, logs to artifacts/e2e-logs/.
@@ -25,7 +25,7 @@ if [ "${1:-}" = show ]; then
   mode=show
   shift
 fi
-all_scenarios=(success wrong-crc silent split unplug other-device qv)
+all_scenarios=(success wrong-crc silent split unplug other-device qv planted)
 known_scenarios=("${all_scenarios[@]}" bench)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
@@ -40,6 +40,7 @@ win_build=${KX_WIN_BUILD:-$root/build/windows}
 native_build=${KX_NATIVE_BUILD:-$root/build/native}
 exe=${KX_EXE:-$win_build/app/kxflash.exe}
 wdrive=${KX_WDRIVE:-$win_build/tools/wine/wdrive/wdrive.exe}
+planted=${KX_PLANTED:-$win_build/tools/wine/planted/planted.dll}
 devsim=${KX_DEVSIM:-$native_build/tools/devsim/devsim}
 artifacts=${KX_ARTIFACTS:-$root/artifacts}
 shots=$artifacts/screenshots
@@ -91,7 +92,7 @@ mkdir -p "$root/build"
 # Brought up to date unless given from outside (a no-op after the CI's own builds).
 if [ -z "${KX_EXE:-}${KX_WDRIVE:-}" ]; then
   echo "=== the Windows executable and wdrive"
-  build_targets "$win_build" windows kxflash wdrive >"$root/build/e2e-build-windows.log" 2>&1 ||
+  build_targets "$win_build" windows kxflash wdrive planted_dll >"$root/build/e2e-build-windows.log" 2>&1 ||
     { tail -n 30 "$root/build/e2e-build-windows.log" >&2; exit 1; }
 fi
 if [ -z "${KX_DEVSIM:-}" ]; then
@@ -108,7 +109,7 @@ sim_image=()
 [ -n "$image" ] && sim_image=(--image "$image")
 # The modem-line shim, with its own checks.
 shim=$(bash "$here/build-shim.sh" --test "$root/build/wine" | tail -n 1) || exit 1
-for f in "$exe" "$wdrive" "$devsim" "$shim"; do
+for f in "$exe" "$wdrive" "$devsim" "$shim" "$planted"; do
   [ -e "$f" ] || { echo "missing: $f" >&2; exit 1; }
 done
 
@@ -442,6 +443,30 @@ scenario_qv() {
   wd click "class:#32770" "#1" || return 1
   app_exit 10
   [ "$app_rc" = 0 ] || fail "exit code $app_rc after the information box" || return 1
+}
+
+# A downloads folder with DLLs planted beside the executable under the names of the system
+# libraries it uses, and Wine told to prefer a DLL from the program's folder (as Windows does for
+# any DLL that is not a known one): none of them is loaded. The watchdog (the multimedia timer)
+# ends the transfer, so the timer's functions were found, in the system's own library.
+scenario_planted() {
+  local dir=$work/downloads n
+  mkdir -p "$dir"
+  cp "$exe" "$dir/kxflash.exe" || return 1
+  for n in winmm uxtheme comctl32; do cp "$planted" "$dir/$n.dll" || return 1; done
+  start_sim planted --baud "$baud" --fault "$fault_silent" --block 1 || return 1
+  (cd "$dir" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm,uxtheme,comctl32=n,b" \
+    LD_PRELOAD="$shim" exec wine "$dir/kxflash.exe") >"$logs/planted.wine.log" 2>&1 &
+  app_pid=$!
+  pids+=("$app_pid")
+  local rc=0 loaded
+  { identified && write_started && failure_shown planted 30000 && ok_ends planted; } || rc=1
+  stop_sim
+  # First the markers: a planted DLL that was loaded is the cause of whatever failed above.
+  loaded=$(cd "$dir" && ls ./*.loaded 2>/dev/null)
+  note "marker files: ${loaded:-none}"
+  [ -z "$loaded" ] || fail "planted DLL(s) loaded: $(echo $loaded)" || return 1
+  return $rc
 }
 
 # Figures, not a check: start-up to the window with its port list, the transfer from the click
