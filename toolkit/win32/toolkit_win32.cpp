@@ -9,6 +9,7 @@
 
 #include "runtime/resource.hpp"
 #include "runtime/tdata.hpp"
+#include "toolkit/win32/minimize_win32.hpp"
 #include "toolkit/win32/system_library.hpp"
 #include "toolkit/win32/text_win32.hpp"
 #include "toolkit/win32/win32_window.hpp"
@@ -261,8 +262,10 @@ Win32Window::Win32Window(const tk::CreateOptions& options)
   const std::wstring text = to_wide(options.text);
   switch (kind_) {
     case tk::Kind::Application:
-      CreateWindowExW(0, kApplicationClass, text.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                      instance(), this);
+      // Without a frame and of no size; the system menu and minimise box let the taskbar
+      // minimise and restore it.
+      CreateWindowExW(0, kApplicationClass, text.c_str(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0,
+                      0, 0, 0, nullptr, nullptr, instance(), this);
       return;
     case tk::Kind::Form: {
       HWND owner = st.application ? st.application->hwnd() : nullptr;
@@ -541,6 +544,11 @@ void Win32Window::paint() {
 
 LRESULT Win32Window::on_native(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   const bool inner = hwnd != hwnd_;
+
+  if (!inner && (kind_ == tk::Kind::Form || kind_ == tk::Kind::Application)) {
+    LRESULT result = 0;
+    if (minimize_message(*this, hwnd, msg, wp, lp, result)) return result;
+  }
 
   // The parent's side: notifications and colours of the controls on a form.
   if (!inner && (kind_ == tk::Kind::Form || kind_ == tk::Kind::Application)) {

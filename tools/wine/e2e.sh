@@ -6,7 +6,7 @@
 #   bash tools/wine/e2e.sh [SCENARIO...]   run the scenarios (default: all) on a virtual display
 #   bash tools/wine/e2e.sh show            show the tool on this display against the simulator
 #
-# Scenarios: success wrong-crc silent split unplug other-device qv planted (and, only when named,
+# Scenarios: success wrong-crc silent split unplug other-device qv planted minimize (and, only when named,
 # bench: start-up, transfer and memory figures under Wine). Each prints PASS or FAIL;
 # the script exits non-zero when any fails. Screenshots of every final screen go to
 # artifacts/screenshots/, logs to artifacts/e2e-logs/.
@@ -25,7 +25,7 @@ if [ "${1:-}" = show ]; then
   mode=show
   shift
 fi
-all_scenarios=(success wrong-crc silent split unplug other-device qv planted)
+all_scenarios=(success wrong-crc silent split unplug other-device qv planted minimize)
 known_scenarios=("${all_scenarios[@]}" bench)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
@@ -467,6 +467,39 @@ scenario_planted() {
   note "marker files: ${loaded:-none}"
   [ -z "$loaded" ] || fail "planted DLL(s) loaded: $(echo $loaded)" || return 1
   return $rc
+}
+
+# The minimise box minimises the application to its taskbar button (the form hides, the window
+# with the button is iconic); the button restores the form, which then works as before.
+window_state() { wine "$wdrive" showstate "$caption" 2>>"$log" | tr -d '\r'; }
+scenario_minimize() {
+  start_sim minimize --baud "$baud" || return 1
+  start_app minimize
+  wd wait "$caption" "$t_choose" 30000 || return 1
+  local s
+  s=$(window_state)
+  note "at start: $s"
+  [ "$s" = "form visible=1 iconic=0 taskbar visible=1 iconic=0" ] ||
+    fail "at start: $s" || return 1
+  wd minimize "$caption" || return 1
+  sleep 0.5
+  s=$(window_state)
+  note "minimised: $s"
+  shot minimize-minimized
+  [ "$s" = "form visible=0 iconic=0 taskbar visible=1 iconic=1" ] ||
+    fail "after the minimise box: $s" || return 1
+  wd restore "$caption" || return 1
+  sleep 0.5
+  s=$(window_state)
+  note "restored: $s"
+  [ "$s" = "form visible=1 iconic=0 taskbar visible=1 iconic=0" ] ||
+    fail "after the taskbar button: $s" || return 1
+  identified || return 1
+  shot minimize
+  wd close "$caption" || return 1
+  wd waitgone "$caption" 10000 || return 1
+  app_exit 10
+  [ "$app_rc" = 0 ] || fail "exit code $app_rc after closing the window" || return 1
 }
 
 # Figures, not a check: start-up to the window with its port list, the transfer from the click

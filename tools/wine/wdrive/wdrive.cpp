@@ -10,6 +10,12 @@
 //   wdrive count    WINDOW                     how many such windows are visible
 //   wdrive close    WINDOW                     asks the window to close (WM_CLOSE)
 //   wdrive waitgone WINDOW TIMEOUT_MS          waits until no such window exists
+//   wdrive minimize WINDOW                     the minimise box: WM_SYSCOMMAND SC_MINIMIZE to
+//                                              the form (the owned window of that caption)
+//   wdrive restore  WINDOW                     the taskbar button: SC_RESTORE to the window
+//                                              that has it (the form's owner, else the form)
+//   wdrive showstate WINDOW                    "form visible=V iconic=I taskbar visible=V
+//                                              iconic=I" of the form and its button's window
 //
 // WINDOW is the exact caption, or "class:NAME" for the first visible window of that class
 // ("class:#32770" finds a dialog or message box whatever its caption). Texts are read with the
@@ -25,6 +31,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -420,12 +427,62 @@ int cmd_waitgone(const std::wstring& spec, DWORD timeout_ms) {
   return 0;
 }
 
+// The form of that caption (an owned window, shown or not) and the window with its taskbar
+// button: its owner, or the form itself when it has none.
+struct FormAndButton {
+  HWND form = nullptr;
+  HWND button = nullptr;
+};
+
+BOOL CALLBACK find_form_cb(HWND w, LPARAM lp) {
+  auto* f = reinterpret_cast<std::pair<std::wstring, FormAndButton>*>(lp);
+  wchar_t buf[512] = {};
+  const int n = GetWindowTextW(w, buf, 512);
+  if (f->first != std::wstring(buf, n > 0 ? static_cast<std::size_t>(n) : 0)) return TRUE;
+  HWND owner = GetWindow(w, GW_OWNER);
+  if (owner == nullptr && f->second.form != nullptr) return TRUE;
+  f->second.form = w;
+  f->second.button = owner != nullptr ? owner : w;
+  return owner == nullptr ? TRUE : FALSE;
+}
+
+FormAndButton find_form(const std::wstring& caption) {
+  std::pair<std::wstring, FormAndButton> f{caption, {}};
+  EnumWindows(find_form_cb, reinterpret_cast<LPARAM>(&f));
+  if (f.second.form == nullptr) err("no window " + quoted(caption));
+  return f.second;
+}
+
+int cmd_syscommand(const std::wstring& spec, bool minimize) {
+  const FormAndButton f = find_form(spec);
+  if (f.form == nullptr) return 1;
+  HWND target = minimize ? f.form : f.button;
+  if (!send(target, WM_SYSCOMMAND, minimize ? SC_MINIMIZE : SC_RESTORE, 0, nullptr)) {
+    err("the window does not answer");
+    return 1;
+  }
+  out(minimize ? "minimise sent to the form" : "restore sent to the taskbar button's window");
+  return 0;
+}
+
+int cmd_showstate(const std::wstring& spec) {
+  const FormAndButton f = find_form(spec);
+  if (f.form == nullptr) return 1;
+  auto flags = [](HWND w) {
+    return "visible=" + std::to_string(IsWindowVisible(w) ? 1 : 0) +
+           " iconic=" + std::to_string(IsIconic(w) ? 1 : 0);
+  };
+  out("form " + flags(f.form) + " taskbar " + flags(f.button));
+  return 0;
+}
+
 DWORD parse_ms(const std::wstring& s) {
   return all_digits(s) ? static_cast<DWORD>(std::wcstoul(s.c_str(), nullptr, 10)) : 0;
 }
 
 int usage() {
-  err("usage: wdrive list|choose|click|state|wait|ping|count|close|waitgone WINDOW [ARG] "
+  err("usage: wdrive list|choose|click|state|wait|ping|count|close|waitgone|minimize|restore|"
+      "showstate WINDOW [ARG] "
       "[TIMEOUT_MS]");
   return 2;
 }
@@ -441,6 +498,9 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"ping" && argc == 3) return cmd_ping(window);
   if (cmd == L"close" && argc == 3) return cmd_close(window);
   if (cmd == L"count" && argc == 3) return cmd_count(window);
+  if (cmd == L"minimize" && argc == 3) return cmd_syscommand(window, true);
+  if (cmd == L"restore" && argc == 3) return cmd_syscommand(window, false);
+  if (cmd == L"showstate" && argc == 3) return cmd_showstate(window);
   if (cmd == L"choose" && argc == 4) return cmd_choose(window, arg);
   if (cmd == L"click" && argc == 4) return cmd_click(window, arg);
   if (cmd == L"state" && argc == 4) return cmd_state(window, arg);
