@@ -15,6 +15,7 @@
 #include "elements/window/label.hpp"
 #include "elements/window/progress_bar.hpp"
 #include "elements/window/simple_form.hpp"
+#include "elements/window/task_state.hpp"
 #include "runtime/multi_element.hpp"
 #include "schemes/identification_scheme.hpp"
 #include "schemes/scheme_parts.hpp"
@@ -152,7 +153,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   com->CheckPorts = true;
   com->FlushOnClose = false;
 
-  hubStart = new_hub(1, 3);
+  hubStart = new_hub(1, 4);
 
   pbProgress = new TKxProgressBar(Form);
   place(pbProgress, 5, 90, 485, 30, 15, kNormal, 1, 0);
@@ -225,10 +226,10 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   lblError->Align = 2;
   lblError->Init();
 
-  hubSuccess = new_hub(1, 3);
+  hubSuccess = new_hub(1, 4);
   ddShowSuccess = new_do_data(1);
   ddShowError = new_do_data(1);
-  hubFail = new_hub(1, 2);
+  hubFail = new_hub(1, 3);
   hubShowError = new_hub(1, 3);
 
   imgError = new TKxImage(Form);
@@ -251,6 +252,10 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   efdSucceeded = new TKxEventFromData();
   ddSucceeded = new_do_data(0);
 
+  hubProgress = new_hub(1, 2);
+  tskWrite = new TKxTaskState();
+  tskWrite->Max = 507;
+
   Form->onCreate = make_link<&TKxComAsync::doPortList>(4, com);
   Form->onClose = make_link<&TKxHub::doEvent>(0, hubClose);
   btnWrite->onClick = make_link<&TKxHub::doEvent>(0, hubStart);
@@ -260,7 +265,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   mxIdent->onEvent[1] = make_link<&TKxEdit::doText>(0, edtStatus);
   mxIdent->onEvent[2] = make_link<&TKxComAsync::doOpen>(0, com);
   mxIdent->onEvent[4] = make_link<&TKxHub::doEvent>(0, hubFound);
-  mxFlash->onEvent[0] = make_link<&TKxProgressBar::doPosition>(0, pbProgress);
+  mxFlash->onEvent[0] = make_link<&TKxHub::doEvent>(0, hubProgress);
   mxFlash->onEvent[1] = make_link<&TKxHub::doEvent>(1, hubTx);
   mxFlash->onEvent[2] = make_link<&TKxHub::doEvent>(0, hubSuccess);
   mxFlash->onEvent[3] = make_link<&TKxHub::doEvent>(0, hubFail);
@@ -306,6 +311,11 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   hubShowError->onEvent[1] = make_link<&TKxLabel::doVisible>(1, lblError);
   hubShowError->onEvent[2] = make_link<&TKxImage::doVisible>(2, imgError);
   ddSucceeded->onEventData = make_link<&TKxEventFromData::doEvent>(0, efdSucceeded);
+  hubProgress->onEvent[0] = make_link<&TKxProgressBar::doPosition>(0, pbProgress);
+  hubProgress->onEvent[1] = make_link<&TKxTaskState::doProgress>(0, tskWrite);
+  hubStart->onEvent[3] = make_link<&TKxTaskState::doBusy>(0, tskWrite);
+  hubSuccess->onEvent[3] = make_link<&TKxTaskState::doIdle>(0, tskWrite);
+  hubFail->onEvent[2] = make_link<&TKxTaskState::doFailed>(0, tskWrite);
 
   mxFlash->dataVar[0] = make_link<&TKxTextHolder::getText>(0, edtCrc);
   commRx->dataChannel = make_link<&TKxMultiElementEx::getVar>(0, mxIdent);
@@ -337,6 +347,8 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
 }
 
 TClassSimpleForm_2597650::~TClassSimpleForm_2597650() {
+  delete tskWrite;
+  delete hubProgress;
   delete ddSucceeded;
   delete efdSucceeded;
   delete lblRetry;

@@ -18,6 +18,7 @@ class TKxLabel;
 class TKxEventFromData;
 class TKxImage;
 class TKxTextHolder;
+class TKxTaskState;
 
 class TClassSimpleForm_2597650 {
  public:
@@ -65,6 +66,9 @@ class TClassSimpleForm_2597650 {
   TKxLabel* lblRetry = nullptr;
   TKxEventFromData* efdSucceeded = nullptr;
   TKxDoData* ddSucceeded = nullptr;
+  // The transfer as the system sees it: kept awake, progress on the taskbar button.
+  TKxHub* hubProgress = nullptr;
+  TKxTaskState* tskWrite = nullptr;
 };
 
 // The one main scheme: stored by its constructor as its first act, never cleared.

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "elements/serial/com_async.hpp"
@@ -148,6 +149,13 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
     if (c.progress >= 0) {
       EXPECT_EQ(hl::progress_position(w(scheme->pbProgress)), c.progress);
     }
+    // Kept awake from the click to the outcome; the taskbar's error state on a failure.
+    EXPECT_EQ(hl::task_state(), failed ? tk::TaskState::Failed : tk::TaskState::Idle);
+    ASSERT_FALSE(hl::task_states().empty());
+    EXPECT_EQ(hl::task_states().front(), c.click ? tk::TaskState::Busy : hl::task_state());
+    if (c.progress >= 0) {
+      EXPECT_EQ(hl::task_progress(), std::make_pair(c.click ? c.progress : 0, c.click ? 507 : 0));
+    }
     if (!failed) {
       ASSERT_TRUE(sim->wait_done(5s));
       EXPECT_TRUE(sim->results().pusk_received);
@@ -155,6 +163,7 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
   }
   if (c.screen == Screen::Choosing || c.screen == Screen::NotFound) {
     EXPECT_FALSE(hl::usable(w(scheme->btnWrite)));
+    EXPECT_TRUE(hl::task_states().empty());
   }
 
   // The window still answers, and ends at once.
@@ -229,6 +238,7 @@ TEST_F(Closing, MidTransferAndDuringIdentification) {
       ASSERT_TRUE(
           hl::run_until([&] { return hl::progress_position(w(scheme->pbProgress)) >= 3; }, 10s));
       EXPECT_FALSE(hl::usable(*hl::main_form()));
+      EXPECT_EQ(hl::task_state(), tk::TaskState::Busy);
     } else {
       ASSERT_TRUE(hl::run_until([&] { return sim->results().vers_count == 1; }, 10s));
     }
@@ -242,6 +252,8 @@ TEST_F(Closing, MidTransferAndDuringIdentification) {
     EXPECT_FALSE(pins_enabled());
     delete scheme;
     scheme = nullptr;
+    // A tool that goes mid-transfer lets the machine sleep again.
+    EXPECT_EQ(hl::task_state(), tk::TaskState::Idle);
     hl::reset();
     sim->stop();
     clear_registered_ports();

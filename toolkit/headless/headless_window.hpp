@@ -154,6 +154,11 @@ struct State {
   std::unique_ptr<EventQueue> queue = std::make_unique<EventQueue>();
   std::vector<std::pair<std::string, std::string>> message_boxes;
   std::function<void(int)> exit_routine;
+  // The long task as the system would see it (set_task_state, set_task_progress).
+  tk::TaskState task_state = tk::TaskState::Idle;
+  std::vector<tk::TaskState> task_states;  // every change, in order
+  int task_position = 0;
+  int task_max = 0;
 };
 
 State& state();

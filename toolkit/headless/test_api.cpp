@@ -60,6 +60,10 @@ void reset() {
   st.idle = nullptr;
   st.message_boxes.clear();
   st.exit_routine = nullptr;
+  st.task_state = tk::TaskState::Idle;
+  st.task_states.clear();
+  st.task_position = 0;
+  st.task_max = 0;
 }
 
 std::vector<tk::Window*> windows(std::optional<tk::Kind> kind) {
@@ -248,6 +252,16 @@ std::vector<std::string> items(const tk::Window& combo) {
   std::vector<std::string> out;
   for (const Item& i : hw(combo).items_) out.push_back(i.text);
   return out;
+}
+
+tk::TaskState task_state() {
+  return state().task_state;
+}
+const std::vector<tk::TaskState>& task_states() {
+  return state().task_states;
+}
+std::pair<int, int> task_progress() {
+  return {state().task_position, state().task_max};
 }
 
 const std::vector<std::pair<std::string, std::string>>& message_boxes() {

@@ -98,6 +98,11 @@ bool read_only(const tk::Window& edit);
 bool password(const tk::Window& edit);
 bool editable(const tk::Window& combo);
 int item_height(const tk::Window& combo);
+// The long task as the system would see it: the state now, every change of it in order
+// (a repeated state counts again), and the last progress {position, max}.
+tk::TaskState task_state();
+const std::vector<tk::TaskState>& task_states();
+std::pair<int, int> task_progress();
 // Every message box shown: {caption, text}.
 const std::vector<std::pair<std::string, std::string>>& message_boxes();
 
