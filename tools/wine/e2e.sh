@@ -6,7 +6,7 @@
 #   bash tools/wine/e2e.sh [SCENARIO...]   run the scenarios (default: all) on a virtual display
 #   bash tools/wine/e2e.sh show            show the tool on this display against the simulator
 #
-# Scenarios: success wrong-crc silent split unplug other-device qv planted minimize (and, only when named,
+# Scenarios: success wrong-crc silent split unplug other-device qv planted minimize dpi144 (and, only when named,
 # bench: start-up, transfer and memory figures under Wine). Each prints PASS or FAIL;
 # the script exits non-zero when any fails. Screenshots of every final screen go to
 # artifacts/screenshots/, logs to artifacts/e2e-logs/.
@@ -25,7 +25,7 @@ if [ "${1:-}" = show ]; then
   mode=show
   shift
 fi
-all_scenarios=(success wrong-crc silent split unplug other-device qv planted minimize)
+all_scenarios=(success wrong-crc silent split unplug other-device qv planted minimize dpi144)
 known_scenarios=("${all_scenarios[@]}" bench)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
@@ -500,6 +500,112 @@ scenario_minimize() {
   wd waitgone "$caption" 10000 || return 1
   app_exit 10
   [ "$app_rc" = 0 ] || fail "exit code $app_rc after closing the window" || return 1
+}
+
+# The prefix's screen resolution (LogPixels), then its server restarted so that it holds.
+set_dpi() { # set_dpi DPI
+  note "screen resolution $1 pixels per inch"
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >>"$log" 2>&1
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
+  wineserver -p >>"$logs/wineserver.log" 2>&1
+  wine cmd /c exit >>"$log" 2>&1
+  local _
+  for _ in $(seq 100); do
+    wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -q "$port" && return 0
+    sleep 0.2
+  done
+  fail "$port is not listed after the restart"
+}
+
+# The design's fonts: 8 points, the success message 10 points bold, the error texts 10 points.
+layout_of() {
+  wine "$wdrive" layout "$caption" "10b=     $t_success1" "10=$t_error" "10=$t_retry" 2>>"$log" |
+    tr -d '\r'
+}
+
+# Every control of the first layout (96 per inch) is 1.5 times as far in the second (144 per
+# inch), give or take a pixel of rounding, and as large, except what sizes itself: a label to
+# its text, a combo box's height and its edit field to the system's metrics. In the second
+# every text fits.
+layouts_scale() { # layouts_scale LAYOUT96 LAYOUT144
+  local bad
+  bad=$(awk -v second="$2" '
+    function field(line, key,   m) { return match(line, " " key "=-?[0-9]+") ? substr(line, RSTART + length(key) + 2, RLENGTH - length(key) - 2) + 0 : "" }
+    BEGIN { n = split(second, lines, "\n"); for (i = 1; i <= n; i++) if (lines[i] ~ / id=/) big[field(lines[i], "id")] = lines[i] }
+    / id=/ {
+      id = field($0, "id"); if (!(id in big)) { print "control " id " missing at 144: " $0; next }
+      split("x y w h", keys, " "); nk = 4
+      if ($1 == "Static" || id == 1001) nk = 2; else if ($1 == "ComboBox") nk = 3
+      for (k = 1; k <= nk; k++) {
+        want = field($0, keys[k]) * 1.5; got = field(big[id], keys[k])
+        if (got < want - 1.5 || got > want + 1.5) print "control " id " " keys[k] "=" got ", want " want ": " big[id]
+      }
+    }' <<<"$1")
+  bad+=$(grep -E ' fits=(0|\?)' <<<"$2")
+  [ -z "$bad" ] || fail "layout at 144 per inch: $bad" || return 1
+}
+
+# The window at 144 pixels per inch: every control 1.5 times its place and size at 96, every
+# text fitting, on the screens of a choice, an identified device, a success and a failure.
+scenario_dpi144() {
+  local rc=0
+  dpi144_run || rc=1
+  set_dpi 96 || rc=1
+  return $rc
+}
+
+dpi144_run() {
+  local l96 l144 screen
+  start_sim dpi96 || return 1
+  start_app dpi96
+  identified || return 1
+  l96=$(layout_of)
+  note "at 96 per inch:"$'\n'"$l96"
+  wd close "$caption" || return 1
+  wd waitgone "$caption" 10000 || return 1
+  app_exit 10
+  stop_sim
+  set_dpi 144 || return 1
+  start_sim dpi144 || return 1
+  start_app dpi144
+  wd wait "$caption" "$t_choose" 30000 || return 1
+  l144=$(layout_of)
+  note "at 144 per inch, choosing:"$'\n'"$l144"
+  grep -q '^form .* dpi=144$' <<<"$l144" || fail "the window is not at 144 per inch" || return 1
+  shot dpi144-choose
+  identified || return 1
+  l144=$(layout_of)
+  note "at 144 per inch, identified:"$'\n'"$l144"
+  shot dpi144-identified
+  layouts_scale "$l96" "$l144" || return 1
+  wd close "$caption" || return 1
+  wd waitgone "$caption" 10000 || return 1
+  app_exit 10
+  stop_sim
+  # The two end screens: texts fit (their places at 96 per inch are checked by the unit tests).
+  for screen in success failure; do
+    if [ $screen = success ]; then
+      start_sim dpi144-$screen --fault early-fz --block 3 || return 1
+    else
+      start_sim dpi144-$screen --fault "$fault_wrong_crc" --block 3 || return 1
+    fi
+    start_app dpi144-$screen
+    identified || return 1
+    write_started || return 1
+    if [ $screen = success ]; then
+      wd wait "$caption" "$t_success2" 30000 || return 1
+    else
+      wd wait "$caption" "$t_retry" 30000 || return 1
+    fi
+    l144=$(layout_of)
+    note "at 144 per inch, $screen:"$'\n'"$l144"
+    shot dpi144-$screen
+    [ -z "$(grep -E ' fits=(0|\?)' <<<"$l144")" ] ||
+      fail "texts cut off on the $screen screen at 144 per inch" || return 1
+    ok_ends dpi144-$screen || return 1
+    stop_sim
+  done
 }
 
 # Figures, not a check: start-up to the window with its port list, the transfer from the click
