@@ -1,6 +1,8 @@
 // The headless toolkit's test API (see test_api.hpp).
 #include "toolkit/headless/test_api.hpp"
 
+#include "toolkit/dpi.hpp"
+
 #include "toolkit/headless/headless_window.hpp"
 
 namespace kx::headless {
@@ -64,6 +66,7 @@ void reset() {
   st.task_states.clear();
   st.task_position = 0;
   st.task_max = 0;
+  st.screen_dpi = 96;
 }
 
 std::vector<tk::Window*> windows(std::optional<tk::Kind> kind) {
@@ -252,6 +255,22 @@ std::vector<std::string> items(const tk::Window& combo) {
   std::vector<std::string> out;
   for (const Item& i : hw(combo).items_) out.push_back(i.text);
   return out;
+}
+
+void set_screen_dpi(int dpi) {
+  state().screen_dpi = dpi;
+}
+void move_to_monitor(tk::Window& form, int dpi) {
+  hw(form).dpi_ = dpi;
+}
+int dpi(const tk::Window& w) {
+  return hw(w).dpi();
+}
+tk::Rect screen_rect(const tk::Window& w) {
+  return tk::to_screen(w.rect(), hw(w).dpi());
+}
+tk::Extent screen_text_extent(const tk::Window& w) {
+  return hw(w).screen_text_extent(w.text());
 }
 
 tk::TaskState task_state() {
