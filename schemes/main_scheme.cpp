@@ -7,6 +7,7 @@
 #include "elements/flow/event_from_data.hpp"
 #include "elements/flow/hub.hpp"
 #include "elements/serial/com_async.hpp"
+#include "elements/serial/port_watch.hpp"
 #include "elements/text/text_holder.hpp"
 #include "elements/window/button.hpp"
 #include "elements/window/combo_box.hpp"
@@ -163,7 +164,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   pbProgress->BarColor = tk::system_color(16);
   pbProgress->Init();
 
-  hubFound = new_hub(1, 2);
+  hubFound = new_hub(1, 3);
   ddPortOff = new_do_data(0);
   hubClose = new_hub(2, 1);
 
@@ -256,7 +257,11 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   tskWrite = new TKxTaskState();
   tskWrite->Max = 507;
 
-  Form->onCreate = make_link<&TKxComAsync::doPortList>(4, com);
+  pwPorts = new TKxPortWatch();
+  pwPorts->CheckPorts = true;
+  pwPorts->Timeout = 1000;
+
+  Form->onCreate = make_link<&TKxPortWatch::doList>(0, pwPorts);
   Form->onClose = make_link<&TKxHub::doEvent>(0, hubClose);
   btnWrite->onClick = make_link<&TKxHub::doEvent>(0, hubStart);
   cbxPort->onClick = make_link<&TKxHub::doEvent>(0, hubSelect);
@@ -274,13 +279,15 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   commRx->onEvent[1] = make_link<&TKxMultiElementEx::doWork>(0, mxFlash);
   com->onRead = make_link<&TKxCommutator::doWork>(0, commRx);
   com->onRxChar = make_link<&TKxComAsync::doRead>(3, com);
-  com->onPortName = make_link<&TKxComboBox::doAdd>(0, cbxPort);
+  pwPorts->onPortName = make_link<&TKxComboBox::doAdd>(0, cbxPort);
+  pwPorts->onItems = make_link<&TKxComboBox::doSetItems>(0, cbxPort);
   com->onOpen = make_link<&TKxMultiElementEx::doWork>(0, mxIdent);
   hubStart->onEvent[0] = make_link<&TKxMultiElementEx::doWork>(1, mxFlash);
   hubStart->onEvent[1] = make_link<&TKxHub::doEvent>(1, hubWriteEn);
   hubStart->onEvent[2] = make_link<&TKxHub::doEvent>(0, hubFormEn);
   hubFound->onEvent[0] = make_link<&TKxDoData::doData>(0, ddPortOff);
   hubFound->onEvent[1] = make_link<&TKxHub::doEvent>(0, hubWriteEn);
+  hubFound->onEvent[2] = make_link<&TKxPortWatch::doStop>(0, pwPorts);
   ddPortOff->onEventData = make_link<&TKxComboBox::doEnabled>(7, cbxPort);
   hubClose->onEvent[0] = make_link<&TKxComAsync::doClose>(1, com);
   hubWriteEn->onEvent[0] = make_link<&TKxButton::doEnabled>(0, btnWrite);
@@ -321,6 +328,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   commRx->dataChannel = make_link<&TKxMultiElementEx::getVar>(0, mxIdent);
   com->dataPort = make_link<&TKxEventFromData::getData>(0, efdPort);
   ddShowError->dataData = make_link<&TKxEventFromData::getData>(0, efdSucceeded);
+  pwPorts->dataChoice = make_link<&TKxEventFromData::getData>(0, efdPort);
 
   // Final steps: no layout managers, no hints (no element has a hint text), the sub-schemes
   // built at once, then keyboard navigation for the form.
@@ -347,6 +355,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
 }
 
 TClassSimpleForm_2597650::~TClassSimpleForm_2597650() {
+  delete pwPorts;
   delete tskWrite;
   delete hubProgress;
   delete ddSucceeded;

@@ -13,6 +13,7 @@
 
 #include "elements/serial/com_async.hpp"
 #include "elements/serial/port_table.hpp"
+#include "elements/serial/port_watch.hpp"
 #include "elements/timer/mm_timer.hpp"
 #include "elements/window/button.hpp"
 #include "elements/window/combo_box.hpp"
@@ -122,6 +123,7 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
   static_cast<TClassMultiElementEx_2608DC0*>(scheme->mxFlash->current->scheme)
       ->tmrWatch->set_Interval(100);
   scheme->Form->Start();
+  ASSERT_TRUE(hl::run_until([&] { return !scheme->pwPorts->listing(); }, 5s));
   ASSERT_TRUE(hl::choose_item(w(scheme->cbxPort), "COM3"));
 
   auto end_screen = [&] { return shown(scheme->btnOk); };
@@ -231,6 +233,7 @@ TEST_F(Closing, MidTransferAndDuringIdentification) {
     device_and_tool(options);
     ASSERT_NE(scheme, nullptr);
     scheme->Form->Start();
+    ASSERT_TRUE(hl::run_until([&] { return !scheme->pwPorts->listing(); }, 5s));
     ASSERT_TRUE(hl::choose_item(w(scheme->cbxPort), "COM3"));
     if (mid_transfer) {
       ASSERT_TRUE(hl::run_until([&] { return hl::usable(w(scheme->btnWrite)); }, 10s));

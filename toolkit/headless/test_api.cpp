@@ -67,6 +67,11 @@ void reset() {
   st.task_position = 0;
   st.task_max = 0;
   st.screen_dpi = 96;
+  st.device_change = nullptr;
+}
+
+void device_change() {
+  if (auto hook = state().device_change) hook();
 }
 
 std::vector<tk::Window*> windows(std::optional<tk::Kind> kind) {

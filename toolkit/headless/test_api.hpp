@@ -98,6 +98,9 @@ bool read_only(const tk::Window& edit);
 bool password(const tk::Window& edit);
 bool editable(const tk::Window& combo);
 int item_height(const tk::Window& combo);
+// The system reports that a serial port arrived or went: the device-change hook runs.
+void device_change();
+
 // ---- the screen's resolution ----
 // Geometry at the toolkit's interface is in design pixels (96 per inch); the screen has them
 // scaled by the resolution of the form's monitor (toolkit/dpi.hpp). Forms made after

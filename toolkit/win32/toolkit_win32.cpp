@@ -10,6 +10,7 @@
 #include "runtime/resource.hpp"
 #include "runtime/tdata.hpp"
 #include "toolkit/dpi.hpp"
+#include "toolkit/win32/device_change_win32.hpp"
 #include "toolkit/win32/dpi_win32.hpp"
 #include "toolkit/win32/minimize_win32.hpp"
 #include "toolkit/win32/system_library.hpp"
@@ -556,6 +557,7 @@ LRESULT Win32Window::on_native(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
     if (minimize_message(*this, hwnd, msg, wp, lp, result)) return result;
   }
+  if (!inner && kind_ == tk::Kind::Application && device_change_message(msg, wp, lp)) return TRUE;
 
   // The parent's side: notifications and colours of the controls on a form.
   if (!inner && (kind_ == tk::Kind::Form || kind_ == tk::Kind::Application)) {
