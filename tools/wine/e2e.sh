@@ -6,7 +6,7 @@
 #   bash tools/wine/e2e.sh [SCENARIO...]   run the scenarios (default: all) on a virtual display
 #   bash tools/wine/e2e.sh show            show the tool on this display against the simulator
 #
-# Scenarios: success wrong-crc silent split unplug other-device qv planted minimize dpi144 (and, only when named,
+# Scenarios: success wrong-crc silent split unplug other-device qv planted minimize dpi144 ports (and, only when named,
 # bench: start-up, transfer and memory figures under Wine). Each prints PASS or FAIL;
 # the script exits non-zero when any fails. Screenshots of every final screen go to
 # artifacts/screenshots/, logs to artifacts/e2e-logs/.
@@ -25,7 +25,7 @@ if [ "${1:-}" = show ]; then
   mode=show
   shift
 fi
-all_scenarios=(success wrong-crc silent split unplug other-device qv planted minimize dpi144)
+all_scenarios=(success wrong-crc silent split unplug other-device qv planted minimize dpi144 ports)
 known_scenarios=("${all_scenarios[@]}" bench)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
@@ -606,6 +606,63 @@ dpi144_run() {
     ok_ends dpi144-$screen || return 1
     stop_sim
   done
+}
+
+# The ports the list shows, on one line.
+port_items() {
+  wine "$wdrive" list "$caption" 2>>"$log" | tr -d '\r' | sed -n 's/^  item [0-9]* "\(.*\)"$/\1/p' |
+    tr '\n' ' ' | sed 's/ $//'
+}
+
+wait_items() { # wait_items EXPECTED TIMEOUT_S
+  local t=$(($2 * 5)) got
+  while :; do
+    got=$(port_items)
+    [ "$got" = "$1" ] && { note "list: $got"; return 0; }
+    [ $t -le 0 ] && break
+    t=$((t - 1))
+    sleep 0.2
+  done
+  fail "the list shows \"$got\", not \"$1\""
+}
+
+# A port declared after start (a second simulated device on COM9, announced as its driver
+# would: WM_DEVICECHANGE) appears in the list, and disappears once it is removed; the choice
+# of the other port then identifies its device as usual.
+scenario_ports() {
+  local link9=$work/com9 sim9 rc=0
+  start_sim ports --baud "$baud" || return 1
+  start_app ports
+  wd wait "$caption" "$t_choose" 30000 || return 1
+  # Wine's own COM1 may be listed beside COM5.
+  local before
+  sleep 1.5
+  before=$(port_items)
+  note "listed at start: $before"
+  case " $before " in *" $port "*) ;; *) fail "$port is not listed" || return 1 ;; esac
+  "$devsim" --link "$link9" --version "$device_answer" >"$logs/ports.devsim9.log" 2>&1 &
+  sim9=$!
+  pids+=("$sim9")
+  for _ in $(seq 100); do [ -L "$link9" ] && break; sleep 0.05; done
+  ln -sfn "$link9" "$WINEPREFIX/dosdevices/com9"
+  wine reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\Serial8' /t REG_SZ /d COM9 /f \
+    >>"$log" 2>&1
+  wd devicechange "$caption" arrival COM9 || rc=1
+  [ $rc = 0 ] && { wait_items "$before COM9" 5 || rc=1; }
+  shot ports-plugged
+  wine reg delete 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\Serial8' /f >>"$log" 2>&1
+  rm -f "$WINEPREFIX/dosdevices/com9"
+  kill "$sim9" 2>/dev/null
+  wait "$sim9" 2>/dev/null
+  [ $rc = 0 ] || return 1
+  wd devicechange "$caption" removal COM9 || return 1
+  wait_items "$before" 5 || return 1
+  identified || return 1
+  shot ports
+  wd close "$caption" || return 1
+  wd waitgone "$caption" 10000 || return 1
+  app_exit 10
+  [ "$app_rc" = 0 ] || fail "exit code $app_rc after closing the window" || return 1
 }
 
 # Figures, not a check: start-up to the window with its port list, the transfer from the click

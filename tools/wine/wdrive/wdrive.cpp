@@ -16,6 +16,8 @@
 //                                              that has it (the form's owner, else the form)
 //   wdrive showstate WINDOW                    "form visible=V iconic=I taskbar visible=V
 //                                              iconic=I" of the form and its button's window
+//   wdrive devicechange WINDOW arrival|removal PORT   as a port driver's broadcast: a port's
+//                                              WM_DEVICECHANGE to the form and its owner
 //   wdrive layout   WINDOW [PT[b]=TEXT...]     the form's client size and resolution, and for
 //                                              each visible control its place in the form and
 //                                              the room its text needs against what it has
@@ -33,7 +35,9 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dbt.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -482,6 +486,30 @@ int cmd_showstate(const std::wstring& spec) {
   return 0;
 }
 
+int cmd_devicechange(const std::wstring& spec, const std::wstring& what, const std::wstring& port) {
+  if (what != L"arrival" && what != L"removal") return 2;
+  const FormAndButton f = find_form(spec);
+  if (f.form == nullptr) return 1;
+  // The port record with its name; the size covers the name and its terminator.
+  std::vector<unsigned char> record(sizeof(DEV_BROADCAST_PORT_W) + port.size() * sizeof(wchar_t));
+  auto* p = reinterpret_cast<DEV_BROADCAST_PORT_W*>(record.data());
+  p->dbcp_size = static_cast<DWORD>(record.size());
+  p->dbcp_devicetype = DBT_DEVTYP_PORT;
+  std::copy(port.begin(), port.end(), p->dbcp_name);
+  p->dbcp_name[port.size()] = L'\0';
+  const WPARAM event = what == L"arrival" ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
+  bool delivered = send(f.button, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(p), nullptr);
+  if (f.form != f.button)
+    delivered =
+        send(f.form, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(p), nullptr) || delivered;
+  if (!delivered) {
+    err("the window does not answer");
+    return 1;
+  }
+  out("device change sent: " + to_utf8(what) + " " + to_utf8(port));
+  return 0;
+}
+
 int dpi_of(HWND w) {
   using ForWindow = UINT(WINAPI*)(HWND);
   HMODULE user32 = GetModuleHandleW(L"user32.dll");
@@ -599,7 +627,7 @@ DWORD parse_ms(const std::wstring& s) {
 
 int usage() {
   err("usage: wdrive list|choose|click|state|wait|ping|count|close|waitgone|minimize|restore|"
-      "showstate|layout WINDOW [ARG] "
+      "showstate|layout|devicechange WINDOW [ARG] "
       "[TIMEOUT_MS]");
   return 2;
 }
@@ -620,6 +648,7 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"minimize" && argc == 3) return cmd_syscommand(window, true);
   if (cmd == L"restore" && argc == 3) return cmd_syscommand(window, false);
   if (cmd == L"showstate" && argc == 3) return cmd_showstate(window);
+  if (cmd == L"devicechange" && argc == 5) return cmd_devicechange(window, arg, argv[4]);
   if (cmd == L"layout") {
     std::vector<FontSpec> fonts;
     for (int i = 3; i < argc; ++i) {
