@@ -7,6 +7,7 @@
 #include "elements/flow/event_from_data.hpp"
 #include "elements/flow/hub.hpp"
 #include "elements/serial/com_async.hpp"
+#include "elements/serial/port_watch.hpp"
 #include "elements/text/text_holder.hpp"
 #include "elements/window/button.hpp"
 #include "elements/window/combo_box.hpp"
@@ -15,6 +16,7 @@
 #include "elements/window/label.hpp"
 #include "elements/window/progress_bar.hpp"
 #include "elements/window/simple_form.hpp"
+#include "elements/window/task_state.hpp"
 #include "runtime/multi_element.hpp"
 #include "schemes/identification_scheme.hpp"
 #include "schemes/scheme_parts.hpp"
@@ -152,7 +154,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   com->CheckPorts = true;
   com->FlushOnClose = false;
 
-  hubStart = new_hub(1, 3);
+  hubStart = new_hub(1, 4);
 
   pbProgress = new TKxProgressBar(Form);
   place(pbProgress, 5, 90, 485, 30, 15, kNormal, 1, 0);
@@ -162,7 +164,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   pbProgress->BarColor = tk::system_color(16);
   pbProgress->Init();
 
-  hubFound = new_hub(1, 2);
+  hubFound = new_hub(1, 3);
   ddPortOff = new_do_data(0);
   hubClose = new_hub(2, 1);
 
@@ -225,10 +227,10 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   lblError->Align = 2;
   lblError->Init();
 
-  hubSuccess = new_hub(1, 3);
+  hubSuccess = new_hub(1, 4);
   ddShowSuccess = new_do_data(1);
   ddShowError = new_do_data(1);
-  hubFail = new_hub(1, 2);
+  hubFail = new_hub(1, 3);
   hubShowError = new_hub(1, 3);
 
   imgError = new TKxImage(Form);
@@ -251,7 +253,15 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   efdSucceeded = new TKxEventFromData();
   ddSucceeded = new_do_data(0);
 
-  Form->onCreate = make_link<&TKxComAsync::doPortList>(4, com);
+  hubProgress = new_hub(1, 2);
+  tskWrite = new TKxTaskState();
+  tskWrite->Max = 507;
+
+  pwPorts = new TKxPortWatch();
+  pwPorts->CheckPorts = true;
+  pwPorts->Timeout = 1000;
+
+  Form->onCreate = make_link<&TKxPortWatch::doList>(0, pwPorts);
   Form->onClose = make_link<&TKxHub::doEvent>(0, hubClose);
   btnWrite->onClick = make_link<&TKxHub::doEvent>(0, hubStart);
   cbxPort->onClick = make_link<&TKxHub::doEvent>(0, hubSelect);
@@ -260,7 +270,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   mxIdent->onEvent[1] = make_link<&TKxEdit::doText>(0, edtStatus);
   mxIdent->onEvent[2] = make_link<&TKxComAsync::doOpen>(0, com);
   mxIdent->onEvent[4] = make_link<&TKxHub::doEvent>(0, hubFound);
-  mxFlash->onEvent[0] = make_link<&TKxProgressBar::doPosition>(0, pbProgress);
+  mxFlash->onEvent[0] = make_link<&TKxHub::doEvent>(0, hubProgress);
   mxFlash->onEvent[1] = make_link<&TKxHub::doEvent>(1, hubTx);
   mxFlash->onEvent[2] = make_link<&TKxHub::doEvent>(0, hubSuccess);
   mxFlash->onEvent[3] = make_link<&TKxHub::doEvent>(0, hubFail);
@@ -269,13 +279,15 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   commRx->onEvent[1] = make_link<&TKxMultiElementEx::doWork>(0, mxFlash);
   com->onRead = make_link<&TKxCommutator::doWork>(0, commRx);
   com->onRxChar = make_link<&TKxComAsync::doRead>(3, com);
-  com->onPortName = make_link<&TKxComboBox::doAdd>(0, cbxPort);
+  pwPorts->onPortName = make_link<&TKxComboBox::doAdd>(0, cbxPort);
+  pwPorts->onItems = make_link<&TKxComboBox::doSetItems>(0, cbxPort);
   com->onOpen = make_link<&TKxMultiElementEx::doWork>(0, mxIdent);
   hubStart->onEvent[0] = make_link<&TKxMultiElementEx::doWork>(1, mxFlash);
   hubStart->onEvent[1] = make_link<&TKxHub::doEvent>(1, hubWriteEn);
   hubStart->onEvent[2] = make_link<&TKxHub::doEvent>(0, hubFormEn);
   hubFound->onEvent[0] = make_link<&TKxDoData::doData>(0, ddPortOff);
   hubFound->onEvent[1] = make_link<&TKxHub::doEvent>(0, hubWriteEn);
+  hubFound->onEvent[2] = make_link<&TKxPortWatch::doStop>(0, pwPorts);
   ddPortOff->onEventData = make_link<&TKxComboBox::doEnabled>(7, cbxPort);
   hubClose->onEvent[0] = make_link<&TKxComAsync::doClose>(1, com);
   hubWriteEn->onEvent[0] = make_link<&TKxButton::doEnabled>(0, btnWrite);
@@ -306,11 +318,17 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   hubShowError->onEvent[1] = make_link<&TKxLabel::doVisible>(1, lblError);
   hubShowError->onEvent[2] = make_link<&TKxImage::doVisible>(2, imgError);
   ddSucceeded->onEventData = make_link<&TKxEventFromData::doEvent>(0, efdSucceeded);
+  hubProgress->onEvent[0] = make_link<&TKxProgressBar::doPosition>(0, pbProgress);
+  hubProgress->onEvent[1] = make_link<&TKxTaskState::doProgress>(0, tskWrite);
+  hubStart->onEvent[3] = make_link<&TKxTaskState::doBusy>(0, tskWrite);
+  hubSuccess->onEvent[3] = make_link<&TKxTaskState::doIdle>(0, tskWrite);
+  hubFail->onEvent[2] = make_link<&TKxTaskState::doFailed>(0, tskWrite);
 
   mxFlash->dataVar[0] = make_link<&TKxTextHolder::getText>(0, edtCrc);
   commRx->dataChannel = make_link<&TKxMultiElementEx::getVar>(0, mxIdent);
   com->dataPort = make_link<&TKxEventFromData::getData>(0, efdPort);
   ddShowError->dataData = make_link<&TKxEventFromData::getData>(0, efdSucceeded);
+  pwPorts->dataChoice = make_link<&TKxEventFromData::getData>(0, efdPort);
 
   // Final steps: no layout managers, no hints (no element has a hint text), the sub-schemes
   // built at once, then keyboard navigation for the form.
@@ -337,6 +355,9 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
 }
 
 TClassSimpleForm_2597650::~TClassSimpleForm_2597650() {
+  delete pwPorts;
+  delete tskWrite;
+  delete hubProgress;
   delete ddSucceeded;
   delete efdSucceeded;
   delete lblRetry;

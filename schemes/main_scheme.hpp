@@ -18,6 +18,8 @@ class TKxLabel;
 class TKxEventFromData;
 class TKxImage;
 class TKxTextHolder;
+class TKxTaskState;
+class TKxPortWatch;
 
 class TClassSimpleForm_2597650 {
  public:
@@ -65,6 +67,12 @@ class TClassSimpleForm_2597650 {
   TKxLabel* lblRetry = nullptr;
   TKxEventFromData* efdSucceeded = nullptr;
   TKxDoData* ddSucceeded = nullptr;
+  // The transfer as the system sees it: kept awake, progress on the taskbar button.
+  TKxHub* hubProgress = nullptr;
+  TKxTaskState* tskWrite = nullptr;
+  // The port list, filled off the window thread and following plugged adapters until a
+  // device is identified.
+  TKxPortWatch* pwPorts = nullptr;
 };
 
 // The one main scheme: stored by its constructor as its first act, never cleared.

@@ -295,4 +295,17 @@ void set_idle_hook(std::function<void()> hook);
 // A message box without owner and with a single OK button.
 void message_box(std::string_view caption, std::string_view text);
 
+// Called on the window thread when the system reports that a serial port arrived or went (an
+// adapter plugged in or pulled out); empty: nothing is called. One hook for the program.
+void set_device_change_hook(std::function<void()> hook);
+
+// A long task of the program (the transfer) as the system sees it. Busy: the machine is kept
+// from sleeping and the taskbar button shows the task's progress; Idle: both are released;
+// Failed: released, and the taskbar button shows the error state. Where the system has no
+// such thing, nothing happens.
+enum class TaskState : std::uint8_t { Idle, Busy, Failed };
+void set_task_state(TaskState state);
+// The task's progress, position out of max; shown while Busy (and kept for Failed).
+void set_task_progress(int position, int max);
+
 }  // namespace kx::tk

@@ -38,10 +38,12 @@ for preset in windows windows64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
-# One self-contained file of the right machine type, importing only what every Windows ships,
-# carrying its resources.
-bash tools/check-exe.sh build/windows/app/kxflash.exe i386
-bash tools/check-exe.sh build/windows64/app/kxflash.exe x86-64
+# One self-contained file of the right machine type, importing only the system's known DLLs,
+# carrying its resources: the image, the picture, the icon, the manifest (Common Controls 6,
+# asInvoker, Windows 7 to 11, per-monitor DPI awareness) and the version (the project's, Russian).
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+bash tools/check-exe.sh build/windows/app/kxflash.exe i386 "$version"
+bash tools/check-exe.sh build/windows64/app/kxflash.exe x86-64 "$version"
 
 echo "=== windows: the executable under Wine against the simulated device"
 # 32-bit Wine where the machine runs 32-bit programs, 64-bit Wine where it cannot.

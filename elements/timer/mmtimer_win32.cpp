@@ -1,14 +1,30 @@
 // The system timer on Windows: the multimedia timer, periodic, with a synchronous kill so
-// that no tick runs once timeKillEvent has returned.
+// that no tick runs once timeKillEvent has returned. Its two functions come from the system
+// folder's winmm at run time (winmm is no known DLL: a static import would take a winmm.dll
+// lying beside the executable).
 #include <windows.h>
 // After windows.h, which it needs.
 #include <mmsystem.h>
 
 #include "elements/timer/mmtimer_backend.hpp"
+#include "toolkit/win32/system_library.hpp"
 
 namespace kx {
 
 namespace {
+
+using SetEventFn = MMRESULT(WINAPI*)(UINT, UINT, LPTIMECALLBACK, DWORD_PTR, UINT);
+using KillEventFn = MMRESULT(WINAPI*)(UINT);
+
+struct TimerFunctions {
+  SetEventFn set_event = win32::system_function<SetEventFn>(L"winmm.dll", "timeSetEvent");
+  KillEventFn kill_event = win32::system_function<KillEventFn>(L"winmm.dll", "timeKillEvent");
+};
+
+const TimerFunctions& functions() {
+  static const TimerFunctions f;
+  return f;
+}
 
 class Win32Timer : public MMTimerBackend {
  public:
@@ -17,17 +33,18 @@ class Win32Timer : public MMTimerBackend {
   bool start(std::uint32_t interval_ms, std::uint32_t resolution_ms,
              std::function<void()> tick) override {
     stop();
-    if (interval_ms == 0) return false;
+    if (interval_ms == 0 || functions().set_event == nullptr || functions().kill_event == nullptr)
+      return false;
     tick_ = std::move(tick);
-    id_ = timeSetEvent(interval_ms, resolution_ms, &Win32Timer::callback,
-                       reinterpret_cast<DWORD_PTR>(this),
-                       TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
+    id_ = functions().set_event(interval_ms, resolution_ms, &Win32Timer::callback,
+                                reinterpret_cast<DWORD_PTR>(this),
+                                TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
     return id_ != 0;
   }
 
   void stop() override {
     if (id_ == 0) return;
-    timeKillEvent(id_);
+    functions().kill_event(id_);
     id_ = 0;
   }
 

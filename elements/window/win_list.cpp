@@ -23,6 +23,18 @@ void TKxWinList::doClear(TData& d, std::uint16_t) {
   continue_null(d, onChange);
 }
 
+void TKxWinList::doSetItems(TData& d, std::uint16_t) {
+  if (!control_) return;
+  const int selected = control_->selection();
+  const std::string chosen = selected >= 0 ? control_->item_text(selected) : std::string();
+  control_->clear_items();
+  set_items_text(to_string(d));
+  int keep = -1;
+  for (int i = 0; i < control_->item_count() && !chosen.empty(); ++i)
+    if (control_->item_text(i) == chosen) keep = i;
+  control_->select(keep);
+}
+
 void TKxWinList::getText(TData& d, std::uint16_t) {
   std::vector<std::string> list;
   fill_item_list(list);

@@ -24,6 +24,9 @@ class TKxWinList : public TKxWin {
 
   void doAdd(TData& d, std::uint16_t index);
   void doClear(TData& d, std::uint16_t index);
+  // Replaces the items with the lines of the event's text. The item selected before stays
+  // selected when its text is among the new ones, else nothing is; no selection is reported.
+  void doSetItems(TData& d, std::uint16_t index);
   // All items, each followed by CR LF except a last one that is not empty.
   void getText(TData& d, std::uint16_t index);
 

@@ -5,11 +5,14 @@
 #include <sys/ioctl.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "elements/serial/com_async.hpp"
+#include "elements/serial/port_probe.hpp"
 #include "elements/serial/port_table.hpp"
 #include "runtime/element_thread.hpp"
 #include "tests/serial/pty_peer.hpp"
@@ -280,6 +283,61 @@ TEST_F(ComAsyncTest, PortListLeavesOutAHeldPort) {
   second.onOpen = r.link("Open");
   call_open(second, "COM7");
   EXPECT_EQ(r.log, (Log{"Open:0"}));
+}
+
+// The trial opens of a listing run off the element thread, all at once, each bounded: a port
+// whose open is held back is left out once its bound has passed, the ones before it come at
+// once, the order is the system's, and a new round drops what is left of the one before.
+TEST_F(ComAsyncTest, PortProbeBoundsAHeldOpenAndKeepsTheOrder) {
+  struct Hold {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool released = false;
+    int finished = 0;
+  };
+  auto hold = std::make_shared<Hold>();
+  serial::PortProbe probe([hold](const std::string& name) {
+    std::unique_lock<std::mutex> lock(hold->mutex);
+    if (name == "COM2") hold->cv.wait(lock, [&] { return hold->released; });
+    ++hold->finished;
+    hold->cv.notify_all();
+    return name != "COM4";
+  });
+  Log answers;
+  bool done = false;
+  auto answer = [&](const std::string& name, bool ok) {
+    answers.push_back(name + (ok ? ":1" : ":0"));
+  };
+  auto finished = [&] { done = true; };
+  const auto t0 = std::chrono::steady_clock::now();
+  probe.start({"COM1", "COM2", "COM3", "COM4"}, {}, 300ms, answer, finished);
+  ASSERT_TRUE(queue.run_until([&] { return !answers.empty(); }, 1s));
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 250ms);
+  EXPECT_EQ(answers, (Log{"COM1:1"}));
+  ASSERT_TRUE(queue.run_until([&] { return done; }, 2s));
+  EXPECT_GE(std::chrono::steady_clock::now() - t0, 300ms);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, 1s);
+  EXPECT_EQ(answers, (Log{"COM1:1", "COM2:0", "COM3:1", "COM4:0"}));
+
+  // A round waiting for the held port is replaced: nothing of it arrives. A port known to be
+  // openable (the one the program holds) is not tried.
+  answers.clear();
+  done = false;
+  probe.start({"COM2", "COM3"}, {}, 10s, answer, finished);
+  probe.start({"COM2", "COM3"}, {true, false}, 10s, answer, finished);
+  ASSERT_TRUE(queue.run_until([&] { return done; }, 2s));
+  queue.run_until([] { return false; }, 100ms);
+  EXPECT_EQ(answers, (Log{"COM2:1", "COM3:1"}));
+
+  // The held opens end; nothing of theirs arrives any more.
+  {
+    std::unique_lock<std::mutex> lock(hold->mutex);
+    hold->released = true;
+    hold->cv.notify_all();
+    EXPECT_TRUE(hold->cv.wait_for(lock, 2s, [&] { return hold->finished == 7; }));
+  }
+  queue.run_until([] { return false; }, 100ms);
+  EXPECT_EQ(answers.size(), 2u);
 }
 
 TEST_F(ComAsyncTest, WritesEveryByteValue) {

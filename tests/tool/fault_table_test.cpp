@@ -8,10 +8,12 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "elements/serial/com_async.hpp"
 #include "elements/serial/port_table.hpp"
+#include "elements/serial/port_watch.hpp"
 #include "elements/timer/mm_timer.hpp"
 #include "elements/window/button.hpp"
 #include "elements/window/combo_box.hpp"
@@ -121,6 +123,7 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
   static_cast<TClassMultiElementEx_2608DC0*>(scheme->mxFlash->current->scheme)
       ->tmrWatch->set_Interval(100);
   scheme->Form->Start();
+  ASSERT_TRUE(hl::run_until([&] { return !scheme->pwPorts->listing(); }, 5s));
   ASSERT_TRUE(hl::choose_item(w(scheme->cbxPort), "COM3"));
 
   auto end_screen = [&] { return shown(scheme->btnOk); };
@@ -148,6 +151,13 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
     if (c.progress >= 0) {
       EXPECT_EQ(hl::progress_position(w(scheme->pbProgress)), c.progress);
     }
+    // Kept awake from the click to the outcome; the taskbar's error state on a failure.
+    EXPECT_EQ(hl::task_state(), failed ? tk::TaskState::Failed : tk::TaskState::Idle);
+    ASSERT_FALSE(hl::task_states().empty());
+    EXPECT_EQ(hl::task_states().front(), c.click ? tk::TaskState::Busy : hl::task_state());
+    if (c.progress >= 0) {
+      EXPECT_EQ(hl::task_progress(), std::make_pair(c.click ? c.progress : 0, c.click ? 507 : 0));
+    }
     if (!failed) {
       ASSERT_TRUE(sim->wait_done(5s));
       EXPECT_TRUE(sim->results().pusk_received);
@@ -155,6 +165,7 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
   }
   if (c.screen == Screen::Choosing || c.screen == Screen::NotFound) {
     EXPECT_FALSE(hl::usable(w(scheme->btnWrite)));
+    EXPECT_TRUE(hl::task_states().empty());
   }
 
   // The window still answers, and ends at once.
@@ -222,6 +233,7 @@ TEST_F(Closing, MidTransferAndDuringIdentification) {
     device_and_tool(options);
     ASSERT_NE(scheme, nullptr);
     scheme->Form->Start();
+    ASSERT_TRUE(hl::run_until([&] { return !scheme->pwPorts->listing(); }, 5s));
     ASSERT_TRUE(hl::choose_item(w(scheme->cbxPort), "COM3"));
     if (mid_transfer) {
       ASSERT_TRUE(hl::run_until([&] { return hl::usable(w(scheme->btnWrite)); }, 10s));
@@ -229,6 +241,7 @@ TEST_F(Closing, MidTransferAndDuringIdentification) {
       ASSERT_TRUE(
           hl::run_until([&] { return hl::progress_position(w(scheme->pbProgress)) >= 3; }, 10s));
       EXPECT_FALSE(hl::usable(*hl::main_form()));
+      EXPECT_EQ(hl::task_state(), tk::TaskState::Busy);
     } else {
       ASSERT_TRUE(hl::run_until([&] { return sim->results().vers_count == 1; }, 10s));
     }
@@ -242,6 +255,8 @@ TEST_F(Closing, MidTransferAndDuringIdentification) {
     EXPECT_FALSE(pins_enabled());
     delete scheme;
     scheme = nullptr;
+    // A tool that goes mid-transfer lets the machine sleep again.
+    EXPECT_EQ(hl::task_state(), tk::TaskState::Idle);
     hl::reset();
     sim->stop();
     clear_registered_ports();

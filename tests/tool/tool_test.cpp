@@ -13,6 +13,7 @@
 #include "app/entry.hpp"
 #include "elements/serial/com_async.hpp"
 #include "elements/serial/port_table.hpp"
+#include "elements/serial/port_watch.hpp"
 #include "elements/text/text_holder.hpp"
 #include "elements/timer/mm_timer.hpp"
 #include "elements/window/button.hpp"
@@ -71,6 +72,8 @@ class Tool : public ::testing::Test {
     scheme = new TClassSimpleForm_2597650();
     scheme->Form->Start();
     hl::drain();
+    // The ports are tried off the window thread; the list is complete once they answered.
+    EXPECT_TRUE(until([&] { return !scheme->pwPorts->listing(); }, 5s));
   }
 
   tk::Window& w(WindowElement* element) { return *element->control(); }
@@ -241,6 +244,44 @@ TEST_F(Tool, APortThatFailsToOpenShowsNoDevice) {
   EXPECT_FALSE(hl::usable(w(scheme->btnWrite)));
   EXPECT_EQ(device.results().vers_count, 0u);
   ::close(other);
+}
+
+// While no device is identified the list follows the ports that come and go and keeps the
+// choice while it is installed (the tool holds it open, so it cannot be tried); once a device
+// is identified the list stays as it is.
+TEST_F(Tool, ThePortListFollowsThePortsUntilADeviceIsIdentified) {
+  devsim::Options another;
+  another.fault = Fault::OtherDevice;
+  add_device("COM3", another);
+  start_tool();
+  tk::Window& list = w(scheme->cbxPort);
+  using Items = std::vector<std::string>;
+  EXPECT_EQ(hl::items(list), (Items{"COM3"}));
+  choose("COM3");
+  EXPECT_EQ(status(), kNotFound);
+
+  devsim::Simulator& device = add_device("COM5");
+  hl::device_change();
+  ASSERT_TRUE(until([&] { return hl::items(list) == Items{"COM3", "COM5"}; }, 5s));
+  EXPECT_EQ(list.selection(), 0);
+  EXPECT_EQ(list.text(), "COM3");
+
+  // COM3 pulled out: it goes, and with it the choice.
+  sims.front()->stop();
+  clear_registered_ports();
+  register_port("COM5", device.port_path());
+  hl::device_change();
+  ASSERT_TRUE(until([&] { return hl::items(list) == Items{"COM5"}; }, 5s));
+  EXPECT_EQ(list.selection(), -1);
+
+  ASSERT_TRUE(hl::choose_item(list, "COM5"));
+  ASSERT_TRUE(until([&] { return status() == kIdentified; }));
+  EXPECT_FALSE(hl::usable(list));
+  add_device("COM7");
+  hl::device_change();
+  hl::run_until([] { return false; }, 300ms);
+  EXPECT_EQ(hl::items(list), (Items{"COM5"}));
+  EXPECT_FALSE(scheme->pwPorts->watching());
 }
 
 // The program's own entry and loop, driven from the loop's idle hook as a user would: choose

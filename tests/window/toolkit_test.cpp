@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "toolkit/bmp_reader.hpp"
+#include "toolkit/dpi.hpp"
 #include "toolkit/headless/test_api.hpp"
 #include "toolkit/toolkit.hpp"
 
@@ -38,6 +40,67 @@ class Headless : public ::testing::Test {
   }
   std::unique_ptr<tk::Window> form;
 };
+
+// The scaling rule both toolkits share: the nearest pixel, halves away from zero (font heights
+// are negative), back to design pixels to the nearest, and a measure rounded up so that the
+// control made from it holds the text.
+TEST(Scaling, DesignPixelsToTheScreenAndBack) {
+  struct Case {
+    int design, dpi, screen;
+  };
+  for (const Case c :
+       {Case{85, 144, 128}, Case{5, 144, 8}, Case{-11, 144, -17}, Case{1, 120, 1}, Case{2, 120, 3},
+        Case{-13, 120, -16}, Case{503, 96, 503}, Case{0, 192, 0}, Case{7, 72, 5}}) {
+    SCOPED_TRACE(::testing::Message() << c.design << " at " << c.dpi);
+    EXPECT_EQ(tk::to_screen(c.design, c.dpi), c.screen);
+    if (c.dpi >= 96) {
+      EXPECT_EQ(tk::to_design(c.screen, c.dpi), c.design);
+    }
+  }
+  EXPECT_EQ(tk::to_design(127, 144), 85);
+  EXPECT_EQ(tk::to_design_covering(127, 144), 85);
+  EXPECT_EQ(tk::to_design_covering(128, 144), 86);
+  EXPECT_GE(tk::to_screen(tk::to_design_covering(128, 144), 144), 128);
+  EXPECT_EQ(tk::to_design_covering(0, 144), 0);
+}
+
+// A text measured in design pixels covers the text as the screen shows it, at the form's
+// resolution and after the form moved to a monitor of another one; design placements stay.
+TEST_F(Headless, MeasuredTextsCoverTheScreenAtEveryResolution) {
+  for (const int dpi : {96, 120, 144, 192}) {
+    SCOPED_TRACE(dpi);
+    hl::set_screen_dpi(dpi);
+    tk::CreateOptions f;
+    f.kind = tk::Kind::Form;
+    auto scaled = tk::create_window(f);
+    tk::CreateOptions o;
+    o.kind = tk::Kind::Label;
+    o.parent = scaled.get();
+    auto label = tk::create_window(o);
+    label->set_position(5, 7);
+    for (const int monitor : {dpi, 2 * dpi - 24}) {
+      hl::move_to_monitor(*scaled, monitor);
+      EXPECT_EQ(hl::dpi(*label), monitor);
+      for (const bool bold : {false, true}) {
+        tk::Font font = hl::font(*label);
+        font.height = bold ? -13 : -11;
+        font.style_bits = bold ? 1 : 0;
+        label->set_font(font);
+        for (std::string text = "\xC6"; text.size() <= 48; text += "\xE6") {
+          label->set_text(text);
+          const tk::Extent e = label->measure_text(text);
+          label->set_size(e.width, e.height);
+          const tk::Extent t = hl::screen_text_extent(*label);
+          const tk::Rect s = hl::screen_rect(*label);
+          ASSERT_GE(s.width, t.width) << text.size() << " characters at " << monitor;
+          ASSERT_GE(s.height, t.height) << text.size() << " characters at " << monitor;
+        }
+      }
+      EXPECT_EQ(label->rect().left, 5);
+      EXPECT_EQ(label->rect().top, 7);
+    }
+  }
+}
 
 TEST_F(Headless, TypingEditsAtTheCaretAndEveryChangeIsNotified) {
   auto edit = make(tk::Kind::Edit);

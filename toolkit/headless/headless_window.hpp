@@ -88,6 +88,10 @@ class HeadlessWindow final : public tk::Window {
   void kill();  // the system window went away: Destroy to the handler, then dead
   void default_processing(tk::Message& message);
   void apply_align();
+  // The screen resolution the window is shown at (a control: its form's).
+  int dpi() const;
+  // A text's extent on the screen, in the window's font at its resolution.
+  tk::Extent screen_text_extent(std::string_view text) const;
 
   std::uint64_t id = 0;
   tk::Kind kind_;
@@ -126,6 +130,7 @@ class HeadlessWindow final : public tk::Window {
   int selection_ = -1;
   std::size_t reserved_ = 0;
   int range_max_ = 100;
+  int dpi_ = 96;  // a form's: the screen's when it was made, or the monitor it moved to
   int progress_ = 0;
   std::uint32_t bar_color_ = 0;
 };
@@ -154,6 +159,13 @@ struct State {
   std::unique_ptr<EventQueue> queue = std::make_unique<EventQueue>();
   std::vector<std::pair<std::string, std::string>> message_boxes;
   std::function<void(int)> exit_routine;
+  int screen_dpi = 96;  // the resolution new forms are shown at
+  std::function<void()> device_change;
+  // The long task as the system would see it (set_task_state, set_task_progress).
+  tk::TaskState task_state = tk::TaskState::Idle;
+  std::vector<tk::TaskState> task_states;  // every change, in order
+  int task_position = 0;
+  int task_max = 0;
 };
 
 State& state();

@@ -1,6 +1,8 @@
 // The headless toolkit's test API (see test_api.hpp).
 #include "toolkit/headless/test_api.hpp"
 
+#include "toolkit/dpi.hpp"
+
 #include "toolkit/headless/headless_window.hpp"
 
 namespace kx::headless {
@@ -60,6 +62,16 @@ void reset() {
   st.idle = nullptr;
   st.message_boxes.clear();
   st.exit_routine = nullptr;
+  st.task_state = tk::TaskState::Idle;
+  st.task_states.clear();
+  st.task_position = 0;
+  st.task_max = 0;
+  st.screen_dpi = 96;
+  st.device_change = nullptr;
+}
+
+void device_change() {
+  if (auto hook = state().device_change) hook();
 }
 
 std::vector<tk::Window*> windows(std::optional<tk::Kind> kind) {
@@ -248,6 +260,32 @@ std::vector<std::string> items(const tk::Window& combo) {
   std::vector<std::string> out;
   for (const Item& i : hw(combo).items_) out.push_back(i.text);
   return out;
+}
+
+void set_screen_dpi(int dpi) {
+  state().screen_dpi = dpi;
+}
+void move_to_monitor(tk::Window& form, int dpi) {
+  hw(form).dpi_ = dpi;
+}
+int dpi(const tk::Window& w) {
+  return hw(w).dpi();
+}
+tk::Rect screen_rect(const tk::Window& w) {
+  return tk::to_screen(w.rect(), hw(w).dpi());
+}
+tk::Extent screen_text_extent(const tk::Window& w) {
+  return hw(w).screen_text_extent(w.text());
+}
+
+tk::TaskState task_state() {
+  return state().task_state;
+}
+const std::vector<tk::TaskState>& task_states() {
+  return state().task_states;
+}
+std::pair<int, int> task_progress() {
+  return {state().task_position, state().task_max};
 }
 
 const std::vector<std::pair<std::string, std::string>>& message_boxes() {

@@ -98,6 +98,27 @@ bool read_only(const tk::Window& edit);
 bool password(const tk::Window& edit);
 bool editable(const tk::Window& combo);
 int item_height(const tk::Window& combo);
+// The system reports that a serial port arrived or went: the device-change hook runs.
+void device_change();
+
+// ---- the screen's resolution ----
+// Geometry at the toolkit's interface is in design pixels (96 per inch); the screen has them
+// scaled by the resolution of the form's monitor (toolkit/dpi.hpp). Forms made after
+// set_screen_dpi are shown at that resolution; move_to_monitor is a form moving to a monitor
+// of another one (its controls follow).
+void set_screen_dpi(int dpi);
+void move_to_monitor(tk::Window& form, int dpi);
+int dpi(const tk::Window& w);
+// Where the window is on the screen (a control: in its form's client area), in screen pixels.
+tk::Rect screen_rect(const tk::Window& w);
+// The window's own text as the screen shows it, in its font at its resolution.
+tk::Extent screen_text_extent(const tk::Window& w);
+
+// The long task as the system would see it: the state now, every change of it in order
+// (a repeated state counts again), and the last progress {position, max}.
+tk::TaskState task_state();
+const std::vector<tk::TaskState>& task_states();
+std::pair<int, int> task_progress();
 // Every message box shown: {caption, text}.
 const std::vector<std::pair<std::string, std::string>>& message_boxes();
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "runtime/tdata.hpp"
+#include "toolkit/dpi.hpp"
 #include "toolkit/headless/headless_window.hpp"
 
 namespace kx::headless {
@@ -88,6 +89,7 @@ HeadlessWindow::HeadlessWindow(const tk::CreateOptions& options)
   st.windows.push_back(this);
   font_.face = "MS Sans Serif";
   font_.height = points_to_height(8);
+  dpi_ = st.screen_dpi;
   if (kind_ == tk::Kind::Edit) look_ = 1;  // created with a thin border: the flat look
   if (kind_ == tk::Kind::Form && st.main_form == nullptr) st.main_form = this;
 }
@@ -318,10 +320,22 @@ void HeadlessWindow::use_parent_font() {
   if (parent_ != nullptr) font_ = parent_->font_;
 }
 
-// Text metrics of the headless toolkit: a cell of |height| pixels, characters half a cell
-// wide (one more when bold), lines a quarter cell apart.
+int HeadlessWindow::dpi() const {
+  if (kind_ == tk::Kind::Form || parent_ == nullptr) return dpi_;
+  return parent_->dpi();
+}
+
+// In design pixels, rounded up so that a control sized by it holds the text on the screen.
 tk::Extent HeadlessWindow::measure_text(std::string_view text) const {
-  const int cell = std::max(1, font_.height < 0 ? -font_.height : font_.height);
+  const tk::Extent e = screen_text_extent(text);
+  return {tk::to_design_covering(e.width, dpi()), tk::to_design_covering(e.height, dpi())};
+}
+
+// Text metrics of the headless toolkit: a cell of |height| screen pixels, characters half a
+// cell wide (one more when bold), lines a quarter cell apart.
+tk::Extent HeadlessWindow::screen_text_extent(std::string_view text) const {
+  const int height = tk::to_screen(font_.height, dpi());
+  const int cell = std::max(1, height < 0 ? -height : height);
   const int char_width = (cell + 1) / 2 + ((font_.style_bits & 1) != 0 ? 1 : 0);
   const int line_height = cell + cell / 4;
   std::size_t longest = 0;

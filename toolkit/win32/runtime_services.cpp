@@ -1,4 +1,4 @@
-// The runtime's screen resolution and debug message box on Windows.
+// The runtime's screen resolution (the design one) and debug message box on Windows.
 #include <windows.h>
 
 #include <string>
@@ -7,11 +7,10 @@
 
 namespace kx {
 
+// Font heights are design pixels, as at 96 pixels per inch: the toolkit scales them, with every
+// position and size, to the resolution of the monitor a window is on.
 int screen_pixels_per_inch() {
-  HDC dc = GetDC(nullptr);
-  int ppi = GetDeviceCaps(dc, LOGPIXELSY);
-  ReleaseDC(nullptr, dc);
-  return ppi;
+  return 96;
 }
 
 void debug_message(const std::string& text) {

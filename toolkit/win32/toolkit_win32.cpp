@@ -10,6 +10,11 @@
 #include "runtime/resource.hpp"
 #include "runtime/tdata.hpp"
 #include "toolkit/bmp_reader.hpp"
+#include "toolkit/dpi.hpp"
+#include "toolkit/win32/device_change_win32.hpp"
+#include "toolkit/win32/dpi_win32.hpp"
+#include "toolkit/win32/minimize_win32.hpp"
+#include "toolkit/win32/system_library.hpp"
 #include "toolkit/win32/text_win32.hpp"
 #include "toolkit/win32/win32_window.hpp"
 
@@ -31,20 +36,17 @@ HINSTANCE instance() {
   return GetModuleHandleW(nullptr);
 }
 
-// The common controls, once: InitCommonControls, then InitCommonControlsEx for every class
-// when comctl32 exports it.
+// The common controls, once, from the system folder (version 6 through the manifest): their
+// window classes for this process.
 void init_common_controls() {
   static bool done = false;
   if (done) return;
   done = true;
-  InitCommonControls();
-  if (HMODULE comctl = GetModuleHandleW(L"comctl32.dll")) {
-    using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    if (FARPROC p = GetProcAddress(comctl, "InitCommonControlsEx")) {
-      auto init_ex = reinterpret_cast<InitEx>(reinterpret_cast<void (*)()>(p));
-      INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), 0xFF};
-      init_ex(&icc);
-    }
+  using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  if (auto init_ex = system_function<InitEx>(L"comctl32.dll", "InitCommonControlsEx")) {
+    INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX),
+                             ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_WIN95_CLASSES};
+    init_ex(&icc);
   }
 }
 
@@ -65,9 +67,10 @@ void register_classes() {
   RegisterClassExW(&wc);
 }
 
-HFONT make_font(const tk::Font& f) {
+// The font at a screen resolution (its height is in design pixels).
+HFONT make_font(const tk::Font& f, int dpi) {
   LOGFONTW lf{};
-  lf.lfHeight = f.height;
+  lf.lfHeight = tk::to_screen(f.height, dpi);
   lf.lfWeight = (f.style_bits & 1) != 0 ? FW_BOLD : FW_NORMAL;
   lf.lfItalic = (f.style_bits & 2) != 0 ? 1 : 0;
   lf.lfUnderline = (f.style_bits & 4) != 0 ? 1 : 0;
@@ -89,13 +92,9 @@ HFONT make_font(const tk::Font& f) {
 // The classic drawing for a control whose colours the program sets: a visual style would
 // ignore them (a progress bar's bar and background colour). uxtheme is optional.
 void classic_look(HWND hwnd) {
-  static HMODULE uxtheme = LoadLibraryW(L"uxtheme.dll");
-  if (uxtheme == nullptr) return;
   using SetTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-  if (FARPROC p = GetProcAddress(uxtheme, "SetWindowTheme")) {
-    auto set_theme = reinterpret_cast<SetTheme>(reinterpret_cast<void (*)()>(p));
-    set_theme(hwnd, L" ", L" ");  // a class list that names no style
-  }
+  static const auto set_theme = system_function<SetTheme>(L"uxtheme.dll", "SetWindowTheme");
+  if (set_theme != nullptr) set_theme(hwnd, L" ", L" ");  // a class list that names no style
 }
 
 tk::Font default_font() {
@@ -140,12 +139,14 @@ std::string window_text(HWND hwnd) {
 // The paint surface handed to an Image's handler.
 class PaintCanvas final : public tk::Canvas {
  public:
-  PaintCanvas(HDC dc, HBRUSH brush) : dc_(dc), brush_(brush) {}
-  void fill(const tk::Rect& r) override {
+  PaintCanvas(HDC dc, HBRUSH brush, int dpi) : dc_(dc), brush_(brush), dpi_(dpi) {}
+  void fill(const tk::Rect& design) override {
+    const tk::Rect r = tk::to_screen(design, dpi_);
     RECT rc{r.left, r.top, r.left + r.width, r.top + r.height};
     FillRect(dc_, &rc, brush_);
   }
-  void stretch(const tk::Bitmap& bitmap, const tk::Rect& target, int stretch_mode) override {
+  void stretch(const tk::Bitmap& bitmap, const tk::Rect& design, int stretch_mode) override {
+    const tk::Rect target = tk::to_screen(design, dpi_);
     const auto* b = dynamic_cast<const Win32Bitmap*>(&bitmap);
     if (b == nullptr) return;
     SetStretchBltMode(dc_, stretch_mode);
@@ -157,6 +158,7 @@ class PaintCanvas final : public tk::Canvas {
  private:
   HDC dc_;
   HBRUSH brush_;
+  int dpi_;
 };
 
 }  // namespace
@@ -268,8 +270,10 @@ Win32Window::Win32Window(const tk::CreateOptions& options)
   const std::wstring text = to_wide(options.text);
   switch (kind_) {
     case tk::Kind::Application:
-      CreateWindowExW(0, kApplicationClass, text.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                      instance(), this);
+      // Without a frame and of no size; the system menu and minimise box let the taskbar
+      // minimise and restore it.
+      CreateWindowExW(0, kApplicationClass, text.c_str(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0,
+                      0, 0, 0, nullptr, nullptr, instance(), this);
       return;
     case tk::Kind::Form: {
       HWND owner = st.application ? st.application->hwnd() : nullptr;
@@ -278,6 +282,7 @@ Win32Window::Win32Window(const tk::CreateOptions& options)
                           WS_MAXIMIZEBOX | WS_CLIPCHILDREN,
                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
                       instance(), this);
+      if (hwnd_ != nullptr) dpi_ = window_dpi(hwnd_);
       if (st.main_form == nullptr && hwnd_ != nullptr) st.main_form = this;
       return;
     }
@@ -333,7 +338,7 @@ Win32Window::Win32Window(const tk::CreateOptions& options)
   // band shows on top of the label.
   SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   if (kind_ == tk::Kind::ProgressBar) classic_look(h);
-  font_handle_ = make_font(font_);
+  font_handle_ = make_font(font_, dpi());
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_handle_), FALSE);
   if (kind_ == tk::Kind::ComboBox && options.editable) attach_inner_edit();
 }
@@ -533,7 +538,7 @@ void Win32Window::paint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd_, &ps);
   HBRUSH brush = brush_ != nullptr ? brush_ : GetSysColorBrush(COLOR_BTNFACE);
-  PaintCanvas canvas(dc, brush);
+  PaintCanvas canvas(dc, brush, dpi());
   RECT client;
   GetClientRect(hwnd_, &client);
   if (handler_) {
@@ -548,6 +553,12 @@ void Win32Window::paint() {
 
 LRESULT Win32Window::on_native(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   const bool inner = hwnd != hwnd_;
+
+  if (!inner && (kind_ == tk::Kind::Form || kind_ == tk::Kind::Application)) {
+    LRESULT result = 0;
+    if (minimize_message(*this, hwnd, msg, wp, lp, result)) return result;
+  }
+  if (!inner && kind_ == tk::Kind::Application && device_change_message(msg, wp, lp)) return TRUE;
 
   // The parent's side: notifications and colours of the controls on a form.
   if (!inner && (kind_ == tk::Kind::Form || kind_ == tk::Kind::Application)) {
@@ -578,6 +589,12 @@ LRESULT Win32Window::on_native(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
           GetClientRect(hwnd, &r);
           FillRect(reinterpret_cast<HDC>(wp), &r, brush_);
           return 1;
+        }
+        break;
+      case WM_DPICHANGED:
+        if (kind_ == tk::Kind::Form) {
+          change_dpi(LOWORD(wp), *reinterpret_cast<const RECT*>(lp));
+          return 0;
         }
         break;
       case kTaskMessage:
@@ -613,13 +630,13 @@ LRESULT Win32Window::on_native(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_MOVE:
       m.id = tk::Msg::Move;
-      m.x = low_word_signed(lp);
-      m.y = high_word_signed(lp);
+      m.x = tk::to_design(low_word_signed(lp), dpi());
+      m.y = tk::to_design(high_word_signed(lp), dpi());
       break;
     case WM_SIZE:
       m.id = tk::Msg::Size;
-      m.x = LOWORD(static_cast<DWORD_PTR>(lp));
-      m.y = HIWORD(static_cast<DWORD_PTR>(lp));
+      m.x = tk::to_design(LOWORD(static_cast<DWORD_PTR>(lp)), dpi());
+      m.y = tk::to_design(HIWORD(static_cast<DWORD_PTR>(lp)), dpi());
       break;
     case WM_SETFOCUS:
       m.id = tk::Msg::SetFocus;
@@ -654,8 +671,8 @@ LRESULT Win32Window::on_native(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       m.wparam = static_cast<short>(HIWORD(wp));
       POINT p{low_word_signed(lp), high_word_signed(lp)};
       ScreenToClient(hwnd_, &p);
-      m.x = p.x;
-      m.y = p.y;
+      m.x = tk::to_design(p.x, dpi());
+      m.y = tk::to_design(p.y, dpi());
       break;
     }
     case WM_MOUSEHOVER:
@@ -714,8 +731,8 @@ LRESULT Win32Window::on_native(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (!mapped) return call_original(hwnd, msg, wp, lp);
 
   if (mouse && m.id != tk::Msg::MouseWheel) {
-    m.x = low_word_signed(lp);
-    m.y = high_word_signed(lp);
+    m.x = tk::to_design(low_word_signed(lp), dpi());
+    m.y = tk::to_design(high_word_signed(lp), dpi());
   }
   if (mouse) {
     TRACKMOUSEEVENT t{sizeof(TRACKMOUSEEVENT), TME_LEAVE, hwnd_, HOVER_DEFAULT};
@@ -780,21 +797,66 @@ void Win32Window::set_caret(int position) {
 void Win32Window::set_position(int left, int top) {
   if (marshal([left, top](Win32Window& w) { w.set_position(left, top); })) return;
   if (!alive()) return;
-  SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  design_.left = left;
+  design_.top = top;
+  const int d = dpi();
+  SetWindowPos(hwnd_, nullptr, tk::to_screen(left, d), tk::to_screen(top, d), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (kind_ == tk::Kind::Form) keep_on_screen();
   apply_align();
+}
+
+// A form placed (or grown by the scaling) beyond its monitor's work area moves back into it,
+// as far as it fits.
+void Win32Window::keep_on_screen() {
+  RECT r;
+  GetWindowRect(hwnd_, &r);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info)) return;
+  const RECT& work = info.rcWork;
+  const LONG left = std::max(work.left, std::min(r.left, work.right - (r.right - r.left)));
+  const LONG top = std::max(work.top, std::min(r.top, work.bottom - (r.bottom - r.top)));
+  if (left != r.left || top != r.top)
+    SetWindowPos(hwnd_, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Window::set_size(int width, int height) {
   if (marshal([width, height](Win32Window& w) { w.set_size(width, height); })) return;
   if (!alive()) return;
-  // A drop-down combo box keeps the height of its edit field; the rest is its list.
-  if (kind_ == tk::Kind::ComboBox) height += kComboListHeight;
-  SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  design_.width = width;
+  design_.height = height;
+  sized_ = true;
+  apply_size();
   apply_align();
+}
+
+// The design size on the screen. A form's design size includes its frame at 96 pixels per
+// inch: its client area scales, and the frame is the one the system draws at the resolution.
+// A drop-down combo box keeps the height of its edit field; the rest is its list.
+void Win32Window::apply_size() {
+  const int d = dpi();
+  int width = tk::to_screen(design_.width, d);
+  int height = tk::to_screen(design_.height, d);
+  if (kind_ == tk::Kind::Form) {
+    const auto s = static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE));
+    const auto x = static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE));
+    const RECT design = frame_at(s, x, tk::kDesignDpi);
+    const RECT screen = frame_at(s, x, d);
+    width =
+        tk::to_screen(design_.width - design.left - design.right, d) + screen.left + screen.right;
+    height =
+        tk::to_screen(design_.height - design.top - design.bottom, d) + screen.top + screen.bottom;
+  } else if (kind_ == tk::Kind::ComboBox) {
+    height += tk::to_screen(kComboListHeight, d);
+  }
+  SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (kind_ == tk::Kind::Form) keep_on_screen();
 }
 
 tk::Rect Win32Window::rect() const {
   if (!alive()) return {};
+  const int d = dpi();
   RECT r;
   GetWindowRect(hwnd_, &r);
   if ((GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD) != 0) {
@@ -802,14 +864,51 @@ tk::Rect Win32Window::rect() const {
     MapWindowPoints(HWND_DESKTOP, GetParent(hwnd_), corners, 2);
     r = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
   }
-  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  tk::Rect design{tk::to_design(r.left, d), tk::to_design(r.top, d),
+                  tk::to_design(r.right - r.left, d), tk::to_design(r.bottom - r.top, d)};
+  if (kind_ == tk::Kind::Form) {
+    // The client area in design pixels and the frame as it is at 96 pixels per inch.
+    const tk::Extent client = client_size();
+    const RECT f = frame_at(static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)),
+                            static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)), tk::kDesignDpi);
+    design.width = client.width + f.left + f.right;
+    design.height = client.height + f.top + f.bottom;
+  }
+  return design;
 }
 
 tk::Extent Win32Window::client_size() const {
   if (!alive()) return {};
+  const int d = dpi();
   RECT r;
   GetClientRect(hwnd_, &r);
-  return {r.right - r.left, r.bottom - r.top};
+  return {tk::to_design(r.right - r.left, d), tk::to_design(r.bottom - r.top, d)};
+}
+
+int Win32Window::dpi() const {
+  if (kind_ == tk::Kind::Form || kind_ == tk::Kind::Application || parent_ == nullptr) return dpi_;
+  return parent_->dpi();
+}
+
+// The form went to a monitor of another resolution: the system's suggested placement for the
+// form, then every control again from its design placement and font.
+void Win32Window::change_dpi(int dpi, const RECT& suggested) {
+  dpi_ = dpi;
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  for (Win32Window* w : state().windows) {
+    if (w->parent_ != this || !w->alive()) continue;
+    SetWindowPos(w->hwnd_, nullptr, tk::to_screen(w->design_.left, dpi),
+                 tk::to_screen(w->design_.top, dpi), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (w->sized_) w->apply_size();
+    w->apply_align();
+    HFONT previous = w->font_handle_;
+    w->font_handle_ = make_font(w->font_, dpi);
+    SendMessageW(w->hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(w->font_handle_), TRUE);
+    if (previous != nullptr) DeleteObject(previous);
+  }
+  InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void Win32Window::set_align(int align) {
@@ -844,7 +943,10 @@ void Win32Window::apply_align() {
       return;
   }
   if (r == rect()) return;
-  SetWindowPos(hwnd_, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  design_ = r;
+  const tk::Rect screen = tk::to_screen(r, dpi());
+  SetWindowPos(hwnd_, nullptr, screen.left, screen.top, screen.width, screen.height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Window::realign_children() {
@@ -899,7 +1001,7 @@ void Win32Window::set_font(const tk::Font& font) {
   font_ = font;
   if (kind_ == tk::Kind::Form || kind_ == tk::Kind::Application || !alive()) return;
   HFONT previous = font_handle_;
-  font_handle_ = make_font(font_);
+  font_handle_ = make_font(font_, dpi());
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_handle_), TRUE);
   if (previous != nullptr) DeleteObject(previous);
   InvalidateRect(hwnd_, nullptr, TRUE);
@@ -926,6 +1028,8 @@ tk::Extent Win32Window::measure_text(std::string_view text) const {
     DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, DT_CALCRECT | DT_NOPREFIX | DT_LEFT);
     e = {r.right - r.left, r.bottom - r.top};
   }
+  // In design pixels, rounded up: a control sized by it shows the whole text.
+  e = {tk::to_design_covering(e.width, dpi()), tk::to_design_covering(e.height, dpi())};
   SelectObject(dc, old);
   ReleaseDC(hwnd_, dc);
   return e;
@@ -977,6 +1081,8 @@ void Win32Window::set_style(std::uint32_t style) {
   if (!alive()) return;
   SetWindowLongW(hwnd_, GWL_STYLE, static_cast<LONG>(style));
   frame_changed();
+  // A form keeps its design size with the new frame (the same window size at 96 per inch).
+  if (kind_ == tk::Kind::Form && sized_) apply_size();
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -989,6 +1095,7 @@ void Win32Window::set_ex_style(std::uint32_t ex_style) {
   if (!alive()) return;
   SetWindowLongW(hwnd_, GWL_EXSTYLE, static_cast<LONG>(ex_style));
   frame_changed();
+  if (kind_ == tk::Kind::Form && sized_) apply_size();
 }
 
 void Win32Window::set_alignment(int alignment) {

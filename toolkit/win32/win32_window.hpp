@@ -92,6 +92,8 @@ class Win32Window final : public tk::Window {
   bool tab_navigation() const { return tab_navigation_; }
   // Tab / Shift+Tab inside this form: moves the focus to the next tab stop by tab order.
   void move_focus(bool backwards);
+  // The screen resolution the window is shown at (a control: its form's).
+  int dpi() const;
 
   std::uint64_t id = 0;
 
@@ -104,6 +106,9 @@ class Win32Window final : public tk::Window {
   LRESULT control_colors(HDC dc);
   void paint();
   void apply_align();
+  void apply_size();
+  void keep_on_screen();
+  void change_dpi(int dpi, const RECT& suggested);
   void realign_children();
   void frame_changed();
   void subclass(HWND hwnd);
@@ -120,6 +125,9 @@ class Win32Window final : public tk::Window {
   WNDPROC inner_original_proc_ = nullptr;
   tk::Handler handler_;
   int align_ = 0;
+  int dpi_ = 96;     // a form's; its controls take the form's
+  tk::Rect design_;  // the placement asked for, in design pixels
+  bool sized_ = false;
   bool has_color_ = false;
   std::uint32_t color_ = 0;
   HBRUSH brush_ = nullptr;

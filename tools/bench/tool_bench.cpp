@@ -12,6 +12,7 @@
 #include <string>
 
 #include "elements/serial/port_table.hpp"
+#include "elements/serial/port_watch.hpp"
 #include "elements/window/button.hpp"
 #include "elements/window/combo_box.hpp"
 #include "elements/window/simple_form.hpp"
@@ -51,7 +52,7 @@ int main() {
 
   auto* scheme = new kx::TClassSimpleForm_2597650();
   scheme->Form->Start();
-  hl::drain();
+  hl::run_until([&] { return !scheme->pwPorts->listing(); }, 5s);
   const double startup = seconds_since_process_start();
   const double from_main =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - entered).count();

@@ -6,7 +6,7 @@
 #   bash tools/wine/e2e.sh [SCENARIO...]   run the scenarios (default: all) on a virtual display
 #   bash tools/wine/e2e.sh show            show the tool on this display against the simulator
 #
-# Scenarios: success wrong-crc silent split unplug other-device qv (and, only when named,
+# Scenarios: success wrong-crc silent split unplug other-device qv planted minimize dpi144 ports (and, only when named,
 # bench: start-up, transfer and memory figures under Wine). Each prints PASS or FAIL;
 # the script exits non-zero when any fails. Screenshots of every final screen go to
 # artifacts/screenshots/, logs to artifacts/e2e-logs/.
@@ -30,7 +30,7 @@ if [ "${1:-}" = show ]; then
   mode=show
   shift
 fi
-all_scenarios=(success wrong-crc silent split unplug other-device qv)
+all_scenarios=(success wrong-crc silent split unplug other-device qv planted minimize dpi144 ports)
 known_scenarios=("${all_scenarios[@]}" bench)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
@@ -48,6 +48,7 @@ win_build=${KX_WIN_BUILD:-$root/$kx_win_build_dir}
 native_build=${KX_NATIVE_BUILD:-$root/build/native}
 exe=${KX_EXE:-$win_build/app/kxflash.exe}
 wdrive=${KX_WDRIVE:-$win_build/tools/wine/wdrive/wdrive.exe}
+planted=${KX_PLANTED:-$win_build/tools/wine/planted/planted.dll}
 devsim=${KX_DEVSIM:-$native_build/tools/devsim/devsim}
 artifacts=${KX_ARTIFACTS:-$root/artifacts}
 shots=$artifacts/screenshots
@@ -99,7 +100,7 @@ mkdir -p "$root/build"
 # Brought up to date unless given from outside (a no-op after the CI's own builds).
 if [ -z "${KX_EXE:-}${KX_WDRIVE:-}" ]; then
   echo "=== the Windows executable and wdrive"
-  build_targets "$win_build" "$kx_win_preset" kxflash wdrive >"$root/build/e2e-build-windows.log" 2>&1 ||
+  build_targets "$win_build" "$kx_win_preset" kxflash wdrive planted_dll >"$root/build/e2e-build-windows.log" 2>&1 ||
     { tail -n 30 "$root/build/e2e-build-windows.log" >&2; exit 1; }
 fi
 if [ -z "${KX_DEVSIM:-}" ]; then
@@ -116,7 +117,7 @@ sim_image=()
 [ -n "$image" ] && sim_image=(--image "$image")
 # The modem-line shim, with its own checks.
 shim=$(bash "$here/build-shim.sh" --test --bits "$kx_wine_bits" | tail -n 1) || exit 1
-for f in "$exe" "$wdrive" "$devsim" "$shim"; do
+for f in "$exe" "$wdrive" "$devsim" "$shim" "$planted"; do
   [ -e "$f" ] || { echo "missing: $f" >&2; exit 1; }
 done
 
@@ -450,6 +451,226 @@ scenario_qv() {
   wd click "class:#32770" "#1" || return 1
   app_exit 10
   [ "$app_rc" = 0 ] || fail "exit code $app_rc after the information box" || return 1
+}
+
+# A downloads folder with DLLs planted beside the executable under the names of the system
+# libraries it uses, and Wine told to prefer a DLL from the program's folder (as Windows does for
+# any DLL that is not a known one): none of them is loaded. The watchdog (the multimedia timer)
+# ends the transfer, so the timer's functions were found, in the system's own library.
+scenario_planted() {
+  local dir=$work/downloads n
+  mkdir -p "$dir"
+  cp "$exe" "$dir/kxflash.exe" || return 1
+  for n in winmm uxtheme comctl32; do cp "$planted" "$dir/$n.dll" || return 1; done
+  start_sim planted --baud "$baud" --fault "$fault_silent" --block 1 || return 1
+  (cd "$dir" && WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winmm,uxtheme,comctl32=n,b" \
+    LD_PRELOAD="$shim" exec "$kx_wine" "$dir/kxflash.exe") >"$logs/planted.wine.log" 2>&1 &
+  app_pid=$!
+  pids+=("$app_pid")
+  local rc=0 loaded
+  { identified && write_started && failure_shown planted 30000 && ok_ends planted; } || rc=1
+  stop_sim
+  # First the markers: a planted DLL that was loaded is the cause of whatever failed above.
+  loaded=$(cd "$dir" && ls ./*.loaded 2>/dev/null)
+  note "marker files: ${loaded:-none}"
+  [ -z "$loaded" ] || fail "planted DLL(s) loaded: $(echo $loaded)" || return 1
+  return $rc
+}
+
+# The minimise box minimises the application to its taskbar button (the form hides, the window
+# with the button is iconic); the button restores the form, which then works as before.
+window_state() { "$kx_wine" "$wdrive" showstate "$caption" 2>>"$log" | tr -d '\r'; }
+scenario_minimize() {
+  start_sim minimize --baud "$baud" || return 1
+  start_app minimize
+  wd wait "$caption" "$t_choose" 30000 || return 1
+  local s
+  s=$(window_state)
+  note "at start: $s"
+  [ "$s" = "form visible=1 iconic=0 taskbar visible=1 iconic=0" ] ||
+    fail "at start: $s" || return 1
+  wd minimize "$caption" || return 1
+  sleep 0.5
+  s=$(window_state)
+  note "minimised: $s"
+  shot minimize-minimized
+  [ "$s" = "form visible=0 iconic=0 taskbar visible=1 iconic=1" ] ||
+    fail "after the minimise box: $s" || return 1
+  wd restore "$caption" || return 1
+  sleep 0.5
+  s=$(window_state)
+  note "restored: $s"
+  [ "$s" = "form visible=1 iconic=0 taskbar visible=1 iconic=0" ] ||
+    fail "after the taskbar button: $s" || return 1
+  identified || return 1
+  shot minimize
+  wd close "$caption" || return 1
+  wd waitgone "$caption" 10000 || return 1
+  app_exit 10
+  [ "$app_rc" = 0 ] || fail "exit code $app_rc after closing the window" || return 1
+}
+
+# The prefix's screen resolution (LogPixels), then its server restarted so that it holds.
+set_dpi() { # set_dpi DPI
+  note "screen resolution $1 pixels per inch"
+  "$kx_wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >>"$log" 2>&1
+  "$kx_wineserver" -k 2>/dev/null
+  "$kx_wineserver" -w 2>/dev/null
+  "$kx_wineserver" -p >>"$logs/wineserver.log" 2>&1
+  "$kx_wine" cmd /c exit >>"$log" 2>&1
+  local _
+  for _ in $(seq 100); do
+    "$kx_wine" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -q "$port" && return 0
+    sleep 0.2
+  done
+  fail "$port is not listed after the restart"
+}
+
+# The design's fonts: 8 points, the success message 10 points bold, the error texts 10 points.
+layout_of() {
+  "$kx_wine" "$wdrive" layout "$caption" "10b=     $t_success1" "10=$t_error" "10=$t_retry" 2>>"$log" |
+    tr -d '\r'
+}
+
+# Every control of the first layout (96 per inch) is 1.5 times as far in the second (144 per
+# inch), give or take a pixel of rounding, and as large, except what sizes itself: a label to
+# its text, a combo box's height and its edit field to the system's metrics. In the second
+# every text fits.
+layouts_scale() { # layouts_scale LAYOUT96 LAYOUT144
+  local bad
+  bad=$(awk -v second="$2" '
+    function field(line, key,   m) { return match(line, " " key "=-?[0-9]+") ? substr(line, RSTART + length(key) + 2, RLENGTH - length(key) - 2) + 0 : "" }
+    BEGIN { n = split(second, lines, "\n"); for (i = 1; i <= n; i++) if (lines[i] ~ / id=/) big[field(lines[i], "id")] = lines[i] }
+    / id=/ {
+      id = field($0, "id"); if (!(id in big)) { print "control " id " missing at 144: " $0; next }
+      split("x y w h", keys, " "); nk = 4
+      if ($1 == "Static" || id == 1001) nk = 2; else if ($1 == "ComboBox") nk = 3
+      for (k = 1; k <= nk; k++) {
+        want = field($0, keys[k]) * 1.5; got = field(big[id], keys[k])
+        if (got < want - 1.5 || got > want + 1.5) print "control " id " " keys[k] "=" got ", want " want ": " big[id]
+      }
+    }' <<<"$1")
+  bad+=$(grep -E ' fits=(0|\?)' <<<"$2")
+  [ -z "$bad" ] || fail "layout at 144 per inch: $bad" || return 1
+}
+
+# The window at 144 pixels per inch: every control 1.5 times its place and size at 96, every
+# text fitting, on the screens of a choice, an identified device, a success and a failure.
+scenario_dpi144() {
+  local rc=0
+  dpi144_run || rc=1
+  set_dpi 96 || rc=1
+  return $rc
+}
+
+dpi144_run() {
+  local l96 l144 screen
+  start_sim dpi96 || return 1
+  start_app dpi96
+  identified || return 1
+  l96=$(layout_of)
+  note "at 96 per inch:"$'\n'"$l96"
+  wd close "$caption" || return 1
+  wd waitgone "$caption" 10000 || return 1
+  app_exit 10
+  stop_sim
+  set_dpi 144 || return 1
+  start_sim dpi144 || return 1
+  start_app dpi144
+  wd wait "$caption" "$t_choose" 30000 || return 1
+  l144=$(layout_of)
+  note "at 144 per inch, choosing:"$'\n'"$l144"
+  grep -q '^form .* dpi=144$' <<<"$l144" || fail "the window is not at 144 per inch" || return 1
+  shot dpi144-choose
+  identified || return 1
+  l144=$(layout_of)
+  note "at 144 per inch, identified:"$'\n'"$l144"
+  shot dpi144-identified
+  layouts_scale "$l96" "$l144" || return 1
+  wd close "$caption" || return 1
+  wd waitgone "$caption" 10000 || return 1
+  app_exit 10
+  stop_sim
+  # The two end screens: texts fit (their places at 96 per inch are checked by the unit tests).
+  for screen in success failure; do
+    if [ $screen = success ]; then
+      start_sim dpi144-$screen --fault early-fz --block 3 || return 1
+    else
+      start_sim dpi144-$screen --fault "$fault_wrong_crc" --block 3 || return 1
+    fi
+    start_app dpi144-$screen
+    identified || return 1
+    write_started || return 1
+    if [ $screen = success ]; then
+      wd wait "$caption" "$t_success2" 30000 || return 1
+    else
+      wd wait "$caption" "$t_retry" 30000 || return 1
+    fi
+    l144=$(layout_of)
+    note "at 144 per inch, $screen:"$'\n'"$l144"
+    shot dpi144-$screen
+    [ -z "$(grep -E ' fits=(0|\?)' <<<"$l144")" ] ||
+      fail "texts cut off on the $screen screen at 144 per inch" || return 1
+    ok_ends dpi144-$screen || return 1
+    stop_sim
+  done
+}
+
+# The ports the list shows, on one line.
+port_items() {
+  "$kx_wine" "$wdrive" list "$caption" 2>>"$log" | tr -d '\r' | sed -n 's/^  item [0-9]* "\(.*\)"$/\1/p' |
+    tr '\n' ' ' | sed 's/ $//'
+}
+
+wait_items() { # wait_items EXPECTED TIMEOUT_S
+  local t=$(($2 * 5)) got
+  while :; do
+    got=$(port_items)
+    [ "$got" = "$1" ] && { note "list: $got"; return 0; }
+    [ $t -le 0 ] && break
+    t=$((t - 1))
+    sleep 0.2
+  done
+  fail "the list shows \"$got\", not \"$1\""
+}
+
+# A port declared after start (a second simulated device on COM9, announced as its driver
+# would: WM_DEVICECHANGE) appears in the list, and disappears once it is removed; the choice
+# of the other port then identifies its device as usual.
+scenario_ports() {
+  local link9=$work/com9 sim9 rc=0
+  start_sim ports --baud "$baud" || return 1
+  start_app ports
+  wd wait "$caption" "$t_choose" 30000 || return 1
+  # Wine's own COM1 may be listed beside COM5.
+  local before
+  sleep 1.5
+  before=$(port_items)
+  note "listed at start: $before"
+  case " $before " in *" $port "*) ;; *) fail "$port is not listed" || return 1 ;; esac
+  "$devsim" --link "$link9" --version "$device_answer" >"$logs/ports.devsim9.log" 2>&1 &
+  sim9=$!
+  pids+=("$sim9")
+  for _ in $(seq 100); do [ -L "$link9" ] && break; sleep 0.05; done
+  ln -sfn "$link9" "$WINEPREFIX/dosdevices/com9"
+  "$kx_wine" reg add 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\Serial8' /t REG_SZ /d COM9 /f \
+    >>"$log" 2>&1
+  wd devicechange "$caption" arrival COM9 || rc=1
+  [ $rc = 0 ] && { wait_items "$before COM9" 5 || rc=1; }
+  shot ports-plugged
+  "$kx_wine" reg delete 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' /v '\Device\Serial8' /f >>"$log" 2>&1
+  rm -f "$WINEPREFIX/dosdevices/com9"
+  kill "$sim9" 2>/dev/null
+  wait "$sim9" 2>/dev/null
+  [ $rc = 0 ] || return 1
+  wd devicechange "$caption" removal COM9 || return 1
+  wait_items "$before" 5 || return 1
+  identified || return 1
+  shot ports
+  wd close "$caption" || return 1
+  wd waitgone "$caption" 10000 || return 1
+  app_exit 10
+  [ "$app_rc" = 0 ] || fail "exit code $app_rc after closing the window" || return 1
 }
 
 # Figures, not a check: start-up to the window with its port list, the transfer from the click

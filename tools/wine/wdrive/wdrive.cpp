@@ -10,6 +10,20 @@
 //   wdrive count    WINDOW                     how many such windows are visible
 //   wdrive close    WINDOW                     asks the window to close (WM_CLOSE)
 //   wdrive waitgone WINDOW TIMEOUT_MS          waits until no such window exists
+//   wdrive minimize WINDOW                     the minimise box: WM_SYSCOMMAND SC_MINIMIZE to
+//                                              the form (the owned window of that caption)
+//   wdrive restore  WINDOW                     the taskbar button: SC_RESTORE to the window
+//                                              that has it (the form's owner, else the form)
+//   wdrive showstate WINDOW                    "form visible=V iconic=I taskbar visible=V
+//                                              iconic=I" of the form and its button's window
+//   wdrive devicechange WINDOW arrival|removal PORT   as a port driver's broadcast: a port's
+//                                              WM_DEVICECHANGE to the form and its owner
+//   wdrive layout   WINDOW [PT[b]=TEXT...]     the form's client size and resolution, and for
+//                                              each visible control its place in the form and
+//                                              the room its text needs against what it has
+//                                              (measured in "MS Sans Serif", 8 points, or PT
+//                                              points, bold with b, for texts that begin with
+//                                              TEXT: another process's font cannot be read)
 //
 // WINDOW is the exact caption, or "class:NAME" for the first visible window of that class
 // ("class:#32770" finds a dialog or message box whatever its caption). Texts are read with the
@@ -21,10 +35,13 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dbt.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -423,12 +440,197 @@ int cmd_waitgone(const std::wstring& spec, DWORD timeout_ms) {
   return 0;
 }
 
+// The form of that caption (an owned window, shown or not) and the window with its taskbar
+// button: its owner, or the form itself when it has none.
+struct FormAndButton {
+  HWND form = nullptr;
+  HWND button = nullptr;
+};
+
+BOOL CALLBACK find_form_cb(HWND w, LPARAM lp) {
+  auto* f = reinterpret_cast<std::pair<std::wstring, FormAndButton>*>(lp);
+  wchar_t buf[512] = {};
+  const int n = GetWindowTextW(w, buf, 512);
+  if (f->first != std::wstring(buf, n > 0 ? static_cast<std::size_t>(n) : 0)) return TRUE;
+  HWND owner = GetWindow(w, GW_OWNER);
+  if (owner == nullptr && f->second.form != nullptr) return TRUE;
+  f->second.form = w;
+  f->second.button = owner != nullptr ? owner : w;
+  return owner == nullptr ? TRUE : FALSE;
+}
+
+FormAndButton find_form(const std::wstring& caption) {
+  std::pair<std::wstring, FormAndButton> f{caption, {}};
+  EnumWindows(find_form_cb, reinterpret_cast<LPARAM>(&f));
+  if (f.second.form == nullptr) err("no window " + quoted(caption));
+  return f.second;
+}
+
+int cmd_syscommand(const std::wstring& spec, bool minimize) {
+  const FormAndButton f = find_form(spec);
+  if (f.form == nullptr) return 1;
+  HWND target = minimize ? f.form : f.button;
+  if (!send(target, WM_SYSCOMMAND, minimize ? SC_MINIMIZE : SC_RESTORE, 0, nullptr)) {
+    err("the window does not answer");
+    return 1;
+  }
+  out(minimize ? "minimise sent to the form" : "restore sent to the taskbar button's window");
+  return 0;
+}
+
+int cmd_showstate(const std::wstring& spec) {
+  const FormAndButton f = find_form(spec);
+  if (f.form == nullptr) return 1;
+  auto flags = [](HWND w) {
+    return "visible=" + std::to_string(IsWindowVisible(w) ? 1 : 0) +
+           " iconic=" + std::to_string(IsIconic(w) ? 1 : 0);
+  };
+  out("form " + flags(f.form) + " taskbar " + flags(f.button));
+  return 0;
+}
+
+int cmd_devicechange(const std::wstring& spec, const std::wstring& what, const std::wstring& port) {
+  if (what != L"arrival" && what != L"removal") return 2;
+  const FormAndButton f = find_form(spec);
+  if (f.form == nullptr) return 1;
+  // The port record with its name; the size covers the name and its terminator.
+  std::vector<unsigned char> record(sizeof(DEV_BROADCAST_PORT_W) + port.size() * sizeof(wchar_t));
+  auto* p = reinterpret_cast<DEV_BROADCAST_PORT_W*>(record.data());
+  p->dbcp_size = static_cast<DWORD>(record.size());
+  p->dbcp_devicetype = DBT_DEVTYP_PORT;
+  std::copy(port.begin(), port.end(), p->dbcp_name);
+  p->dbcp_name[port.size()] = L'\0';
+  const WPARAM event = what == L"arrival" ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
+  bool delivered = send(f.button, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(p), nullptr);
+  if (f.form != f.button)
+    delivered =
+        send(f.form, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(p), nullptr) || delivered;
+  if (!delivered) {
+    err("the window does not answer");
+    return 1;
+  }
+  out("device change sent: " + to_utf8(what) + " " + to_utf8(port));
+  return 0;
+}
+
+int dpi_of(HWND w) {
+  using ForWindow = UINT(WINAPI*)(HWND);
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  FARPROC p = user32 != nullptr ? GetProcAddress(user32, "GetDpiForWindow") : nullptr;
+  if (p != nullptr)
+    return static_cast<int>(reinterpret_cast<ForWindow>(reinterpret_cast<void (*)()>(p))(w));
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  return dpi;
+}
+
+// The room a control gives its text: an edit its formatting rectangle, a button its face
+// inside the border, a static its client area.
+RECT text_room(HWND w, const std::wstring& cls) {
+  RECT r{};
+  if (same_class(cls, L"Edit")) {
+    send(w, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&r), nullptr);
+    return r;
+  }
+  GetClientRect(w, &r);
+  if (same_class(cls, L"Button")) InflateRect(&r, -3, -3);
+  return r;
+}
+
+// A control's font cannot be read from another process: the text is measured in the font the
+// window's design gives it ("MS Sans Serif", Cyrillic), in points at the window's resolution.
+struct FontSpec {
+  std::wstring text_prefix;  // empty: every other text
+  int points = 8;
+  bool bold = false;
+};
+
+// "10b=TEXT" or "10=TEXT": texts that begin with TEXT have that size (b: bold).
+bool parse_font_spec(const std::wstring& arg, FontSpec& spec) {
+  const auto eq = arg.find(L'=');
+  if (eq == std::wstring::npos || eq == 0) return false;
+  std::wstring size = arg.substr(0, eq);
+  spec.bold = size.back() == L'b';
+  if (spec.bold) size.pop_back();
+  spec.points = static_cast<int>(std::wcstol(size.c_str(), nullptr, 10));
+  spec.text_prefix = arg.substr(eq + 1);
+  return spec.points > 0;
+}
+
+bool text_extent(HWND w, const std::wstring& text, const FontSpec& font, int dpi, bool wrap,
+                 int wrap_width, SIZE& size) {
+  LOGFONTW lf{};
+  // The height in design pixels at 96 per inch, then scaled to the resolution.
+  const int design = -((font.points * 96 + 36) / 72);
+  lf.lfHeight = MulDiv(design, dpi, 96);
+  lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfCharSet = RUSSIAN_CHARSET;
+  lstrcpyW(lf.lfFaceName, L"MS Sans Serif");
+  HFONT local = CreateFontIndirectW(&lf);
+  if (local == nullptr) return false;
+  HDC dc = GetDC(w);
+  HGDIOBJ old = SelectObject(dc, local);
+  RECT r{0, 0, wrap ? wrap_width : 0, 0};
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+            DT_CALCRECT | DT_NOPREFIX | (wrap ? DT_WORDBREAK : 0));
+  SelectObject(dc, old);
+  ReleaseDC(w, dc);
+  DeleteObject(local);
+  size = {r.right - r.left, r.bottom - r.top};
+  return true;
+}
+
+int cmd_layout(const std::wstring& spec, const std::vector<FontSpec>& fonts) {
+  HWND top = need_top(spec);
+  if (!top) return 1;
+  const int dpi = dpi_of(top);
+  RECT client;
+  GetClientRect(top, &client);
+  out("form client=" + std::to_string(client.right) + "x" + std::to_string(client.bottom) +
+      " dpi=" + std::to_string(dpi));
+  for (const Control& c : controls_of(top)) {
+    if (!IsWindowVisible(c.hwnd)) continue;
+    RECT r;
+    GetWindowRect(c.hwnd, &r);
+    MapWindowPoints(HWND_DESKTOP, top, reinterpret_cast<POINT*>(&r), 2);
+    std::string line = to_utf8(c.cls) + " id=" + std::to_string(c.id) +
+                       " x=" + std::to_string(r.left) + " y=" + std::to_string(r.top) +
+                       " w=" + std::to_string(r.right - r.left) +
+                       " h=" + std::to_string(r.bottom - r.top);
+    const bool texty =
+        same_class(c.cls, L"Static") || same_class(c.cls, L"Button") || same_class(c.cls, L"Edit");
+    if (texty && !c.text.empty()) {
+      const RECT room = text_room(c.hwnd, c.cls);
+      const LONG style = GetWindowLongW(c.hwnd, GWL_STYLE);
+      // A static that is not kept to one line wraps its words within its width.
+      const bool wrap = same_class(c.cls, L"Static") && (style & SS_TYPEMASK) != SS_LEFTNOWORDWRAP;
+      FontSpec font;
+      for (const FontSpec& f : fonts)
+        if (c.text.rfind(f.text_prefix, 0) == 0) font = f;
+      SIZE t{};
+      if (text_extent(c.hwnd, c.text, font, dpi, wrap, room.right - room.left, t)) {
+        const bool fits = t.cx <= room.right - room.left && t.cy <= room.bottom - room.top;
+        line += " text_w=" + std::to_string(t.cx) + " text_h=" + std::to_string(t.cy) +
+                " room_w=" + std::to_string(room.right - room.left) +
+                " room_h=" + std::to_string(room.bottom - room.top) +
+                " fits=" + std::to_string(fits ? 1 : 0);
+      } else {
+        line += " fits=?";
+      }
+    }
+    out(line + " " + quoted(c.text));
+  }
+  return 0;
+}
+
 DWORD parse_ms(const std::wstring& s) {
   return all_digits(s) ? static_cast<DWORD>(std::wcstoul(s.c_str(), nullptr, 10)) : 0;
 }
 
 int usage() {
-  err("usage: wdrive list|choose|click|state|wait|ping|count|close|waitgone WINDOW [ARG] "
+  err("usage: wdrive list|choose|click|state|wait|ping|count|close|waitgone|minimize|restore|"
+      "showstate|layout|devicechange WINDOW [ARG] "
       "[TIMEOUT_MS]");
   return 2;
 }
@@ -436,6 +638,8 @@ int usage() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // Places and sizes as the screen has them, whatever its resolution.
+  SetProcessDPIAware();
   if (argc < 3) return usage();
   const std::wstring cmd = argv[1];
   const std::wstring window = argv[2];
@@ -444,6 +648,19 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"ping" && argc == 3) return cmd_ping(window);
   if (cmd == L"close" && argc == 3) return cmd_close(window);
   if (cmd == L"count" && argc == 3) return cmd_count(window);
+  if (cmd == L"minimize" && argc == 3) return cmd_syscommand(window, true);
+  if (cmd == L"restore" && argc == 3) return cmd_syscommand(window, false);
+  if (cmd == L"showstate" && argc == 3) return cmd_showstate(window);
+  if (cmd == L"devicechange" && argc == 5) return cmd_devicechange(window, arg, argv[4]);
+  if (cmd == L"layout") {
+    std::vector<FontSpec> fonts;
+    for (int i = 3; i < argc; ++i) {
+      FontSpec f;
+      if (!parse_font_spec(argv[i], f)) return usage();
+      fonts.push_back(f);
+    }
+    return cmd_layout(window, fonts);
+  }
   if (cmd == L"choose" && argc == 4) return cmd_choose(window, arg);
   if (cmd == L"click" && argc == 4) return cmd_click(window, arg);
   if (cmd == L"state" && argc == 4) return cmd_state(window, arg);

@@ -1,0 +1,52 @@
+// Trial opens of serial ports off the element thread. All ports of a round are tried at once,
+// each on a thread of its own, and each is waited for at most `bound`: an open that takes
+// longer (an outgoing Bluetooth port whose partner is away, a hanging driver) counts as not
+// openable and its thread is left to finish on its own. The answers come back on the element
+// thread in the order of the names, each as soon as it and every one before it are known.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kx::serial {
+
+class PortProbe {
+ public:
+  using Check = std::function<bool(const std::string& name)>;
+  using Answer = std::function<void(const std::string& name, bool openable)>;
+  using Done = std::function<void()>;
+
+  // `check` is the trial open (the back-end's can_open_port unless a test gives another).
+  explicit PortProbe(Check check = {});
+  ~PortProbe();
+  PortProbe(const PortProbe&) = delete;
+  PortProbe& operator=(const PortProbe&) = delete;
+
+  // Starts a round over `names`; a name whose `known` entry is true is taken as openable
+  // without a trial. A round still running is abandoned: none of its answers comes any more.
+  // `answer` and then `done` run on the element thread.
+  void start(std::vector<std::string> names, std::vector<bool> known,
+             std::chrono::milliseconds bound, Answer answer, Done done);
+  // Abandons the running round.
+  void cancel();
+  bool running() const { return running_; }
+
+ private:
+  struct Round;
+  struct Token;
+
+  void stop_collector();
+
+  Check check_;
+  std::shared_ptr<Token> token_;
+  std::shared_ptr<Round> round_;
+  std::thread collector_;
+  bool running_ = false;
+};
+
+}  // namespace kx::serial

@@ -1,0 +1,12 @@
+// The system's notice that a serial port arrived or went (WM_DEVICECHANGE, broadcast to every
+// top-level window: the application window takes it for the program).
+#pragma once
+
+#include <windows.h>
+
+namespace kx::win32 {
+
+// True when the message was a port's arrival or removal; the hook has then run.
+bool device_change_message(UINT msg, WPARAM wp, LPARAM lp);
+
+}  // namespace kx::win32
