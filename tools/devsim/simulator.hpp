@@ -107,6 +107,10 @@ class Simulator {
   void stop();
   bool wait_done(std::chrono::milliseconds timeout);
   Results results() const;
+  // When each piece of an answer reaches the tool, for an answer whose first byte starts
+  // crossing the wire at `start` (device thread, or before start()/after stop()).
+  std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> pieces(
+      const std::string& bytes, std::chrono::steady_clock::time_point start);
 
  private:
   void run();
@@ -122,10 +126,6 @@ class Simulator {
   void unplug();
   std::size_t expected_size() const;
   std::chrono::nanoseconds wire_time(std::size_t bytes) const;
-  // When each piece of an answer reaches the tool, for an answer whose first byte starts
-  // crossing the wire at `start`.
-  std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> pieces(
-      const std::string& bytes, std::chrono::steady_clock::time_point start);
 
   enum class State { Start, Transfer, Silent, Final, Gone };
 
