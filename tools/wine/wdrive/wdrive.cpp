@@ -403,7 +403,7 @@ int cmd_close(const std::wstring& spec) {
     err("cannot post WM_CLOSE");
     return 1;
   }
-  out("close requested");
+  out("close requested at_epoch_ms=" + std::to_string(epoch_ms()));
   return 0;
 }
 
