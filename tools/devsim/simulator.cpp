@@ -179,13 +179,17 @@ std::chrono::nanoseconds Simulator::wire_time(std::size_t bytes) const {
                                   options_.baud);
 }
 
+// Sleeps to the nanosecond (a pacing that rounds every pause up to the next millisecond would
+// add a millisecond to every answer), unless stopped.
 bool Simulator::pause(std::chrono::nanoseconds d) {
   const auto until = std::chrono::steady_clock::now() + d;
   for (;;) {
     const auto now = std::chrono::steady_clock::now();
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now);
+    const auto left = now >= until ? std::chrono::nanoseconds(0) : until - now;
+    const timespec t{static_cast<time_t>(left.count() / 1000000000),
+                     static_cast<long>(left.count() % 1000000000)};
     pollfd p{stop_fd_, POLLIN, 0};
-    const int r = poll(&p, 1, now >= until ? 0 : static_cast<int>(left.count()) + 1);
+    const int r = ppoll(&p, 1, &t, nullptr);
     if (r > 0) return false;
     if (std::chrono::steady_clock::now() >= until) return true;
   }

@@ -457,15 +457,36 @@ scenario_pieces() {
     fail "$(report_value unexpected_bytes) bytes after the final answer" || return 1
 }
 
-# Milliseconds from the close request (wdrive's own clock) to the end of the program.
+# True while the program or the wine server holds the simulator's terminal open.
+port_held() { # port_held PTY
+  local p
+  for p in $(pgrep -f 'kxflash\.exe') $(pgrep -x wineserver); do
+    ls -l "/proc/$p/fd" 2>/dev/null | grep -q -- "-> $1\$" && return 0
+  done
+  return 1
+}
+
+# Milliseconds from the close request (wdrive's own clock) to the port's release and to the end
+# of the program; both must come within MAX_MS.
 closed_within() { # closed_within MAX_MS
-  local asked ended t=1000
+  local asked released= ended t=1000 pty
   asked=$(grep -o 'close requested at_epoch_ms=[0-9]*' "$log" | tail -n 1 | cut -d= -f2)
+  pty=$(sed -n 's/^port=//p' "$logs/close.devsim.log" | head -n 1)
   while kill -0 "$app_pid" 2>/dev/null && [ $t -gt 0 ]; do
+    [ -z "$released" ] && ! port_held "$pty" && released=$(date +%s%3N)
     sleep 0.01
     t=$((t - 1))
   done
   ended=$(date +%s%3N)
+  t=100
+  while [ -z "$released" ] && port_held "$pty" && [ $t -gt 0 ]; do
+    sleep 0.01
+    t=$((t - 1))
+  done
+  [ -n "$released" ] || released=$(date +%s%3N)
+  note "the port was released $((released - asked)) ms after the close request"
+  [ $((released - asked)) -le "$1" ] ||
+    fail "the port was held $((released - asked)) ms after the close request" || return 1
   kill -0 "$app_pid" 2>/dev/null && fail "the program still runs 10 s after the close" && return 1
   wait "$app_pid"
   app_pid=
