@@ -534,6 +534,15 @@ bench_run() { # bench_run NAME BAUD
   write_started || return 1
   wd wait "$caption" "$t_success1" 300000 || return 1
   t3=$(date +%s%N)
+  # The transfer on wdrive's own clock, from the posted click to the success text seen (the
+  # start of the wdrive processes themselves left out).
+  local clicked seen
+  clicked=$(grep -o 'clicked .* at_epoch_ms=[0-9]*' "$log" | tail -n 1 | grep -o '[0-9]*$')
+  seen=$(grep -o 'at_epoch_ms=[0-9]*' "$log" | tail -n 1 | cut -d= -f2)
+  if [ -n "$clicked" ] && [ -n "$seen" ]; then
+    t2=$((clicked * 1000000))
+    t3=$((seen * 1000000))
+  fi
   for pid in $(pgrep -f 'kxflash\.exe'); do
     v=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status" 2>/dev/null)
     [ -n "$v" ] && [ "$v" -gt "$hwm" ] && hwm=$v
