@@ -1,6 +1,7 @@
 // Generated wiring: elements in creation order with their properties, then the links.
 #include "schemes/transfer_scheme.hpp"
 
+#include "elements/flow/after_step.hpp"
 #include "elements/flow/counter.hpp"
 #include "elements/flow/do_data.hpp"
 #include "elements/flow/for.hpp"
@@ -104,6 +105,9 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   acReply->set_AnswerCount(2);
   acReply->FinalStage = 507;
 
+  // The watchdog starts once block 0 has been handed to the port, at the end of the click's step.
+  asWatch = new TKxAfterStep();
+
   boundary = bnd;
   bnd->scheme = this;
   bnd->container = container;
@@ -113,7 +117,8 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   acReply->onHeld = make_link<&TKxCounter::doReset>(2, cntSeconds);
   bnd->onWork[1] = make_link<&TKxHub::doEvent>(0, hubBegin);
   hubBegin->onEvent[0] = make_link<&TKxHub::doEvent>(1, hubBlock);
-  hubBegin->onEvent[1] = make_link<&TKxMMTimer::doStart>(0, tmrWatch);
+  hubBegin->onEvent[1] = make_link<&TKxAfterStep::doEvent>(0, asWatch);
+  asWatch->onEvent = make_link<&TKxMMTimer::doStart>(0, tmrWatch);
   hubBlock->onEvent[0] = make_link<&TKxFor::doFor>(0, forBlock);
   forBlock->onIteration = make_link<&TKxDataToFile::doGet>(1, dtfImage);
   dtfImage->onGet = make_link<&TKxHub::doEvent>(0, hubByte);
@@ -157,6 +162,7 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
 }
 
 TClassMultiElementEx_2608DC0::~TClassMultiElementEx_2608DC0() {
+  delete asWatch;
   delete acReply;
   delete ifTimeout;
   delete hubBegin;

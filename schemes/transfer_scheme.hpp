@@ -19,6 +19,7 @@ class TKxStrCat;
 class TKxMMTimer;
 class TKxIf_else;
 class TKxAnswerCollector;
+class TKxAfterStep;
 
 class TClassMultiElementEx_2608DC0 : public TClassMultiBase {
  public:
@@ -56,6 +57,7 @@ class TClassMultiElementEx_2608DC0 : public TClassMultiBase {
   TKxHub* hubBegin = nullptr;
   TKxIf_else* ifTimeout = nullptr;
   TKxAnswerCollector* acReply = nullptr;
+  TKxAfterStep* asWatch = nullptr;
 };
 
 }  // namespace kx

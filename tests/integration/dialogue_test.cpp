@@ -262,6 +262,24 @@ TEST_F(Dialogue, ASilentDeviceFailsOnTheThirdTickAndAgainAHundredAndOneTicksLate
   EXPECT_EQ(host->success.count(), 0u);
 }
 
+// The click's step gathers block 0; when it ends the block leaves in one write, and only then
+// does the watchdog start.
+TEST_F(Dialogue, TheWatchdogStartsOnceBlockZeroHasBeenHandedToThePort) {
+  begin({});
+  identify();
+  queue.drain();
+  const std::size_t calls = host->com.write_calls();
+  host->start_write();
+  EXPECT_EQ(host->com.pending_bytes(), 256u);
+  EXPECT_FALSE(host->transfer().tmrWatch->running());
+  ASSERT_TRUE(queue.run_one(1s));
+  EXPECT_EQ(host->com.write_calls(), calls + 1);
+  EXPECT_EQ(host->com.pending_bytes(), 0u);
+  EXPECT_FALSE(host->transfer().tmrWatch->running());
+  ASSERT_TRUE(queue.run_one(1s));
+  EXPECT_TRUE(host->transfer().tmrWatch->running());
+}
+
 // After the last block only the CRC followed by "FZ" ends the transfer: the CRC alone waits
 // for the rest, the watchdog ends the wait, and no block follows the image.
 TEST_F(Dialogue, ACrcWithoutFzAfterTheLastBlockFailsOnTheWatchdog) {
