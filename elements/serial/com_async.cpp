@@ -330,6 +330,7 @@ void TKxComAsync::close_sequence() {
   cts_ = dsr_ = rlsd_ = false;
   port_->close();
   port_.reset();
+  pending_.clear();  // what the close's own events wrote has no port to go to
   open_ = false;
   closing_ = false;
   fire_null(onClosed);
