@@ -5,6 +5,7 @@
 #include "elements/flow/counter.hpp"
 #include "elements/flow/do_data.hpp"
 #include "elements/flow/hub.hpp"
+#include "elements/stream/answer_collector.hpp"
 #include "elements/text/format_str.hpp"
 #include "elements/text/multi_str_part.hpp"
 #include "elements/text/str_mask.hpp"
@@ -59,19 +60,26 @@ TClassMultiElementEx_26088F0::TClassMultiElementEx_26088F0(TKxMultiElementEx* co
 
   hubAsk = new_hub(2, 1);
 
+  // Collects received runs into one answer: up to a line feed, or 100 ms without a byte.
+  acAnswer = new TKxAnswerCollector();
+  acAnswer->LineEnd = 10;
+  acAnswer->Quiet = 100;
+
   boundary = bnd;
   bnd->scheme = this;
   bnd->container = container;
 
   bnd->onWork[0] = make_link<&TKxCase::doCompare>(0, csOpened);
   bnd->onWork[1] = make_link<&TKxHub::doEvent>(0, hubOpen);
-  bnd->onWork[2] = make_link<&TKxMultiStrPart::doSplit>(0, mspReply);
+  bnd->onWork[2] = make_link<&TKxAnswerCollector::doAdd>(0, acAnswer);
+  acAnswer->onAnswer = make_link<&TKxMultiStrPart::doSplit>(0, mspReply);
   fmtStatus->onResult = make_link<&TKxHub::doEvent>(1, hubStatus);
   ddNotFound->onEventData = make_link<&TKxHub::doEvent>(0, hubStatus);
   smWord->onNoMatch = make_link<&TKxHub::doEvent>(1, hubNotFound);
   smWord->onMatch = make_link<&TKxHub::doEvent>(0, hubIdentified);
   mspReply->onRest = make_link<&TKxStrMask::doCompare>(0, smWord);
   mspReply->onNoDelimiter = make_link<&TKxHub::doEvent>(2, hubNotFound);
+  hubOpen->onEvent[0] = make_link<&TKxAnswerCollector::doClear>(1, acAnswer);
   hubOpen->onEvent[1] = make_link<&TKxEditMultiEx::doEvent>(2, bnd);
   csOpened->onNoMatch = make_link<&TKxHub::doEvent>(0, hubAsk);
   csOpened->onMatch = make_link<&TKxHub::doEvent>(0, hubNotFound);
@@ -91,6 +99,7 @@ TClassMultiElementEx_26088F0::TClassMultiElementEx_26088F0(TKxMultiElementEx* co
 }
 
 TClassMultiElementEx_26088F0::~TClassMultiElementEx_26088F0() {
+  delete acAnswer;
   delete hubAsk;
   delete cntRoute;
   delete hubIdentified;

@@ -12,6 +12,7 @@ class TKxMultiStrPart;
 class TKxHub;
 class TKxCase;
 class TKxCounter;
+class TKxAnswerCollector;
 
 class TClassMultiElementEx_26088F0 : public TClassMultiBase {
  public:
@@ -36,6 +37,7 @@ class TClassMultiElementEx_26088F0 : public TClassMultiBase {
   TKxHub* hubIdentified = nullptr;
   TKxCounter* cntRoute = nullptr;
   TKxHub* hubAsk = nullptr;
+  TKxAnswerCollector* acAnswer = nullptr;
 };
 
 }  // namespace kx

@@ -1,11 +1,13 @@
 // Generated wiring: elements in creation order with their properties, then the links.
 #include "schemes/transfer_scheme.hpp"
 
+#include "elements/flow/after_step.hpp"
 #include "elements/flow/counter.hpp"
 #include "elements/flow/do_data.hpp"
 #include "elements/flow/for.hpp"
 #include "elements/flow/hub.hpp"
 #include "elements/flow/if_else.hpp"
+#include "elements/stream/answer_collector.hpp"
 #include "elements/stream/crc16_32.hpp"
 #include "elements/stream/memory_stream_element.hpp"
 #include "elements/stream/stream2hex.hpp"
@@ -97,14 +99,26 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   ifTimeout->Mode = 0;
   set_integer(ifTimeout->Op2, 3);
 
+  // Collects received runs into one answer: the CRC (while blocks remain) or the CRC
+  // followed by "FZ"; after the last block (count 507) only the latter.
+  acReply = new TKxAnswerCollector();
+  acReply->set_AnswerCount(2);
+  acReply->FinalStage = 507;
+
+  // The watchdog starts once block 0 has been handed to the port, at the end of the click's step.
+  asWatch = new TKxAfterStep();
+
   boundary = bnd;
   bnd->scheme = this;
   bnd->container = container;
 
-  bnd->onWork[0] = make_link<&TKxHub::doEvent>(0, hubReply);
+  bnd->onWork[0] = make_link<&TKxAnswerCollector::doAdd>(0, acReply);
+  acReply->onAnswer = make_link<&TKxHub::doEvent>(0, hubReply);
+  acReply->onHeld = make_link<&TKxCounter::doReset>(2, cntSeconds);
   bnd->onWork[1] = make_link<&TKxHub::doEvent>(0, hubBegin);
   hubBegin->onEvent[0] = make_link<&TKxHub::doEvent>(1, hubBlock);
-  hubBegin->onEvent[1] = make_link<&TKxMMTimer::doStart>(0, tmrWatch);
+  hubBegin->onEvent[1] = make_link<&TKxAfterStep::doEvent>(0, asWatch);
+  asWatch->onEvent = make_link<&TKxMMTimer::doStart>(0, tmrWatch);
   hubBlock->onEvent[0] = make_link<&TKxFor::doFor>(0, forBlock);
   forBlock->onIteration = make_link<&TKxDataToFile::doGet>(1, dtfImage);
   dtfImage->onGet = make_link<&TKxHub::doEvent>(0, hubByte);
@@ -142,9 +156,14 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   crc->dataInit = make_link<&TKxEditMultiEx::getVar>(0, bnd);
   scFinalMask->dataStr1 = make_link<&TKxEditMultiEx::getVar>(0, bnd);
   ifTimeout->dataOp1 = make_link<&TKxCounter::getCount>(0, cntSeconds);
+  acReply->dataAnswer[0] = make_link<&TKxStrMask::getMask>(0, smFinal);
+  acReply->dataAnswer[1] = make_link<&TKxStrMask::getMask>(0, smAck);
+  acReply->dataStage = make_link<&TKxCounter::getCount>(0, cntBlock);
 }
 
 TClassMultiElementEx_2608DC0::~TClassMultiElementEx_2608DC0() {
+  delete asWatch;
+  delete acReply;
   delete ifTimeout;
   delete hubBegin;
   delete cntSeconds;

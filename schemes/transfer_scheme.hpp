@@ -18,6 +18,8 @@ class TKxStream2Hex;
 class TKxStrCat;
 class TKxMMTimer;
 class TKxIf_else;
+class TKxAnswerCollector;
+class TKxAfterStep;
 
 class TClassMultiElementEx_2608DC0 : public TClassMultiBase {
  public:
@@ -54,6 +56,8 @@ class TClassMultiElementEx_2608DC0 : public TClassMultiBase {
   TKxCounter* cntSeconds = nullptr;
   TKxHub* hubBegin = nullptr;
   TKxIf_else* ifTimeout = nullptr;
+  TKxAnswerCollector* acReply = nullptr;
+  TKxAfterStep* asWatch = nullptr;
 };
 
 }  // namespace kx

@@ -1,5 +1,6 @@
 #include "elements/serial/com_async.hpp"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <limits>
@@ -51,6 +52,18 @@ std::int32_t clamp_count(std::uint32_t n) {
 }
 
 }  // namespace
+
+namespace serial {
+namespace {
+std::atomic<std::int64_t> g_write_call_cost_us{0};
+}
+void set_write_call_cost(std::chrono::microseconds cost) {
+  g_write_call_cost_us.store(cost.count());
+}
+std::chrono::microseconds write_call_cost() {
+  return std::chrono::microseconds(g_write_call_cost_us.load());
+}
+}  // namespace serial
 
 TKxComAsync::TKxComAsync() : token_(std::make_shared<Token>()) {
   token_->owner = this;
@@ -292,6 +305,7 @@ void TKxComAsync::doClose(TData&, std::uint16_t) {
 
 void TKxComAsync::close_sequence() {
   if (!open_ || closing_) return;
+  write_pending();  // what this step wrote leaves before the port goes
   closing_ = true;
   fire_null(onClosing);
   ++token_->generation;  // events still queued from this opening are dropped
@@ -308,6 +322,7 @@ void TKxComAsync::close_sequence() {
   cts_ = dsr_ = rlsd_ = false;
   port_->close();
   port_.reset();
+  pending_.clear();  // what the close's own events wrote has no port to go to
   open_ = false;
   closing_ = false;
   fire_null(onClosed);
@@ -316,8 +331,38 @@ void TKxComAsync::close_sequence() {
 void TKxComAsync::doWrite(TData& d, std::uint16_t) {
   const std::string text = to_string(d);
   if (!open_) return;
+  if (text.empty()) {
+    // Nothing to gather: the port is asked as it is, and onWritten reports 0 bytes.
+    std::size_t written = 0;
+    if (port_->write(text, written) != serial::Io::Refused) fire_integer(onWritten, 0);
+    return;
+  }
+  const bool first = pending_.empty();
+  pending_ += text;
+  if (!first) return;
+  // The first bytes of a step: the write goes out when the step ends, after everything the
+  // step does. Without an element thread (a bare caller) it goes out at once.
+  if (element_thread() == nullptr) {
+    write_pending();
+    return;
+  }
+  const std::uint64_t generation = token_->generation;
+  post_to_element_thread([token = token_, generation] {
+    TKxComAsync* owner = token->owner;
+    if (owner != nullptr && owner->current(generation)) owner->write_pending();
+  });
+}
+
+void TKxComAsync::write_pending() {
+  if (pending_.empty()) return;
+  const std::string bytes = std::move(pending_);
+  pending_.clear();
+  if (!open_ || !port_) return;
+  if (const auto cost = serial::write_call_cost(); cost.count() > 0)
+    std::this_thread::sleep_for(cost);
+  ++write_calls_;
   std::size_t written = 0;
-  switch (port_->write(text, written)) {
+  switch (port_->write(bytes, written)) {
     case serial::Io::Done:
       fire_integer(onWritten, clamp_count(static_cast<std::uint32_t>(written)));
       break;

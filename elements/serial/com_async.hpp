@@ -69,7 +69,9 @@ class TKxComAsync {
   // Data inputs.
   EventLink dataPort, dataDtrControl, dataRtsControl, dataBaud;
 
-  // Input methods (link indices 0..4).
+  // Input methods (link indices 0..4). What doWrite is given during one step of the element
+  // thread leaves in one write call when the step ends (before the thread waits again), or at
+  // once when the port is closed; onWritten reports that write.
   void doOpen(TData& d, std::uint16_t index);
   void doClose(TData& d, std::uint16_t index);
   void doWrite(TData& d, std::uint16_t index);
@@ -85,6 +87,9 @@ class TKxComAsync {
   bool cts() const { return cts_; }
   bool dsr() const { return dsr_; }
   bool rlsd() const { return rlsd_; }
+  // Write calls made on the port since the element was made, and bytes still to be written.
+  std::size_t write_calls() const { return write_calls_; }
+  std::size_t pending_bytes() const { return pending_.size(); }
 
   // The flag word and event mask the properties give (dtr and rts already read).
   std::uint32_t flag_word(std::int32_t dtr, std::int32_t rts) const;
@@ -99,6 +104,8 @@ class TKxComAsync {
 
   bool open_routine(const std::string& name, std::int32_t baud, std::int32_t rts, std::int32_t dtr);
   void close_sequence();
+  // Writes what doWrite gathered during the current step, in one call.
+  void write_pending();
   void stop_reader();
   bool read_modem_status();
   void line_error_check();
@@ -119,6 +126,8 @@ class TKxComAsync {
   serial::Timeouts timeouts_;
   std::vector<std::string> errors_;
   std::shared_ptr<Token> token_;
+  std::string pending_;  // written by doWrite during this step, not yet handed to the port
+  std::size_t write_calls_ = 0;
 };
 
 }  // namespace kx

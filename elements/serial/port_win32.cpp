@@ -22,6 +22,9 @@ namespace {
 
 constexpr DWORD kSliceMs = 50;
 constexpr DWORD kCancelBoundMs = 1000;
+// A cancelled wait for port events that has not ended by then is left to the driver: a close
+// must not wait for it (some drivers end such a wait only when the handle closes).
+constexpr DWORD kWaitCancelBoundMs = 100;
 constexpr ULONGLONG kNoTimeoutBoundMs = 60000;  // the driver waits for ever: we do not
 constexpr ULONGLONG kMarginMs = 5000;
 
@@ -37,12 +40,23 @@ struct Transfer {
   Transfer& operator=(const Transfer&) = delete;
 };
 
+// The reader's wait for port events: the record and the mask the driver fills in. Allocated on
+// its own so that a wait the driver never ends can be left to it.
+struct WaitRecord {
+  OVERLAPPED ov{};
+  DWORD mask = 0;
+};
+
 class Win32Port final : public Port {
  public:
-  Win32Port(HANDLE h, HANDLE wait_event) : h_(h) { wait_ov_.hEvent = wait_event; }
+  Win32Port(HANDLE h, HANDLE wait_event) : h_(h), wait_(new WaitRecord) {
+    wait_->ov.hEvent = wait_event;
+  }
   ~Win32Port() override {
     close();
-    if (!wait_abandoned_ && wait_ov_.hEvent) CloseHandle(wait_ov_.hEvent);
+    if (wait_abandoned_) return;  // the driver may still write into the record
+    if (wait_->ov.hEvent) CloseHandle(wait_->ov.hEvent);
+    delete wait_;
   }
 
   bool get_settings(LineSettings& s) override {
@@ -157,32 +171,33 @@ class Win32Port final : public Port {
     events = 0;
     if (stop_.load()) return WaitResult::Stopped;
     if (h_ == INVALID_HANDLE_VALUE || wait_abandoned_) return WaitResult::Failed;
-    HANDLE ev = wait_ov_.hEvent;
-    wait_ov_ = OVERLAPPED{};
-    wait_ov_.hEvent = ev;
+    OVERLAPPED& ov = wait_->ov;
+    HANDLE ev = ov.hEvent;
+    ov = OVERLAPPED{};
+    ov.hEvent = ev;
     ResetEvent(ev);
-    wait_mask_ = 0;
+    wait_->mask = 0;
     // Re-armed after every completion, whatever the mask reported.
-    if (!WaitCommEvent(h_, &wait_mask_, &wait_ov_)) {
+    if (!WaitCommEvent(h_, &wait_->mask, &ov)) {
       if (GetLastError() != ERROR_IO_PENDING) return WaitResult::Failed;
       for (;;) {
         const DWORD r = WaitForSingleObject(ev, kSliceMs);
         if (r == WAIT_OBJECT_0) break;
         if (r != WAIT_TIMEOUT) {
-          settle(&wait_ov_, &wait_abandoned_);
+          settle_wait();
           return WaitResult::Failed;
         }
         if (stop_.load()) {
-          settle(&wait_ov_, &wait_abandoned_);
+          settle_wait();
           return WaitResult::Stopped;
         }
       }
       DWORD n = 0;
-      if (!GetOverlappedResult(h_, &wait_ov_, &n, FALSE))
+      if (!GetOverlappedResult(h_, &ov, &n, FALSE))
         return stop_.load() ? WaitResult::Stopped : WaitResult::Failed;
     }
     if (stop_.load()) return WaitResult::Stopped;
-    events = wait_mask_;
+    events = wait_->mask;
     if (events == 0) {
       // A mask change, or a driver whose device went away: ask the port whether it is there.
       DWORD errors = 0;
@@ -195,7 +210,13 @@ class Win32Port final : public Port {
     return WaitResult::Event;
   }
 
-  void stop_waiting() override { stop_.store(true); }
+  // Ends a pending wait at once where the driver allows it: the reader need not notice the
+  // stop at its next slice. Cancelling a wait that is not pending does nothing.
+  void stop_waiting() override {
+    stop_.store(true);
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    if (h_ != INVALID_HANDLE_VALUE) CancelIoEx(h_, &wait_->ov);
+  }
 
   bool clear_errors(std::uint32_t& errors, std::uint32_t& in_queue) override {
     std::shared_lock<std::shared_mutex> gate(gate_);
@@ -282,6 +303,14 @@ class Win32Port final : public Port {
     return (total == 0 ? kNoTimeoutBoundMs : total) + kMarginMs;
   }
 
+  // Cancels the pending wait for port events and waits for it to end, briefly; a wait that
+  // does not end is left to the driver with its record.
+  void settle_wait() {
+    CancelIoEx(h_, &wait_->ov);
+    if (WaitForSingleObject(wait_->ov.hEvent, kWaitCancelBoundMs) != WAIT_OBJECT_0)
+      wait_abandoned_ = true;
+  }
+
   // Cancels a pending operation and waits, bounded, for it to complete; marks the record as
   // abandoned when it never does.
   void settle(OVERLAPPED* ov, bool* abandoned) {
@@ -362,9 +391,8 @@ class Win32Port final : public Port {
   bool have_dcb_ = false;
   std::mutex timeouts_mutex_;
   Timeouts timeouts_;
+  WaitRecord* wait_;  // the event is read by stop_waiting too; the rest by the reader only
   // Reader thread only.
-  OVERLAPPED wait_ov_{};
-  DWORD wait_mask_ = 0;
   bool wait_abandoned_ = false;
   int empty_completions_ = 0;
 };

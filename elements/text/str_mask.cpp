@@ -125,4 +125,8 @@ void TKxStrMask::doSetMask(TData& d, std::uint16_t) {
   Mask = to_string(d);
 }
 
+void TKxStrMask::getMask(TData& d, std::uint16_t) {
+  set_string(d, Mask);
+}
+
 }  // namespace kx

@@ -22,6 +22,8 @@ class TKxStrMask {
   void doCompare(TData& d, std::uint16_t index);
   // index 1: the event's value becomes the mask; nothing fires.
   void doSetMask(TData& d, std::uint16_t index);
+  // Readable output: the mask as it stands.
+  void getMask(TData& d, std::uint16_t index);
 };
 
 // The wildcard match itself (time and memory linear in the product / sum of the lengths).

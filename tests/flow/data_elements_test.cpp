@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include "elements/flow/after_step.hpp"
 #include "elements/flow/do_data.hpp"
 #include "elements/flow/event_from_data.hpp"
 #include "recorder.hpp"
+#include "runtime/element_thread.hpp"
 
 namespace kx {
 namespace {
@@ -196,6 +198,39 @@ TEST_F(EventFromData, ANullValueEndsTheStoredChain) {
   ASSERT_NE(e.stored().next, nullptr);
   EXPECT_EQ(kind_of(*e.stored().next), kNull);
   EXPECT_EQ(e.stored().next->next, nullptr);
+}
+
+using AfterStep = LivePins;
+
+// The value goes on once the step has ended, behind what the step posted before it; an element
+// destroyed meanwhile passes nothing on; without an element thread it goes on at once.
+TEST_F(AfterStep, PassesItsValueOnWhenTheStepHasEnded) {
+  Recorder r;
+  EventQueue queue;
+  std::vector<std::string> order;
+  {
+    ScopedElementThread scoped(&queue);
+    auto after = std::make_unique<TKxAfterStep>();
+    after->onEvent = r.link();
+    post_to_element_thread([&] { order.push_back("earlier"); });
+    TData d = text("v");
+    fire(make_link<&TKxAfterStep::doEvent>(0, after.get()), d);
+    EXPECT_TRUE(r.seen.empty());
+    post_to_element_thread([&] { order.push_back("later " + std::to_string(r.seen.size())); });
+    queue.drain();
+    EXPECT_EQ(r.seen, (std::vector<std::string>{"String:v"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"earlier", "later 1"}));
+
+    fire(make_link<&TKxAfterStep::doEvent>(0, after.get()), d);
+    after.reset();
+    queue.drain();
+    EXPECT_EQ(r.seen.size(), 1u);
+  }
+  TKxAfterStep at_once;
+  at_once.onEvent = r.link();
+  TData d = integer(7);
+  fire(make_link<&TKxAfterStep::doEvent>(0, &at_once), d);
+  EXPECT_EQ(r.seen.back(), "Integer:7");
 }
 
 }  // namespace

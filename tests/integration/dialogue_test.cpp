@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "elements/serial/port_table.hpp"
+#include "elements/stream/answer_collector.hpp"
 #include "elements/timer/mm_timer.hpp"
 #include "runtime/element_thread.hpp"
 #include "schemes/identification_scheme.hpp"
@@ -122,10 +123,20 @@ TEST_F(Dialogue, AFailedOpenNeverAsksTheDevice) {
   EXPECT_EQ(host->route(), 0);
 }
 
-TEST_F(Dialogue, AGoodDeviceTakesTheWholeImageByteByByteThenTheStartCommand) {
-  begin({});
-  transfer_until_outcome();
-  ASSERT_TRUE(sim->wait_done(5s));
+// However the link cuts the answers (in one run each, in random pieces up to 20 ms apart, as
+// a UART's receive FIFO or a USB adapter's latency timer hands them on), a good device takes
+// the whole image, one write call per block, then the start command.
+class DialogueDelivery : public Dialogue, public ::testing::WithParamInterface<devsim::Delivery> {};
+
+TEST_P(DialogueDelivery, AGoodDeviceTakesTheWholeImageOneWritePerBlockThenTheStartCommand) {
+  devsim::Options options;
+  options.delivery = GetParam();
+  options.max_gap = 20ms;
+  options.seed = 13;
+  begin(options);
+  transfer_until_outcome(60s);
+  // "PUSK" leaves when the step that judged the final answer has ended.
+  ASSERT_TRUE(run_until([&] { return sim->wait_done(0ms); }, 5s));
   run_until([] { return false; }, 100ms);  // anything late would show now
 
   devsim::Results r = sim->results();
@@ -134,10 +145,12 @@ TEST_F(Dialogue, AGoodDeviceTakesTheWholeImageByteByByteThenTheStartCommand) {
   EXPECT_TRUE(r.pusk_received);
   EXPECT_EQ(r.pusk_count, 1u);
   EXPECT_EQ(r.unexpected_bytes, 0u);
-  // "VERS", every image byte in a write of its own, "PUSK".
+  // The sub-schemes hand the port "VERS", every image byte on its own, "PUSK"; the port
+  // writes "VERS", each block in one call, "PUSK".
   EXPECT_EQ(host->written.writes, 1u + 130048u + 1u);
   EXPECT_EQ(host->written.bytes, 4u + 130048u + 4u);
   EXPECT_EQ(host->written.last, "PUSK");
+  EXPECT_EQ(host->com.write_calls(), 1u + 508u + 1u);
 
   ASSERT_EQ(host->progress.count(), 507u);
   for (std::size_t i = 0; i < 507; ++i)
@@ -149,6 +162,43 @@ TEST_F(Dialogue, AGoodDeviceTakesTheWholeImageByteByByteThenTheStartCommand) {
   char expected[5];
   std::snprintf(expected, sizeof expected, "%04X", r.crc);
   EXPECT_EQ(host->crc_text(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, DialogueDelivery,
+                         ::testing::Values(devsim::Delivery::Whole, devsim::Delivery::Random,
+                                           devsim::Delivery::Fifo, devsim::Delivery::Ftdi),
+                         [](const ::testing::TestParamInfo<devsim::Delivery>& p) {
+                           return std::string(devsim::delivery_name(p.param));
+                         });
+
+// The identification answer cut in two at every place, the pieces 30 ms apart: with its line
+// end it is judged when the line feed comes, without one after 100 ms of quiet; either way the
+// device is found, and nothing of the answer reaches the transfer.
+TEST_F(Dialogue, AnIdentificationAnswerCutAnywhereIsJudgedWhole) {
+  struct Case {
+    std::string answer, part1, part2;
+  } cases[] = {{"MAGNETOFLUX VKD7 9.0\r\n", "VKD7", "9.0\r\n"}, {"MAGNETOFLUX A 1.2", "A", "1.2"}};
+  for (const Case& c : cases) {
+    const std::string& answer = c.answer;
+    for (std::size_t cut = 1; cut < answer.size(); ++cut) {
+      SCOPED_TRACE(answer + " cut after " + std::to_string(cut));
+      devsim::Options options;
+      options.version = answer;
+      options.version_cut = cut;
+      options.split_pause = 30ms;
+      begin(options);
+      host->choose_port();
+      ASSERT_TRUE(run_until([&] { return host->status.count() > 0; }));
+      EXPECT_EQ(host->status.last_text(), status_for(c.part1, c.part2));
+      EXPECT_EQ(host->found.count(), 1u);
+      EXPECT_EQ(host->route(), 1);
+      run_until([] { return false; }, 150ms);
+      EXPECT_EQ(host->failure.count(), 0u);
+      EXPECT_TRUE(host->transfer().acReply->held().empty());
+      EXPECT_EQ(host->status.count(), 1u);
+      TearDown();
+    }
+  }
 }
 
 struct FaultCase {
@@ -177,13 +227,21 @@ TEST_P(DialogueFaults, EndAsTheDeviceAnswered) {
   if (c.successes == 0) {
     EXPECT_FALSE(sim->results().pusk_received);
   }
+  // Wrong, swapped, garbage and long answers are judged as they come, not left to the
+  // watchdog (whose failure carries its count).
+  if (c.failures > 0) {
+    EXPECT_NE(host->failure.entries()[0].text, "3");
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, DialogueFaults,
-    ::testing::Values(FaultCase{Fault::WrongCrc, 3, 0, 1}, FaultCase{Fault::SwappedCrc, 0, 0, 1},
-                      FaultCase{Fault::SplitAnswer, 10, 0, 2}, FaultCase{Fault::Garbage, 100, 0, 1},
-                      FaultCase{Fault::LongAnswer, 7, 0, 1}, FaultCase{Fault::EarlyFz, 20, 1, 0}));
+INSTANTIATE_TEST_SUITE_P(Answers, DialogueFaults,
+                         ::testing::Values(FaultCase{Fault::WrongCrc, 3, 0, 1},
+                                           FaultCase{Fault::SwappedCrc, 0, 0, 1},
+                                           FaultCase{Fault::SplitAnswer, 10, 1, 0},
+                                           FaultCase{Fault::SplitAnswer, 507, 1, 0},
+                                           FaultCase{Fault::Garbage, 100, 0, 1},
+                                           FaultCase{Fault::LongAnswer, 7, 0, 1},
+                                           FaultCase{Fault::EarlyFz, 20, 1, 0}));
 
 TEST_F(Dialogue, ASilentDeviceFailsOnTheThirdTickAndAgainAHundredAndOneTicksLater) {
   devsim::Options options;
@@ -202,6 +260,45 @@ TEST_F(Dialogue, ASilentDeviceFailsOnTheThirdTickAndAgainAHundredAndOneTicksLate
   EXPECT_GE(gap, 900ms);
   EXPECT_LE(gap, 4s);
   EXPECT_EQ(host->success.count(), 0u);
+}
+
+// The click's step gathers block 0; when it ends the block leaves in one write, and only then
+// does the watchdog start.
+TEST_F(Dialogue, TheWatchdogStartsOnceBlockZeroHasBeenHandedToThePort) {
+  begin({});
+  identify();
+  queue.drain();
+  const std::size_t calls = host->com.write_calls();
+  host->start_write();
+  EXPECT_EQ(host->com.pending_bytes(), 256u);
+  EXPECT_FALSE(host->transfer().tmrWatch->running());
+  ASSERT_TRUE(queue.run_one(1s));
+  EXPECT_EQ(host->com.write_calls(), calls + 1);
+  EXPECT_EQ(host->com.pending_bytes(), 0u);
+  EXPECT_FALSE(host->transfer().tmrWatch->running());
+  ASSERT_TRUE(queue.run_one(1s));
+  EXPECT_TRUE(host->transfer().tmrWatch->running());
+}
+
+// After the last block only the CRC followed by "FZ" ends the transfer: the CRC alone waits
+// for the rest, the watchdog ends the wait, and no block follows the image.
+TEST_F(Dialogue, ACrcWithoutFzAfterTheLastBlockFailsOnTheWatchdog) {
+  devsim::Options options;
+  options.fault = Fault::MissingFz;
+  options.fault_block = 507;
+  begin(options);
+  host->transfer().tmrWatch->set_Interval(50);
+  transfer_until_outcome();
+  run_until([] { return false; }, 200ms);
+  EXPECT_EQ(host->success.count(), 0u);
+  EXPECT_EQ(host->failure.count(), 1u);
+  EXPECT_EQ(host->failure.last_text(), "3");  // the watchdog's count
+  EXPECT_EQ(host->progress.count(), 507u);
+  const devsim::Results r = sim->results();
+  EXPECT_TRUE(r.image_matched);
+  EXPECT_EQ(r.bytes_received, 130048u);
+  EXPECT_EQ(r.unexpected_bytes, 0u);
+  EXPECT_FALSE(r.pusk_received);
 }
 
 TEST_F(Dialogue, APulledPortEndsInAFailureWithoutAHang) {

@@ -345,15 +345,31 @@ TEST_F(ComAsyncTest, WritesEveryByteValue) {
   std::string all;
   for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
   rec.clear();
-  call_write(*com, all);
+  // What one step writes leaves in one call when the step ends.
+  call_write(*com, all.substr(0, 100));
+  call_write(*com, all.substr(100));
+  EXPECT_TRUE(rec.log.empty());
+  EXPECT_EQ(com->pending_bytes(), 256u);
+  const std::size_t calls = com->write_calls();
+  queue.drain();
   EXPECT_EQ(rec.log, (Log{"Written:256"}));
+  EXPECT_EQ(com->write_calls(), calls + 1);
   EXPECT_EQ(peer.receive(256, 2s), all);
 
   rec.clear();
   call_write(*com, "");
   EXPECT_EQ(rec.log, (Log{"Written:0"}));
 
+  // A close writes what the step gathered first, then closes.
+  rec.clear();
+  call_write(*com, "last");
   call_close(*com);
+  Log closing = {"Written:4"};
+  closing.insert(closing.end(), kCloseEvents.begin(), kCloseEvents.end());
+  EXPECT_EQ(rec.log, closing);
+  EXPECT_EQ(com->pending_bytes(), 0u);
+  queue.drain();
+  EXPECT_EQ(rec.log, closing);
   rec.clear();
   call_write(*com, "x");  // closed: nothing
   call_read(*com, 1);
@@ -482,6 +498,7 @@ TEST_F(ComAsyncTest, PortGoneWhileOpen) {
   rec.clear();
   auto start = std::chrono::steady_clock::now();
   call_write(*com, "x");
+  queue.drain();
   call_read(*com, 10);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
   // Writing to a hung-up line fails at once; reading it gives nothing.
@@ -512,6 +529,7 @@ TEST_F(ComAsyncTest, WithoutWatchedEventsThereIsNoReaderButTransfersWork) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, 150ms);
   call_read(*com, 0);
   call_write(*com, "ok");
+  queue.drain();
   EXPECT_EQ(rec.log, (Log{"Read:xy", "Read:", "Written:2"}));
   EXPECT_EQ(peer.receive(2, 1s), "ok");
   queue.drain();

@@ -27,6 +27,7 @@ namespace kx {
 namespace {
 
 using namespace std::chrono_literals;
+using devsim::Delivery;
 using devsim::Fault;
 using devsim::Options;
 using devsim::Simulator;
@@ -222,6 +223,71 @@ TEST_F(DevsimTest, SplitAnswerComesInTwoPieces) {
   EXPECT_EQ(second, good(0).substr(1));
 }
 
+// The delivery models: what they hand on adds up to the answer, cut as the link cuts it.
+TEST_F(DevsimTest, DeliveriesCutAnswersAsTheirLinksDo) {
+  const std::string id = "MAGNETOFLUX VKD7 9.0\r\n";
+  std::string long_text;
+  for (int i = 0; i < 400; ++i) long_text.push_back(static_cast<char>(i));
+  const auto joined = [](const auto& pieces) {
+    std::string all;
+    for (const auto& p : pieces) all += p.second;
+    return all;
+  };
+  const auto character = std::chrono::nanoseconds(10 * 1000000000LL / 38462);
+  {
+    Options o = options(Fault::None);
+    o.delivery = Delivery::Fifo;
+    Simulator sim(o);
+    const auto t0 = Clock::now();
+    const auto p = sim.pieces(id, t0);
+    ASSERT_EQ(p.size(), 2u);  // the trigger level, then the rest after the quiet time
+    EXPECT_EQ(p[0].second.size(), 14u);
+    EXPECT_EQ(joined(p), id);
+    EXPECT_EQ(p[0].first - t0, character * 14);
+    EXPECT_EQ(p[1].first - t0, character * (22 + 4));
+    EXPECT_EQ(sim.pieces("\x12\x34", t0).size(), 1u);
+  }
+  {
+    Options o = options(Fault::None);
+    o.delivery = Delivery::Ftdi;
+    Simulator sim(o);
+    ASSERT_TRUE(sim.start());
+    const auto t0 = Clock::now();
+    const auto p = sim.pieces(long_text, t0);
+    EXPECT_EQ(joined(p), long_text);
+    ASSERT_GE(p.size(), 6u);  // 104 ms of bytes, one piece per 16 ms tick
+    EXPECT_LE(p[0].first - t0, std::chrono::milliseconds(16) + character);
+    for (std::size_t i = 1; i < p.size(); ++i) {
+      EXPECT_EQ((p[i].first - p[i - 1].first) % std::chrono::milliseconds(16),
+                std::chrono::nanoseconds(0));
+      EXPECT_LE(p[i].second.size(), 62u);
+    }
+  }
+  {
+    Options o = options(Fault::None);
+    o.delivery = Delivery::Random;
+    o.max_gap = std::chrono::milliseconds(20);
+    o.seed = 7;
+    Simulator a(o), b(o);
+    const auto t0 = Clock::now();
+    const auto pa = a.pieces(long_text, t0);
+    const auto pb = b.pieces(long_text, t0);
+    EXPECT_EQ(joined(pa), long_text);
+    EXPECT_GT(pa.size(), 100u);
+    ASSERT_EQ(pa.size(), pb.size());  // the same seed cuts alike
+    for (std::size_t i = 0; i < pa.size(); ++i) {
+      EXPECT_EQ(pa[i], pb[i]);
+      if (i > 0) {
+        EXPECT_LE(pa[i].first - pa[i - 1].first, std::chrono::milliseconds(20));
+      }
+    }
+  }
+  {
+    Simulator sim(options(Fault::None));
+    EXPECT_EQ(sim.pieces(id, Clock::now()).size(), 1u);
+  }
+}
+
 TEST_F(DevsimTest, SilenceFaults) {
   {
     Simulator sim(options(Fault::SilentVers));
@@ -312,7 +378,7 @@ TEST_F(DevsimTest, PacingTakesTheWireTime) {
 
 TEST_F(DevsimTest, FaultNamesRoundTrip) {
   const auto names = devsim::fault_names();
-  EXPECT_EQ(names.size(), 16u);
+  EXPECT_EQ(names.size(), 17u);
   for (const std::string& n : names) {
     auto f = devsim::fault_from_name(n);
     ASSERT_TRUE(f.has_value()) << n;
@@ -483,7 +549,8 @@ TEST_F(ElementWithSimulator, WholeTransferOnAPacedLine) {
   ASSERT_TRUE(queue.run_until([&] { return driver.succeeded || driver.failed; }, 20s));
   EXPECT_TRUE(driver.succeeded);
   EXPECT_EQ(driver.acked, blocks - 1);
-  ASSERT_TRUE(sim.wait_done(3s));
+  // "PUSK" leaves when the step that wrote it has ended.
+  ASSERT_TRUE(queue.run_until([&] { return sim.wait_done(0ms); }, 3s));
   const auto r = sim.results();
   EXPECT_TRUE(r.image_matched);
   EXPECT_TRUE(r.pusk_received);

@@ -162,6 +162,9 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
       ASSERT_TRUE(sim->wait_done(5s));
       EXPECT_TRUE(sim->results().pusk_received);
     }
+    // Never a byte past the image, whatever the device answered.
+    EXPECT_LE(sim->results().bytes_received, 130048u);
+    EXPECT_EQ(sim->results().unexpected_bytes, 0u);
   }
   if (c.screen == Screen::Choosing || c.screen == Screen::NotFound) {
     EXPECT_FALSE(hl::usable(w(scheme->btnWrite)));
@@ -199,7 +202,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"silent_after_last_block", Fault::SilentLast, 0, Screen::Failure, 507},
                       Case{"wrong_crc", Fault::WrongCrc, 0, Screen::Failure, 0},
                       Case{"swapped_crc", Fault::SwappedCrc, 100, Screen::Failure, -1},
-                      Case{"split_answer", Fault::SplitAnswer, 300, Screen::Failure, 300},
+                      Case{"split_answer", Fault::SplitAnswer, 300, Screen::Success, 507},
+                      Case{"split_final_answer", Fault::SplitAnswer, 507, Screen::Success, 507},
+                      Case{"final_answer_without_fz", Fault::MissingFz, 507, Screen::Failure, 507},
                       Case{"short_answer", Fault::ShortAnswer, 5, Screen::Failure, 5},
                       Case{"long_answer", Fault::LongAnswer, 7, Screen::Failure, 7},
                       Case{"garbage", Fault::Garbage, 400, Screen::Failure, 400},

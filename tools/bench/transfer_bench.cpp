@@ -1,7 +1,9 @@
-// transfer_bench [--paced]: the whole 130048-byte transfer, by the tool's own sub-schemes and
-// by a minimal reference sender (one write per 256-byte block, table CRC), each against a
-// fresh device simulator process on a pseudo-terminal. Prints wall and CPU time of both and
-// their ratios; paced (38462 baud on the simulator's side), also the ratio to the wire time.
+// transfer_bench [--paced] [--usb]: the whole 130048-byte transfer, by the tool's own
+// sub-schemes and by a minimal reference sender (one write per 256-byte block, table CRC), each
+// against a fresh device simulator process on a pseudo-terminal. Prints wall and CPU time of
+// both, the tool's write calls, and their ratios; paced (38462 baud on the simulator's side),
+// also the ratio to the wire time. --usb models a USB adapter: every write call costs 1 ms (one
+// frame) on both senders, and the device's answers arrive on a 16 ms latency tick.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -21,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "elements/serial/port.hpp"
 #include "elements/serial/port_table.hpp"
 #include "runtime/element_thread.hpp"
 #include "tools/devsim/simulator.hpp"
@@ -39,8 +42,15 @@ struct Measure {
   double wall = 0;
   double cpu = 0;
   double sys = 0;  // the part of cpu spent in the kernel
+  std::size_t write_calls = 0;
   bool ok = false;
 };
+
+struct Setup {
+  bool paced = false;
+  bool usb = false;
+};
+constexpr auto kUsbFrame = std::chrono::microseconds(1000);
 
 double seconds(const timeval& t) {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
@@ -59,21 +69,23 @@ double sys_seconds() {
 // A device simulator in a process of its own; the port appears as a link in a fresh folder.
 class Device {
  public:
-  explicit Device(bool paced) {
+  explicit Device(const Setup& setup) {
     char folder[] = "/tmp/kxbench-XXXXXX";
     dir_ = mkdtemp(folder);
     link_ = dir_ + "/port";
     report_ = dir_ + "/report";
+    std::vector<std::string> args = {"devsim", "--link",  link_,        "--report",
+                                     report_,  "--image", KX_IMAGE_FILE};
+    if (setup.paced) args.insert(args.end(), {"--baud", "38462"});
+    if (setup.usb) args.insert(args.end(), {"--delivery", "ftdi"});
     pid_ = fork();
     if (pid_ == 0) {
       int null = open("/dev/null", O_WRONLY);
       dup2(null, 1);
-      if (paced)
-        execl(KX_DEVSIM_PATH, "devsim", "--link", link_.c_str(), "--report", report_.c_str(),
-              "--baud", "38462", "--image", KX_IMAGE_FILE, nullptr);
-      else
-        execl(KX_DEVSIM_PATH, "devsim", "--link", link_.c_str(), "--report", report_.c_str(),
-              "--image", KX_IMAGE_FILE, nullptr);
+      std::vector<char*> argv;
+      for (std::string& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(KX_DEVSIM_PATH, argv.data());
       _exit(127);
     }
     for (int i = 0; i < 500 && access(link_.c_str(), F_OK) != 0; ++i)
@@ -113,8 +125,9 @@ class Device {
   pid_t pid_ = -1;
 };
 
-Measure run_tool(bool paced) {
-  Device device(paced);
+Measure run_tool(const Setup& setup) {
+  Device device(setup);
+  kx::serial::set_write_call_cost(setup.usb ? kUsbFrame : std::chrono::microseconds(0));
   kx::clear_registered_ports();
   kx::register_port("COM7", device.port());
   kx::EventQueue queue;
@@ -134,7 +147,10 @@ Measure run_tool(bool paced) {
     m.cpu = cpu_seconds() - cpu0;
     m.sys = sys_seconds() - sys0;
     m.ok = host.success.count() == 1 && host.failure.count() == 0;
-    // The port stays open until the device has taken "PUSK": closing purges what is unsent.
+    // "PUSK" leaves when the step that judged the final answer ends; the port stays open
+    // until the device has taken it (closing purges what is unsent).
+    queue.run_until([&] { return host.com.pending_bytes() == 0; }, 1s);
+    m.write_calls = host.com.write_calls();
     m.ok = device.verdict() && m.ok;
   }
   return m;
@@ -164,8 +180,8 @@ std::string read_n(int fd, std::size_t n, std::chrono::milliseconds timeout) {
   return got;
 }
 
-Measure run_reference(bool paced, const std::vector<std::uint8_t>& image) {
-  Device device(paced);
+Measure run_reference(const Setup& setup, const std::vector<std::uint8_t>& image) {
+  Device device(setup);
   Measure m;
   int fd = open(device.port().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return m;
@@ -177,6 +193,11 @@ Measure run_reference(bool paced, const std::vector<std::uint8_t>& image) {
   const double cpu0 = cpu_seconds();
   const double sys0 = sys_seconds();
   const auto t0 = Clock::now();
+  const auto charge = [&] {
+    if (setup.usb) std::this_thread::sleep_for(kUsbFrame);
+    ++m.write_calls;
+  };
+  charge();
   bool ok = write(fd, "VERS", 4) == 4 && read_n(fd, kAnswer.size(), 5s) == kAnswer;
   if (!ok) std::fprintf(stderr, "reference: no identification\n");
   std::uint16_t crc = 0xFFFF;
@@ -184,6 +205,7 @@ Measure run_reference(bool paced, const std::vector<std::uint8_t>& image) {
     for (std::size_t i = at; i < at + kBlock; ++i)
       crc = static_cast<std::uint16_t>((crc >> 8) ^ table[(crc ^ image[i]) & 0xFF]);
     std::size_t sent = 0;
+    charge();
     while (sent < kBlock) {
       ssize_t k = write(fd, image.data() + at + sent, kBlock - sent);
       if (k > 0) sent += static_cast<std::size_t>(k);
@@ -197,6 +219,7 @@ Measure run_reference(bool paced, const std::vector<std::uint8_t>& image) {
     ok = read_n(fd, expect.size(), 5s) == expect;
     if (!ok) std::fprintf(stderr, "reference: block at %zu not acknowledged\n", at);
   }
+  if (ok) charge();
   ok = ok && write(fd, "PUSK", 4) == 4;
   m.wall = std::chrono::duration<double>(Clock::now() - t0).count();
   m.cpu = cpu_seconds() - cpu0;
@@ -209,7 +232,17 @@ Measure run_reference(bool paced, const std::vector<std::uint8_t>& image) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool paced = argc > 1 && std::strcmp(argv[1], "--paced") == 0;
+  Setup setup;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--paced") == 0) {
+      setup.paced = true;
+    } else if (std::strcmp(argv[i], "--usb") == 0) {
+      setup.usb = true;
+    } else {
+      std::fprintf(stderr, "usage: transfer_bench [--paced] [--usb]\n");
+      return 2;
+    }
+  }
   const std::vector<std::uint8_t> image =
       kx::devsim::read_image(KX_IMAGE_FILE).value_or(std::vector<std::uint8_t>());
   if (image.size() != kImageSize) {
@@ -218,17 +251,18 @@ int main(int argc, char** argv) {
     return 2;
   }
   kx::enable_pins();
-  const Measure tool = run_tool(paced);
-  const Measure ref = run_reference(paced, image);
-  std::printf("%s transfer of %zu bytes over a pseudo-terminal\n", paced ? "paced" : "unpaced",
-              kImageSize);
-  std::printf("  tool:      wall %7.3f s  cpu %6.3f s (kernel %6.3f s)  %s\n", tool.wall, tool.cpu,
-              tool.sys, tool.ok ? "ok" : "FAILED");
-  std::printf("  reference: wall %7.3f s  cpu %6.3f s (kernel %6.3f s)  %s\n", ref.wall, ref.cpu,
-              ref.sys, ref.ok ? "ok" : "FAILED");
+  const Measure tool = run_tool(setup);
+  const Measure ref = run_reference(setup, image);
+  std::printf("%s transfer of %zu bytes over a pseudo-terminal%s\n",
+              setup.paced ? "paced" : "unpaced", kImageSize,
+              setup.usb ? ", 1 ms per write call, answers on a 16 ms latency tick" : "");
+  std::printf("  tool:      wall %7.3f s  cpu %6.3f s (kernel %6.3f s)  %6zu write calls  %s\n",
+              tool.wall, tool.cpu, tool.sys, tool.write_calls, tool.ok ? "ok" : "FAILED");
+  std::printf("  reference: wall %7.3f s  cpu %6.3f s (kernel %6.3f s)  %6zu write calls  %s\n",
+              ref.wall, ref.cpu, ref.sys, ref.write_calls, ref.ok ? "ok" : "FAILED");
   std::printf("  ratio tool/reference: wall %.2f  cpu %.2f\n", tool.wall / ref.wall,
               ref.cpu > 0 ? tool.cpu / ref.cpu : 0.0);
-  if (paced) {
+  if (setup.paced) {
     // Bytes on the wire: "VERS", the answer, the image, 506 CRC answers, the final answer,
     // "PUSK"; ten bits each at 38462 baud.
     const double bytes = 4.0 + static_cast<double>(kAnswer.size()) + kImageSize + 506 * 2 + 4 + 4;

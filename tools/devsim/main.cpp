@@ -1,7 +1,7 @@
 // devsim: plays the device on a pseudo-terminal until killed or until the transfer is done.
 //
 //   devsim --link PATH [--fault NAME[:BLOCK]] [--block N] [--baud N] [--image FILE] [--size N]
-//          [--report FILE] [--version TEXT] [--linger MS]
+//          [--report FILE] [--version TEXT] [--linger MS] [--delivery NAME[:GAP_MS]] [--seed N]
 //
 // Prints "port=<terminal path>", makes PATH a symbolic link to the terminal, and on exit
 // (SIGTERM, SIGINT, or done) removes the link and writes a key=value report.
@@ -105,6 +105,27 @@ int main(int argc, char** argv) {
         return 2;
       }
       options.fault = *f;
+    } else if (arg == "--delivery" && has_value) {
+      // NAME or random:GAP_MS
+      std::string value = argv[++i];
+      const auto colon = value.find(':');
+      if (colon != std::string::npos) {
+        if (!parse_number(value.c_str() + colon + 1, n)) {
+          usage();
+          return 2;
+        }
+        options.max_gap = std::chrono::milliseconds(n);
+        value.resize(colon);
+      }
+      auto d = kx::devsim::delivery_from_name(value);
+      if (!d) {
+        usage();
+        return 2;
+      }
+      options.delivery = *d;
+    } else if (arg == "--seed" && has_value && parse_number(argv[i + 1], n)) {
+      options.seed = static_cast<std::uint32_t>(n);
+      ++i;
     } else if (arg == "--block" && has_value && parse_number(argv[i + 1], n)) {
       options.fault_block = static_cast<int>(n);
       ++i;
@@ -175,6 +196,8 @@ int main(int argc, char** argv) {
        << "fault=" << kx::devsim::fault_name(options.fault) << '\n'
        << "fault_block=" << options.fault_block << '\n'
        << "baud=" << options.baud << '\n'
+       << "delivery=" << kx::devsim::delivery_name(options.delivery) << '\n'
+       << "seed=" << options.seed << '\n'
        << "vers_count=" << r.vers_count << '\n'
        << "bytes_received=" << r.bytes_received << '\n'
        << "blocks_received=" << r.blocks_received << '\n'

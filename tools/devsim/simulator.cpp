@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -22,7 +23,7 @@ struct FaultName {
   const char* name;
 };
 
-constexpr std::array<FaultName, 16> kFaultNames = {{
+constexpr std::array<FaultName, 17> kFaultNames = {{
     {Fault::None, "none"},
     {Fault::WrongCrc, "wrong-crc"},
     {Fault::SwappedCrc, "swapped-crc"},
@@ -39,7 +40,26 @@ constexpr std::array<FaultName, 16> kFaultNames = {{
     {Fault::OtherDevice, "other-device"},
     {Fault::Unplug, "unplug"},
     {Fault::Chatter, "chatter"},
+    {Fault::MissingFz, "no-fz"},
 }};
+
+struct DeliveryName {
+  Delivery delivery;
+  const char* name;
+};
+
+constexpr std::array<DeliveryName, 4> kDeliveryNames = {{
+    {Delivery::Whole, "whole"},
+    {Delivery::Random, "random"},
+    {Delivery::Fifo, "fifo"},
+    {Delivery::Ftdi, "ftdi"},
+}};
+
+// The line rate behind the delivery models when the device itself is not paced.
+constexpr std::uint32_t kNominalBaud = 38462;
+constexpr std::size_t kFifoTrigger = 14;
+constexpr int kFifoQuietCharacters = 4;
+constexpr std::chrono::milliseconds kLatencyTick{16};
 
 const std::string kQuestion = "VERS";
 const std::string kStart = "PUSK";
@@ -49,6 +69,18 @@ std::string crc_bytes(std::uint16_t crc) {
 }
 
 }  // namespace
+
+std::optional<Delivery> delivery_from_name(std::string_view name) {
+  for (const DeliveryName& d : kDeliveryNames)
+    if (name == d.name) return d.delivery;
+  return std::nullopt;
+}
+
+const char* delivery_name(Delivery delivery) {
+  for (const DeliveryName& d : kDeliveryNames)
+    if (d.delivery == delivery) return d.name;
+  return "?";
+}
 
 std::optional<Fault> fault_from_name(std::string_view name) {
   for (const FaultName& f : kFaultNames)
@@ -83,7 +115,7 @@ std::uint16_t crc16_step(std::uint16_t crc, std::uint8_t byte) {
   return crc;
 }
 
-Simulator::Simulator(Options options) : options_(std::move(options)) {
+Simulator::Simulator(Options options) : options_(std::move(options)), random_(options_.seed) {
   if (options_.block_size == 0) options_.block_size = 256;
 }
 
@@ -112,6 +144,7 @@ bool Simulator::start() {
   if (tcsetattr(slave_, TCSANOW, &t) != 0) return false;
   stop_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (stop_fd_ < 0) return false;
+  epoch_ = std::chrono::steady_clock::now();
   thread_ = std::thread(&Simulator::run, this);
   return true;
 }
@@ -146,13 +179,17 @@ std::chrono::nanoseconds Simulator::wire_time(std::size_t bytes) const {
                                   options_.baud);
 }
 
+// Sleeps to the nanosecond (a pacing that rounds every pause up to the next millisecond would
+// add a millisecond to every answer), unless stopped.
 bool Simulator::pause(std::chrono::nanoseconds d) {
   const auto until = std::chrono::steady_clock::now() + d;
   for (;;) {
     const auto now = std::chrono::steady_clock::now();
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now);
+    const auto left = now >= until ? std::chrono::nanoseconds(0) : until - now;
+    const timespec t{static_cast<time_t>(left.count() / 1000000000),
+                     static_cast<long>(left.count() % 1000000000)};
     pollfd p{stop_fd_, POLLIN, 0};
-    const int r = poll(&p, 1, now >= until ? 0 : static_cast<int>(left.count()) + 1);
+    const int r = ppoll(&p, 1, &t, nullptr);
     if (r > 0) return false;
     if (std::chrono::steady_clock::now() >= until) return true;
   }
@@ -214,7 +251,15 @@ void Simulator::start_bytes(std::uint8_t byte) {
       ++results_.vers_count;
     }
     if (options_.fault == Fault::SilentVers) return;
-    answer(options_.fault == Fault::OtherDevice ? options_.other_version : options_.version);
+    const std::string& text =
+        options_.fault == Fault::OtherDevice ? options_.other_version : options_.version;
+    if (options_.version_cut > 0 && options_.version_cut < text.size()) {
+      answer(text.substr(0, options_.version_cut));
+      if (!pause(options_.split_pause)) return;
+      answer(text.substr(options_.version_cut));
+    } else {
+      answer(text);
+    }
     if (options_.fault == Fault::Chatter && pause(options_.split_pause)) send("\r\n");
     if (options_.fault == Fault::Unplug && options_.fault_block < 0 && pause(options_.split_pause))
       unplug();
@@ -298,6 +343,9 @@ void Simulator::block_done(std::size_t block) {
     case Fault::ShortAnswer:
       answer(normal.substr(0, 1));
       break;
+    case Fault::MissingFz:
+      answer(crc_bytes(crc));
+      break;
     case Fault::LongAnswer:
       answer(normal + '\r');
       break;
@@ -344,15 +392,78 @@ void Simulator::final_byte(std::uint8_t byte) {
 }
 
 // An answer leaves once the bytes it answers have crossed the wire, and takes its own wire
-// time; it arrives as one burst, as a UART with a receive FIFO delivers it.
+// time; how its bytes reach the tool depends on the delivery.
 void Simulator::answer(const std::string& bytes) {
   const auto now = std::chrono::steady_clock::now();
   if (wire_clock_ < now) wire_clock_ = now;
+  const auto start = wire_clock_;
   wire_clock_ += wire_time(bytes.size());
-  if (options_.baud != 0 && !pause(wire_clock_ - now)) return;
-  send(bytes);
+  for (auto& [when, piece] : pieces(bytes, start)) {
+    if (!pause(when - std::chrono::steady_clock::now())) return;
+    send(piece);
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   ++results_.answers_sent;
+}
+
+std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> Simulator::pieces(
+    const std::string& bytes, std::chrono::steady_clock::time_point start) {
+  using std::chrono::nanoseconds;
+  std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> out;
+  if (bytes.empty()) return out;
+  const std::size_t n = bytes.size();
+  // Arrival of byte i at the receiving end: paced, on the device's own clock; unpaced, the
+  // UART and adapter models still see the bytes come one character time apart.
+  const nanoseconds paced = wire_time(1);
+  const nanoseconds character =
+      options_.baud != 0 ? paced : nanoseconds(10 * 1000000000LL / kNominalBaud);
+  const auto arrival = [&](std::size_t i, nanoseconds per_byte) {
+    return start + per_byte * static_cast<std::int64_t>(i + 1);
+  };
+  switch (options_.delivery) {
+    case Delivery::Whole:
+      out.emplace_back(arrival(n - 1, paced), bytes);
+      break;
+    case Delivery::Random: {
+      std::bernoulli_distribution cut(0.5);
+      const auto gap_ns = std::chrono::duration_cast<nanoseconds>(options_.max_gap).count();
+      std::uniform_int_distribution<std::int64_t> gap(0, gap_ns);
+      std::size_t from = 0;
+      auto when = start;
+      for (std::size_t i = 0; i < n; ++i) {
+        if (i + 1 < n && !cut(random_)) continue;
+        const auto ready = arrival(i, paced);
+        when = out.empty() ? ready : std::max(ready, when + nanoseconds(gap(random_)));
+        out.emplace_back(when, bytes.substr(from, i + 1 - from));
+        from = i + 1;
+      }
+      break;
+    }
+    case Delivery::Fifo:
+      for (std::size_t from = 0; from < n; from += kFifoTrigger) {
+        const std::size_t len = std::min(kFifoTrigger, n - from);
+        auto when = arrival(from + len - 1, character);
+        if (len < kFifoTrigger) when += character * kFifoQuietCharacters;
+        out.emplace_back(when, bytes.substr(from, len));
+      }
+      break;
+    case Delivery::Ftdi: {
+      std::size_t from = 0;
+      while (from < n) {
+        // The next tick of the latency timer after byte `from` has arrived takes every byte
+        // that has arrived by then.
+        const auto first = arrival(from, character);
+        const auto ticks = (first - epoch_) / kLatencyTick + 1;
+        const auto tick = epoch_ + kLatencyTick * ticks;
+        std::size_t to = from + 1;
+        while (to < n && arrival(to, character) <= tick) ++to;
+        out.emplace_back(tick, bytes.substr(from, to - from));
+        from = to;
+      }
+      break;
+    }
+  }
+  return out;
 }
 
 void Simulator::send(const std::string& bytes) {

@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace kx::devsim {
@@ -33,7 +35,19 @@ enum class Fault {
   OtherDevice,  // the identification answer names another device
   Unplug,       // the port disappears once block N has arrived (N < 0: after identification)
   Chatter,      // a line end follows the identification answer in a write of its own
+  MissingFz,    // the last block (N) is answered with the CRC alone
 };
+
+// How the bytes of an answer reach the tool's side of the line.
+enum class Delivery {
+  Whole,   // in one run, once its last byte has crossed the wire
+  Random,  // cut at random places, the pieces up to `max_gap` apart
+  Fifo,    // a UART with a receive FIFO: runs of 14 bytes, the rest after 4 quiet characters
+  Ftdi,    // a USB adapter with a latency timer: what has arrived leaves every 16 ms
+};
+
+std::optional<Delivery> delivery_from_name(std::string_view name);
+const char* delivery_name(Delivery d);
 
 std::optional<Fault> fault_from_name(std::string_view name);
 const char* fault_name(Fault f);
@@ -55,7 +69,13 @@ struct Options {
   std::string version = "MAGNETOFLUX VKD7 9.0\r\n";
   std::string other_version = "GIGAWATT VKD7 9.0\r\n";
   std::chrono::milliseconds split_pause{100};
+  // The identification answer comes in two writes, cut after this many bytes, `split_pause`
+  // apart; 0: in one.
+  std::size_t version_cut = 0;
   std::size_t block_size = 256;
+  Delivery delivery = Delivery::Whole;
+  std::chrono::milliseconds max_gap{20};  // Random: the longest pause between two pieces
+  std::uint32_t seed = 1;                 // Random: the cuts and pauses follow from it
 };
 
 struct Results {
@@ -87,6 +107,10 @@ class Simulator {
   void stop();
   bool wait_done(std::chrono::milliseconds timeout);
   Results results() const;
+  // When each piece of an answer reaches the tool, for an answer whose first byte starts
+  // crossing the wire at `start` (device thread, or before start()/after stop()).
+  std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> pieces(
+      const std::string& bytes, std::chrono::steady_clock::time_point start);
 
  private:
   void run();
@@ -118,6 +142,8 @@ class Simulator {
   std::string final_answer_;
   std::vector<std::uint8_t> received_;
   std::chrono::steady_clock::time_point wire_clock_{};
+  std::chrono::steady_clock::time_point epoch_{};  // the latency timer's grid starts here
+  std::mt19937 random_;
 
   mutable std::mutex mutex_;
   std::condition_variable cv_;

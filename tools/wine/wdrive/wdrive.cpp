@@ -324,7 +324,7 @@ int cmd_click(const std::wstring& spec, const std::wstring& what) {
       err("cannot click");
       return 1;
     }
-    out("clicked " + quoted(c.text));
+    out("clicked " + quoted(c.text) + " at_epoch_ms=" + std::to_string(epoch_ms()));
     return 0;
   }
   err("no visible button " + quoted(what));
@@ -423,7 +423,7 @@ int cmd_close(const std::wstring& spec) {
     err("cannot post WM_CLOSE");
     return 1;
   }
-  out("close requested");
+  out("close requested at_epoch_ms=" + std::to_string(epoch_ms()));
   return 0;
 }
 

@@ -1,0 +1,31 @@
+// TKxAfterStep: passes its event on once the element thread's current step has ended, after
+// everything that step set off, the writes it gathered for the port included (those are handed
+// over first). Without an element thread it passes the event on at once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "runtime/tdata.hpp"
+
+namespace kx {
+
+class TKxAfterStep {
+ public:
+  TKxAfterStep();
+  ~TKxAfterStep();
+  TKxAfterStep(const TKxAfterStep&) = delete;
+  TKxAfterStep& operator=(const TKxAfterStep&) = delete;
+
+  EventLink onEvent;
+
+  // index 0: the value (NULL, Integer, String or Real) travels on later, unchanged.
+  void doEvent(TData& d, std::uint16_t index);
+
+  struct Shared;  // what a pending hand-over shares with the element
+
+ private:
+  std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace kx

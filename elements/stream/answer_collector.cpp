@@ -1,0 +1,122 @@
+#include "elements/stream/answer_collector.hpp"
+
+#include <utility>
+
+#include "elements/stream/stream2hex.hpp"
+#include "runtime/element_thread.hpp"
+
+namespace kx {
+
+// Shared with the quiet-time hand-overs on their way to the element thread: one that arrives
+// after the element is gone finds `element` null, one from an earlier wait a new generation.
+// Both fields are touched on the element thread only.
+struct TKxAnswerCollector::Shared {
+  TKxAnswerCollector* element = nullptr;
+  std::uint64_t generation = 0;
+};
+
+namespace {
+
+char upper_ascii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// 0: equal; 1: `text` is a proper beginning of `answer`; 2: neither (letter case ignored).
+int compare_beginning(const std::string& text, const std::string& answer) {
+  if (text.size() > answer.size()) return 2;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (upper_ascii(text[i]) != upper_ascii(answer[i])) return 2;
+  return text.size() == answer.size() ? 0 : 1;
+}
+
+}  // namespace
+
+TKxAnswerCollector::TKxAnswerCollector() : TKxAnswerCollector(make_mmtimer_backend()) {}
+
+TKxAnswerCollector::TKxAnswerCollector(std::unique_ptr<MMTimerBackend> backend)
+    : shared_(std::make_shared<Shared>()), backend_(std::move(backend)) {
+  shared_->element = this;
+}
+
+TKxAnswerCollector::~TKxAnswerCollector() {
+  stop_quiet();
+  shared_->element = nullptr;
+}
+
+TKxAnswerCollector::Verdict TKxAnswerCollector::judge_answer(TData& d) {
+  const std::string hex = bytes_to_hex(held_);
+  std::size_t count = dataAnswer.size();
+  if (count > 1 && dataStage.method != nullptr && read_integer(d, dataStage, 0) == FinalStage)
+    count = 1;
+  bool beginning = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    const int r = compare_beginning(hex, read_string(d, dataAnswer[i], ""));
+    if (r == 0) return Verdict::Complete;
+    if (r == 1) beginning = true;
+  }
+  return beginning ? Verdict::Wait : Verdict::Reject;
+}
+
+void TKxAnswerCollector::doAdd(TData& d, std::uint16_t) {
+  std::string run = to_string(d);
+  if (run.empty()) {
+    // A failed read: what is held (if anything) is judged now, as it stands.
+    pass_on(d);
+    return;
+  }
+  held_ += run;
+  bool complete = false;
+  if (!dataAnswer.empty()) {
+    complete = judge_answer(d) != Verdict::Wait;
+  } else {
+    complete = LineEnd >= 0 && run.find(static_cast<char>(LineEnd & 0xFF)) != std::string::npos;
+    if (!complete && Quiet == 0 && LineEnd < 0) complete = true;  // nothing to wait for
+  }
+  if (complete) {
+    pass_on(d);
+    return;
+  }
+  if (Quiet != 0) start_quiet();
+  continue_string(d, onHeld, std::move(run));
+}
+
+void TKxAnswerCollector::doClear(TData&, std::uint16_t) {
+  stop_quiet();
+  held_.clear();
+}
+
+void TKxAnswerCollector::pass_on(TData& d) {
+  stop_quiet();
+  std::string answer = std::move(held_);
+  held_.clear();
+  continue_string(d, onAnswer, std::move(answer));
+}
+
+void TKxAnswerCollector::start_quiet() {
+  // Every run starts the quiet time again.
+  stop_quiet();
+  const std::uint64_t generation = ++shared_->generation;
+  std::weak_ptr<Shared> weak = shared_;
+  auto tick = [weak, generation] {
+    std::shared_ptr<Shared> shared = weak.lock();
+    if (!shared) return;
+    post_to_element_thread([shared, generation] {
+      TKxAnswerCollector* self = shared->element;
+      if (self == nullptr || generation != shared->generation) return;
+      self->stop_quiet();
+      std::string answer = std::move(self->held_);
+      self->held_.clear();
+      fire_string(self->onAnswer, std::move(answer));
+    });
+  };
+  quiet_running_ = backend_->start(Quiet, 1, std::move(tick));
+}
+
+void TKxAnswerCollector::stop_quiet() {
+  ++shared_->generation;  // a hand-over already on its way is dropped when it arrives
+  if (!quiet_running_) return;
+  backend_->stop();
+  quiet_running_ = false;
+}
+
+}  // namespace kx
