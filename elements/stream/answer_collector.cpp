@@ -60,8 +60,11 @@ TKxAnswerCollector::Verdict TKxAnswerCollector::judge_answer(TData& d) {
 void TKxAnswerCollector::doAdd(TData& d, std::uint16_t) {
   std::string run = to_string(d);
   if (run.empty()) {
-    // A failed read: what is held (if anything) is judged now, as it stands.
-    pass_on(d);
+    // A read that brought nothing (it failed, or found the bytes gone): with nothing held it is
+    // judged as it stands, as a failed read always was; bytes already held keep waiting for the
+    // rest of their answer, which the watchdog or the quiet time bounds. Judged as they stood, a
+    // CRC alone after the last block would pass for an acknowledgement.
+    if (held_.empty()) pass_on(d);
     return;
   }
   held_ += run;

@@ -12,7 +12,8 @@
 //   `dataAnswer[0]` can be accepted.
 // - by its end (`AnswerCount` 0): the bytes go on once a run has brought the byte `LineEnd`, or
 //   once `Quiet` ms have passed without a byte.
-// A run that is empty (a failed read) passes on what is held at once. The quiet time runs on
+// A run that is empty (a failed read) passes on at once when nothing is held, and is ignored
+// while bytes are held. The quiet time runs on
 // the timer back-end's thread and is handed over to the element thread.
 #pragma once
 

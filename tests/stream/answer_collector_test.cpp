@@ -124,7 +124,15 @@ TEST_F(AnswerCollector, TransferAnswersGoOnWholeAndAsSoonAsTheyAreDecided) {
       {"long", 3, {"\x12\x34\x0D"}, {"\x12\x34\x0D"}, 0},
       {"wrong second byte", 3, {"\x12", "\x99"}, {"\x12\x99"}, 1},
       {"garbage", 3, {"\x55\xAA\x13"}, {"\x55\xAA\x13"}, 0},
-      {"an empty read passes on what is held", 3, {"\x12", ""}, {"\x12"}, 1},
+      // An empty read brings nothing: what is held keeps waiting for the rest of its answer
+      // (taken as it stood, a CRC alone after the last block would pass as an acknowledgement).
+      {"an empty read keeps what is held", 3, {"\x12", "", "\x34"}, {"\x12\x34"}, 1},
+      {"an empty read after the last block",
+       507,
+       {"\x12\x34", "", "FZ"},
+       {"\x12\x34"
+        "FZ"},
+       1},
       {"an empty read alone", 3, {""}, {""}, 0},
       {"after the last block the CRC waits", 507, {"\x12\x34"}, {}, 1},
       {"after the last block, CRC then FZ",
