@@ -55,6 +55,8 @@ struct Options {
   std::string version = "MAGNETOFLUX VKD7 9.0\r\n";
   std::string other_version = "GIGAWATT VKD7 9.0\r\n";
   std::chrono::milliseconds split_pause{100};
+  // A slow reader: once the final answer is sent, the device leaves the port unread this long.
+  std::chrono::milliseconds final_read_pause{0};
   std::size_t block_size = 256;
 };
 
@@ -118,6 +120,7 @@ class Simulator {
   std::string final_answer_;
   std::vector<std::uint8_t> received_;
   std::chrono::steady_clock::time_point wire_clock_{};
+  bool final_read_paused_ = false;
 
   mutable std::mutex mutex_;
   std::condition_variable cv_;
