@@ -54,7 +54,10 @@ void TKxUnattended::doFound(TData&, std::uint16_t) {
   log("device identified");
   if (!driving()) return;
   fire_null(onWatchStop);
-  later(self_, [](TKxUnattended& e) { fire_copy(e.onWrite, e.ClickData); });
+  // Unless a person was quicker: a second click would start the transfer over.
+  later(self_, [](TKxUnattended& e) {
+    if (e.stage_ == Stage::Identified) fire_copy(e.onWrite, e.ClickData);
+  });
 }
 
 void TKxUnattended::doNotFound(TData& d, std::uint16_t) {
