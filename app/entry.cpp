@@ -51,7 +51,7 @@ int run_tool(int argc, char** argv) {
   UpdateLog log = line.log_path.empty() ? UpdateLog() : UpdateLog(line.log_path);
   if (line.mode == CommandLine::Mode::Bad) {
     // Nothing waits for a person: no window, no box; the script reads the code.
-    log.line("bad command line: " + line.problem + "; exit code " +
+    log.line("bad command line: " + printable(line.problem) + "; exit code " +
              std::to_string(kExitBadCommandLine));
     return kExitBadCommandLine;
   }

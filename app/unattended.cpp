@@ -39,7 +39,7 @@ void TKxUnattended::log(const std::string& text) {
 void TKxUnattended::doChoice(TData& d, std::uint16_t) {
   if (stage_ != Stage::Waiting && stage_ != Stage::Identifying) return;
   stage_ = Stage::Identifying;
-  log("port chosen: " + to_string(d));
+  log("port chosen: " + printable(to_string(d)));
   if (driving()) fire_null(onWatchStart);
 }
 
