@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <regex>
@@ -15,6 +17,7 @@
 
 #include "app/command_line.hpp"
 #include "app/entry.hpp"
+#include "app/update_log.hpp"
 #include "elements/serial/com_async.hpp"
 #include "elements/serial/port_table.hpp"
 #include "elements/text/text_holder.hpp"
@@ -338,6 +341,39 @@ TEST(CommandLine, FormsAndWhatTheyMean) {
     EXPECT_EQ(line.log_path, c.log) << what;
     EXPECT_EQ(line.problem.empty(), c.mode != M::Bad) << what;
   }
+}
+
+// Log times in zones east and west of UTC, across a day's and a year's end; texts from the
+// device as readable text.
+TEST(UpdateLog, TimesCarryTheirOffsetAndBytesBecomeReadable) {
+  using namespace std::chrono;
+  struct TimeCase {
+    const char* zone;
+    sys_days day;
+    milliseconds time;
+    const char* text;
+  };
+  const std::vector<TimeCase> times = {
+      {"UTC0", 2026y / 12 / 7, 16h + 40min + 12s + 345ms, "2026-12-07T16:40:12.345+00:00"},
+      {"XXX-3", 2026y / 12 / 31, 22h + 30min, "2027-01-01T01:30:00.000+03:00"},
+      {"XXX+5:30", 2026y / 1 / 1, 2h + 7ms, "2025-12-31T20:30:00.007-05:30"},
+  };
+  const char* saved = std::getenv("TZ");
+  const std::string previous = saved ? saved : "";
+  for (const TimeCase& c : times) {
+    setenv("TZ", c.zone, 1);
+    tzset();
+    EXPECT_EQ(iso8601_local(system_clock::time_point(c.day) + c.time), c.text) << c.zone;
+  }
+  if (saved)
+    setenv("TZ", previous.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+
+  EXPECT_EQ(printable("MAGNETOFLUX VKD7 9.0\r\n"), "MAGNETOFLUX VKD7 9.0\\r\\n");
+  EXPECT_EQ(printable(std::string("a\"b\\c\td\0\x7F", 9)), "a\\\"b\\\\c\\td\\x00\\x7F");
+  EXPECT_EQ(printable("\xCF\xCE"), "\xCF\xCE");  // Windows-1251 text stays as it is
 }
 
 std::vector<std::string> read_lines(const std::string& path) {
