@@ -1,7 +1,13 @@
 #include "app/update_log.hpp"
 
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <deque>
+#include <mutex>
+#include <system_error>
+
+#include "app/log_file.hpp"
 
 namespace kx {
 
@@ -15,20 +21,74 @@ std::chrono::sys_days day_of(const std::tm& tm) {
 
 }  // namespace
 
-UpdateLog::UpdateLog(const std::string& path) : file_(std::fopen(path.c_str(), "ab")) {}
+// Lines wait here for the writer thread. The queue is bounded: a writer that cannot keep up
+// (a stalled file system) loses lines rather than memory.
+struct UpdateLog::Shared {
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::deque<std::string> lines;
+  bool stop = false;      // no more lines will come
+  bool finished = false;  // every line is written (or dropped) and the file is closed
+};
+
+namespace {
+
+constexpr std::size_t kMaxQueuedLines = 1000;
+constexpr auto kFinishBound = std::chrono::seconds(2);
+
+}  // namespace
+
+UpdateLog::UpdateLog(std::string path) : shared_(std::make_shared<Shared>()) {
+  try {
+    writer_ = std::thread(&UpdateLog::write_lines, shared_, std::move(path));
+  } catch (const std::system_error&) {
+    shared_.reset();  // no thread, no log
+  }
+}
 
 UpdateLog::~UpdateLog() {
-  if (file_ != nullptr) std::fclose(file_);
+  if (!shared_) return;
+  std::unique_lock<std::mutex> lock(shared_->mutex);
+  shared_->stop = true;
+  shared_->cv.notify_all();
+  const bool finished =
+      shared_->cv.wait_for(lock, kFinishBound, [this] { return shared_->finished; });
+  lock.unlock();
+  if (finished)
+    writer_.join();
+  else
+    writer_.detach();  // it holds the queue itself; the process's end stops it
 }
 
 void UpdateLog::line(std::string_view text) {
-  if (file_ == nullptr) return;
+  if (!shared_) return;
   std::string out = iso8601_local(std::chrono::system_clock::now());
   out += ' ';
   out += text;
   out += "\r\n";
-  std::fwrite(out.data(), 1, out.size(), file_);
-  std::fflush(file_);
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  if (shared_->lines.size() >= kMaxQueuedLines) return;
+  shared_->lines.push_back(std::move(out));
+  shared_->cv.notify_all();
+}
+
+void UpdateLog::write_lines(std::shared_ptr<Shared> shared, std::string path) {
+  std::unique_ptr<LogFile> file = open_log_file(path);
+  std::unique_lock<std::mutex> lock(shared->mutex);
+  for (;;) {
+    shared->cv.wait(lock, [&] { return shared->stop || !shared->lines.empty(); });
+    if (shared->lines.empty()) break;  // stopped, and everything is written
+    std::deque<std::string> batch;
+    batch.swap(shared->lines);
+    lock.unlock();
+    std::string bytes;
+    for (const std::string& l : batch) bytes += l;
+    if (file) file->append(bytes);  // a failed write loses these lines, nothing else
+    lock.lock();
+  }
+  file.reset();
+  shared->finished = true;
+  shared->cv.notify_all();
 }
 
 std::string iso8601_local(std::chrono::system_clock::time_point t) {
