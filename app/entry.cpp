@@ -1,8 +1,17 @@
 #include "app/entry.hpp"
 
+#include <cstdint>
+#include <span>
+#include <string>
 #include <string_view>
 
+#include "app/command_line.hpp"
+#include "app/unattended.hpp"
+#include "app/unattended_wiring.hpp"
+#include "app/update_log.hpp"
+#include "elements/stream/crc16_32.hpp"
 #include "elements/window/simple_form.hpp"
+#include "runtime/resource.hpp"
 #include "schemes/main_scheme.hpp"
 #include "toolkit/toolkit.hpp"
 
@@ -15,18 +24,50 @@ const char* const kInfoText =
     "\xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xE0 MAGNETOFLUX.\r\n\xC2\xE5\xF0\xF1\xE8\xFF \xCF\xCE "
     "\xE4\xEB\xFF \xEE\xE1\xED\xEE\xE2\xEB\xE5\xED\xE8\xFF: 9.1 (VKD7/NKD7)";
 
+const char* const kToolVersion = "1.1";
+
+namespace {
+
+// The start line: the tool, the image it carries and how it runs.
+std::string start_line(const CommandLine& line) {
+  const std::span<const std::uint8_t> image = resource_bytes("STREAM0");
+  const std::string crc =
+      compute_crc(std::string_view(reinterpret_cast<const char*>(image.data()), image.size()), 0, 0,
+                  0xA001, 0xFFFF, 0);
+  std::string text = std::string("start: kxflash ") + kToolVersion + ", image " +
+                     std::to_string(image.size()) + " bytes, CRC-16 " + crc;
+  text += line.mode == CommandLine::Mode::Auto ? ", unattended on " + line.port : ", attended";
+  return text;
+}
+
+}  // namespace
+
 int run_tool(int argc, char** argv) {
-  // Only the whole first argument "/qv", exactly so, shows the information box.
-  if (argc > 1 && std::string_view(argv[1]) == "/qv") {
+  const CommandLine line = parse_command_line(argc, argv);
+  if (line.mode == CommandLine::Mode::Info) {
     tk::message_box(kInfoCaption, kInfoText);
     return 0;
   }
+  UpdateLog log = line.log_path.empty() ? UpdateLog() : UpdateLog(line.log_path);
+  if (line.mode == CommandLine::Mode::Bad) {
+    // Nothing waits for a person: no window, no box; the script reads the code.
+    log.line("bad command line: " + printable(line.problem) + "; exit code " +
+             std::to_string(kExitBadCommandLine));
+    return kExitBadCommandLine;
+  }
+  log.line(start_line(line));
   auto* scheme = new TClassSimpleForm_2597650();
   current_scheme = scheme;
+  auto* unattended = new UnattendedWiring(scheme, line.port, &log);
   scheme->Form->Start();
   tk::run_message_loop();
+  const int code = unattended->driver->exit_code();
+  // The scheme goes first: its teardown fires nothing (the pins are silent), and no link of
+  // the driver's elements points into it.
   delete scheme;
-  return 0;
+  delete unattended;
+  log.line("exit code " + std::to_string(code));
+  return code;
 }
 
 }  // namespace kx

@@ -7,7 +7,11 @@ namespace kx {
 extern const char* const kInfoCaption;
 extern const char* const kInfoText;
 
-// Runs the tool with the process's arguments (argv[0] is the program); returns the exit code.
+// The tool's own version (the firmware it carries has its own, in kInfoText).
+extern const char* const kToolVersion;
+
+// Runs the tool with the process's arguments (argv[0] is the program); returns the exit code:
+// 0 when a person drives; with "/auto=COMn" the outcome (app/unattended.hpp, ExitCode).
 int run_tool(int argc, char** argv);
 
 }  // namespace kx

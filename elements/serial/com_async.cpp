@@ -40,6 +40,10 @@ namespace {
 // reader only ever blocks in the port wait (woken by stop_waiting) or on the hand-over.
 constexpr auto kReaderStopBound = 2000ms;
 
+// How long a close waits for written bytes to leave the port: far more than the few bytes a
+// finished write can leave queued need, short enough that a pulled adapter cannot hang the exit.
+constexpr auto kCloseDrainBound = 1000ms;
+
 std::uint8_t byte_index(std::int32_t v) {
   // Out-of-range indices become a value every back-end refuses.
   return (v < 0 || v > 255) ? std::uint8_t{255} : static_cast<std::uint8_t>(v);
@@ -218,7 +222,8 @@ void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_pt
     if (reader->stop) break;
   }
   port->set_event_mask(0);
-  port->purge(serial::kPurgeTxClear | serial::kPurgeRxClear);
+  // The input only: what was written is the close sequence's to let leave (or to discard).
+  port->purge(serial::kPurgeRxClear);
   {
     std::lock_guard<std::mutex> lock(reader->mutex);
     reader->done = true;
@@ -314,8 +319,13 @@ void TKxComAsync::close_sequence() {
     stop_reader();
   }
   if (FlushOnClose) port_->flush();
-  port_->purge(serial::kPurgeTxAbort | serial::kPurgeRxAbort | serial::kPurgeTxClear |
-               serial::kPurgeRxClear);
+  // What was written leaves before anything is discarded: the last command may have been
+  // written a moment before the close. Output that has left is not purged again (on some
+  // ports that would take back bytes the other side has not read yet); output that cannot
+  // leave within the bound is.
+  const bool drained = port_->drain_output(kCloseDrainBound);
+  port_->purge(serial::kPurgeRxAbort | serial::kPurgeRxClear |
+               (drained ? 0u : serial::kPurgeTxAbort | serial::kPurgeTxClear));
   fire_integer(onCts, 0);
   fire_integer(onDsr, 0);
   fire_integer(onRlsd, 0);

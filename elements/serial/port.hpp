@@ -126,6 +126,9 @@ class Port {
   virtual Io read(std::size_t count, std::string& out) = 0;
   virtual Io write(const std::string& bytes, std::size_t& written) = 0;
   virtual bool flush() = 0;
+  // Waits, for at most `bound`, until the bytes written have left the output queue; true when
+  // it is empty. A line held by flow control or a pulled adapter gives false, not a hang.
+  virtual bool drain_output(std::chrono::milliseconds bound) = 0;
   // Closes the handle; every later call fails. Safe to call twice.
   virtual void close() = 0;
 };

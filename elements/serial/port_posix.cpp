@@ -468,12 +468,13 @@ class PosixPort final : public Port {
     return Io::Done;
   }
 
-  bool flush() override {
+  bool flush() override { return drain_output(std::chrono::seconds(2)); }
+
+  bool drain_output(std::chrono::milliseconds bound) override {
     std::shared_lock<std::shared_mutex> gate(gate_);
     if (fd_ < 0) return false;
-    // Wait for the output queue to drain, with a bound (tcdrain could wait for ever on a
-    // line held by flow control).
-    const auto deadline = Clock::now() + std::chrono::seconds(2);
+    // Polled with a bound: tcdrain could wait for ever on a line held by flow control.
+    const auto deadline = Clock::now() + bound;
     for (;;) {
       int n = 0;
       if (ioctl(fd_, TIOCOUTQ, &n) != 0) return false;

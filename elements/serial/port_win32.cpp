@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -276,6 +277,21 @@ class Win32Port final : public Port {
   bool flush() override {
     std::shared_lock<std::shared_mutex> gate(gate_);
     return h_ != INVALID_HANDLE_VALUE && FlushFileBuffers(h_) != FALSE;
+  }
+
+  bool drain_output(std::chrono::milliseconds bound) override {
+    std::shared_lock<std::shared_mutex> gate(gate_);
+    if (h_ == INVALID_HANDLE_VALUE) return false;
+    // Polled with a bound: FlushFileBuffers waits for ever on a line held by flow control.
+    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(bound.count());
+    for (;;) {
+      DWORD errors = 0;
+      COMSTAT stat{};
+      if (!ClearCommError(h_, &errors, &stat)) return false;  // the adapter is gone
+      if (stat.cbOutQue == 0) return true;
+      if (GetTickCount64() >= deadline) return false;
+      Sleep(5);
+    }
   }
 
   void close() override {

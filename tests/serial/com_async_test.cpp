@@ -376,6 +376,21 @@ TEST_F(ComAsyncTest, WritesEveryByteValue) {
   EXPECT_TRUE(rec.log.empty());
 }
 
+// A close right after a write (the last command before the program ends) takes back nothing
+// that was written, even when the far side has not read it yet. A few kilobytes are still on
+// their way through the terminal when the close comes: the purge of the output took them back.
+TEST_F(ComAsyncTest, ACloseRightAfterAWriteKeepsEveryByteWritten) {
+  call_open(*com, "COM7");
+  std::string bytes;
+  for (int i = 0; i < 6000; ++i) bytes.push_back(static_cast<char>('A' + i % 26));
+  bytes += "PUSK";
+  call_write(*com, bytes);
+  const auto start = std::chrono::steady_clock::now();
+  call_close(*com);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);  // the drain is bounded
+  EXPECT_EQ(peer.receive(bytes.size(), 2s), bytes);
+}
+
 TEST_F(ComAsyncTest, EachBurstArrivesAsOneStringWithNulBytesKept) {
   call_open(*com, "COM7");
   rec.clear();

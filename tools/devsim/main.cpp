@@ -2,6 +2,7 @@
 //
 //   devsim --link PATH [--fault NAME[:BLOCK]] [--block N] [--baud N] [--image FILE] [--size N]
 //          [--report FILE] [--version TEXT] [--linger MS] [--delivery NAME[:GAP_MS]] [--seed N]
+//          [--final-read-pause MS]
 //
 // Prints "port=<terminal path>", makes PATH a symbolic link to the terminal, and on exit
 // (SIGTERM, SIGINT, or done) removes the link and writes a key=value report.
@@ -27,7 +28,8 @@ using kx::devsim::Fault;
 void usage() {
   std::cerr
       << "usage: devsim --link PATH [--fault NAME[:BLOCK]] [--block N] [--baud N] [--image FILE]\n"
-         "              [--size N] [--report FILE] [--version TEXT] [--linger MS]\nfaults:";
+         "              [--size N] [--report FILE] [--version TEXT] [--linger MS]\n"
+         "              [--final-read-pause MS]\nfaults:";
   for (const std::string& n : kx::devsim::fault_names()) std::cerr << ' ' << n;
   std::cerr << '\n';
 }
@@ -134,6 +136,9 @@ int main(int argc, char** argv) {
       ++i;
     } else if (arg == "--size" && has_value && parse_number(argv[i + 1], n)) {
       options.image_size = n;
+      ++i;
+    } else if (arg == "--final-read-pause" && has_value && parse_number(argv[i + 1], n)) {
+      options.final_read_pause = std::chrono::milliseconds(n);
       ++i;
     } else if (arg == "--linger" && has_value && parse_number(argv[i + 1], n)) {
       linger_ms = n;

@@ -217,6 +217,10 @@ void Simulator::run() {
         wire_clock_ += wire_time(1);
         handle(buf[static_cast<std::size_t>(i)]);
       }
+      if (state_ == State::Final && !final_read_paused_ && options_.final_read_pause.count() > 0) {
+        final_read_paused_ = true;
+        if (!pause(options_.final_read_pause)) break;
+      }
     } else if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
       break;
     }

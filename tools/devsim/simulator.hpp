@@ -72,6 +72,8 @@ struct Options {
   // The identification answer comes in two writes, cut after this many bytes, `split_pause`
   // apart; 0: in one.
   std::size_t version_cut = 0;
+  // A slow reader: once the final answer is sent, the device leaves the port unread this long.
+  std::chrono::milliseconds final_read_pause{0};
   std::size_t block_size = 256;
   Delivery delivery = Delivery::Whole;
   std::chrono::milliseconds max_gap{20};  // Random: the longest pause between two pieces
@@ -144,6 +146,7 @@ class Simulator {
   std::chrono::steady_clock::time_point wire_clock_{};
   std::chrono::steady_clock::time_point epoch_{};  // the latency timer's grid starts here
   std::mt19937 random_;
+  bool final_read_paused_ = false;
 
   mutable std::mutex mutex_;
   std::condition_variable cv_;

@@ -7,8 +7,8 @@
 #   bash tools/wine/e2e.sh show            show the tool on this display against the simulator
 #
 # Scenarios: success wrong-crc silent split unplug other-device qv pieces close planted
-# minimize dpi144 ports (and, only when named, bench: start-up, transfer and memory
-# figures under Wine). Each prints PASS or FAIL;
+# minimize dpi144 ports auto-success auto-failure (and, only when named, bench: start-up,
+# transfer and memory figures under Wine). Each prints PASS or FAIL;
 # the script exits non-zero when any fails. Screenshots of every final screen go to
 # artifacts/screenshots/, logs to artifacts/e2e-logs/.
 #
@@ -32,7 +32,7 @@ if [ "${1:-}" = show ]; then
   shift
 fi
 all_scenarios=(success wrong-crc silent split unplug other-device qv pieces close planted minimize
-  dpi144 ports)
+  dpi144 ports auto-success auto-failure)
 known_scenarios=("${all_scenarios[@]}" bench)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
@@ -747,6 +747,49 @@ scenario_close() {
   wd close "$caption" || return 1
   closed_within 1000 || return 1
   stop_sim
+}
+
+# Unattended runs: no one touches the window; the exit code and the update log tell the outcome.
+# The device leaves the port unread for a while after its final answer, and the program ends
+# right after "PUSK": it must arrive all the same.
+auto_log_ends() { # auto_log_ends NAME CODE
+  local file=$work/$1.log
+  [ -f "$file" ] || fail "no update log" || return 1
+  sed 's/^/  log: /' "$file" >>"$log"
+  tail -n 1 "$file" | tr -d '\r' | grep -Eq "^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:.]+[+-][0-9]{2}:[0-9]{2} exit code $2\$" ||
+    fail "the log does not end with exit code $2" || return 1
+}
+
+scenario_auto-success() {
+  rm -f "$work/auto-success.log"
+  start_sim auto-success --baud "$baud" --final-read-pause 300 || return 1
+  start_app auto-success /auto=$port /log=auto-success.log
+  # The result shows only for a moment: the window is watched until it opens, then the exit.
+  wd wait "$caption" "$t_offer" 30000 || return 1
+  app_exit 240
+  [ "$app_rc" = 0 ] || fail "exit code $app_rc after an unattended update" || return 1
+  auto_log_ends auto-success 0 || return 1
+  grep -q "result: updated, 508 of 508 blocks" "$work/auto-success.log" ||
+    fail "the log has no successful result" || return 1
+  # The device reads "PUSK" only after its pause, and ends by itself once it has.
+  for _ in $(seq 50); do
+    kill -0 "$sim_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  stop_sim
+  image_arrived || return 1
+}
+
+scenario_auto-failure() {
+  rm -f "$work/auto-failure.log"
+  start_sim auto-failure --baud "$baud" --fault "$fault_wrong_crc" --block "$fault_block" || return 1
+  start_app auto-failure /auto=$port /log=auto-failure.log
+  wd wait "$caption" "$t_offer" 30000 || return 1
+  app_exit 120
+  [ "$app_rc" = 1 ] || fail "exit code $app_rc after a failed unattended update" || return 1
+  auto_log_ends auto-failure 1 || return 1
+  stop_sim
+  [ "$(report_value pusk_received)" != 1 ] || fail "\"PUSK\" sent after a wrong CRC" || return 1
 }
 
 # Figures, not a check: start-up to the window with its port list, the transfer from the click

@@ -1,0 +1,84 @@
+#include "app/command_line.hpp"
+
+#include <string_view>
+
+#include "runtime/tdata.hpp"
+
+namespace kx {
+
+namespace {
+
+// "/name=value" or "/name": true when the argument is that switch; `value` gets what
+// follows "=" and `has_value` whether there was one.
+bool is_switch(std::string_view arg, std::string_view name, std::string& value, bool& has_value) {
+  if (arg.size() < name.size() || compare_text_nocase(arg.substr(0, name.size()), name) != 0)
+    return false;
+  const std::string_view rest = arg.substr(name.size());
+  if (rest.empty()) {
+    value.clear();
+    has_value = false;
+    return true;
+  }
+  if (rest.front() != '=') return false;
+  value = std::string(rest.substr(1));
+  has_value = true;
+  return true;
+}
+
+}  // namespace
+
+bool is_port_name(const std::string& name) {
+  if (name.size() < 4 || name.size() > 6) return false;
+  if (compare_text_nocase(std::string_view(name).substr(0, 3), "COM") != 0) return false;
+  if (name[3] == '0') return false;
+  int n = 0;
+  for (std::size_t i = 3; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return false;
+    n = n * 10 + (name[i] - '0');
+  }
+  return n >= 1 && n <= 255;
+}
+
+CommandLine parse_command_line(int argc, char** argv) {
+  CommandLine line;
+  if (argc > 1 && std::string_view(argv[1]) == "/qv") {
+    line.mode = CommandLine::Mode::Info;
+    return line;
+  }
+  bool auto_seen = false, log_seen = false;
+  std::string problem;
+  auto complain = [&](std::string what) {
+    if (problem.empty()) problem = std::move(what);
+  };
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg(argv[i]);
+    std::string value;
+    bool has_value = false;
+    if (is_switch(arg, "/auto", value, has_value)) {
+      if (auto_seen) complain("/auto is given more than once");
+      auto_seen = true;
+      if (!has_value || value.empty())
+        complain("/auto needs a port name: /auto=COMn");
+      else if (!is_port_name(value))
+        complain("not a port name (COM1 to COM255): " + value);
+      else if (line.port.empty())
+        line.port = value;
+    } else if (is_switch(arg, "/log", value, has_value)) {
+      if (log_seen) complain("/log is given more than once");
+      log_seen = true;
+      if (!has_value || value.empty())
+        complain("/log needs a file name: /log=FILE");
+      else if (line.log_path.empty())
+        line.log_path = value;
+    } else {
+      complain("unknown argument: " + std::string(arg));
+    }
+  }
+  if (auto_seen) {
+    line.mode = problem.empty() ? CommandLine::Mode::Auto : CommandLine::Mode::Bad;
+    line.problem = problem;
+  }
+  return line;
+}
+
+}  // namespace kx

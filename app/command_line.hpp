@@ -1,0 +1,31 @@
+// The command line: "/qv" as the first argument, or an unattended run ("/auto=COMn") with an
+// optional update log ("/log=FILE").
+#pragma once
+
+#include <string>
+
+namespace kx {
+
+struct CommandLine {
+  enum class Mode {
+    Normal,  // the window, driven by a person; exit code 0
+    Info,    // "/qv" first: the information box only
+    Auto,    // "/auto=COMn": the window, driven without a person
+    Bad,     // "/auto" given, but the command line is not right: exit code 3, nothing else
+  };
+  Mode mode = Mode::Normal;
+  std::string port;      // Auto: the port to choose, as written
+  std::string log_path;  // empty: no log
+  std::string problem;   // Bad: what is wrong, for the log
+};
+
+// Switch names ("/auto", "/log") are matched without regard to letter case; "/qv" only as
+// the whole first argument, exactly. Without "/auto" anything else is ignored, as it always
+// was; with it, an unknown or repeated argument or a bad port name makes the line Bad.
+CommandLine parse_command_line(int argc, char** argv);
+
+// A port name the port list accepts: "COM" (any letter case) and a number 1..255 written
+// without leading zeros, nothing more.
+bool is_port_name(const std::string& name);
+
+}  // namespace kx

@@ -1,0 +1,22 @@
+// The update log's file: opened for appending, written with the system's own calls (no C
+// library stream, so nothing at the process's exit waits for a write that hangs). One
+// implementation per platform (log_file_win32.cpp, log_file_posix.cpp).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kx {
+
+class LogFile {
+ public:
+  virtual ~LogFile() = default;
+  // Appends the bytes at the file's end; false when they could not all be written.
+  virtual bool append(std::string_view bytes) = 0;
+};
+
+// Opens (or creates) the file for appending, shared with readers; nullptr when it cannot.
+std::unique_ptr<LogFile> open_log_file(const std::string& path);
+
+}  // namespace kx

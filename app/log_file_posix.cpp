@@ -1,0 +1,42 @@
+// The update log's file on POSIX systems: open with O_APPEND, write.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "app/log_file.hpp"
+
+namespace kx {
+
+namespace {
+
+class PosixLogFile final : public LogFile {
+ public:
+  explicit PosixLogFile(int fd) : fd_(fd) {}
+  ~PosixLogFile() override { ::close(fd_); }
+  PosixLogFile(const PosixLogFile&) = delete;
+  PosixLogFile& operator=(const PosixLogFile&) = delete;
+
+  bool append(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<LogFile> open_log_file(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return nullptr;
+  return std::make_unique<PosixLogFile>(fd);
+}
+
+}  // namespace kx

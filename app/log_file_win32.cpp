@@ -1,0 +1,41 @@
+// The update log's file on Windows: CreateFileA with append access only, so that every write
+// lands at the end even when another program appends too.
+#include <windows.h>
+
+#include "app/log_file.hpp"
+
+namespace kx {
+
+namespace {
+
+class Win32LogFile final : public LogFile {
+ public:
+  explicit Win32LogFile(HANDLE h) : h_(h) {}
+  ~Win32LogFile() override { CloseHandle(h_); }
+  Win32LogFile(const Win32LogFile&) = delete;
+  Win32LogFile& operator=(const Win32LogFile&) = delete;
+
+  bool append(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      DWORD n = 0;
+      if (!WriteFile(h_, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) || n == 0)
+        return false;
+      bytes.remove_prefix(n);
+    }
+    return true;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+}  // namespace
+
+std::unique_ptr<LogFile> open_log_file(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32LogFile>(h);
+}
+
+}  // namespace kx

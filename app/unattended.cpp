@@ -1,0 +1,142 @@
+#include "app/unattended.hpp"
+
+#include <cstdio>
+
+#include "app/update_log.hpp"
+#include "runtime/element_thread.hpp"
+
+namespace kx {
+
+namespace {
+
+// Runs `act` on the element in a later step of the element thread, as a person's action
+// would come, unless the element is gone by then.
+template <class Act>
+void later(const std::shared_ptr<TKxUnattended*>& self, Act act) {
+  post_to_element_thread([self, act] {
+    if (TKxUnattended* element = *self) act(*element);
+  });
+}
+
+}  // namespace
+
+TKxUnattended::TKxUnattended() : self_(std::make_shared<TKxUnattended*>(this)) {}
+
+TKxUnattended::~TKxUnattended() {
+  *self_ = nullptr;
+}
+
+void TKxUnattended::startup(void* self) {
+  auto* element = static_cast<TKxUnattended*>(self);
+  if (!element->driving()) return;
+  later(element->self_, [](TKxUnattended& e) { fire_string(e.onChoose, e.Port); });
+}
+
+void TKxUnattended::log(const std::string& text) {
+  if (Log != nullptr) Log->line(text);
+}
+
+void TKxUnattended::doChoice(TData& d, std::uint16_t) {
+  if (stage_ != Stage::Waiting && stage_ != Stage::Identifying) return;
+  stage_ = Stage::Identifying;
+  log("port chosen: " + printable(to_string(d)));
+  if (driving()) fire_null(onWatchStart);
+}
+
+void TKxUnattended::doAnswer(TData& d, std::uint16_t) {
+  // Only the answers that identify the device; the transfer's acknowledgements are counted.
+  if (stage_ == Stage::Identifying) log("device answered: \"" + printable(to_string(d)) + "\"");
+}
+
+void TKxUnattended::doFound(TData&, std::uint16_t) {
+  if (stage_ != Stage::Identifying) return;
+  stage_ = Stage::Identified;
+  log("device identified");
+  if (!driving()) return;
+  fire_null(onWatchStop);
+  // Unless a person was quicker: a second click would start the transfer over.
+  later(self_, [](TKxUnattended& e) {
+    if (e.stage_ == Stage::Identified) fire_copy(e.onWrite, e.ClickData);
+  });
+}
+
+void TKxUnattended::doNotFound(TData& d, std::uint16_t) {
+  if (stage_ != Stage::Identifying) return;
+  if (kind_of(d) == kNull)
+    log("no device: the port could not be opened");
+  else
+    log("no device: the answer is not the device's");
+  if (driving())
+    finish(kExitNoDevice);
+  else
+    stage_ = Stage::Waiting;  // a person may choose another port
+}
+
+void TKxUnattended::doTimeout(TData&, std::uint16_t) {
+  if (stage_ != Stage::Identifying || !driving()) return;
+  char text[64];
+  std::snprintf(text, sizeof text, "no device: not identified within %d s", WatchSeconds);
+  log(text);
+  finish(kExitNoDevice);
+}
+
+void TKxUnattended::doClick(TData&, std::uint16_t) {
+  if (stage_ != Stage::Identified) return;
+  stage_ = Stage::Writing;
+  code_ = kExitTransferFailed;  // until the transfer reports success
+  clicked_ = std::chrono::steady_clock::now();
+  log("write clicked");
+}
+
+void TKxUnattended::doProgress(TData&, std::uint16_t) {
+  if (stage_ != Stage::Writing) return;
+  ++acknowledged_;
+  log_progress();
+}
+
+void TKxUnattended::log_progress() {
+  while (TotalBlocks > 0 && next_percent_ <= 100 &&
+         static_cast<std::int64_t>(acknowledged_) * 100 >=
+             static_cast<std::int64_t>(next_percent_) * TotalBlocks) {
+    char text[80];
+    std::snprintf(text, sizeof text, "progress %d %% (%d of %d blocks)",
+                  static_cast<int>(next_percent_), static_cast<int>(acknowledged_),
+                  static_cast<int>(TotalBlocks));
+    log(text);
+    next_percent_ += 10;
+  }
+}
+
+std::string TKxUnattended::blocks_and_time() const {
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - clicked_).count();
+  char text[96];
+  std::snprintf(text, sizeof text, "%d of %d blocks acknowledged in %.1f s",
+                static_cast<int>(acknowledged_), static_cast<int>(TotalBlocks), seconds);
+  return text;
+}
+
+void TKxUnattended::doSuccess(TData&, std::uint16_t) {
+  if (stage_ != Stage::Writing) return;
+  ++acknowledged_;  // the final answer acknowledges the last block
+  log_progress();
+  log("result: updated, " + blocks_and_time());
+  finish(kExitUpdated);
+}
+
+void TKxUnattended::doFail(TData&, std::uint16_t) {
+  if (stage_ != Stage::Writing) return;
+  log("result: transfer failed, " + blocks_and_time());
+  finish(kExitTransferFailed);
+}
+
+void TKxUnattended::finish(int code) {
+  stage_ = Stage::Done;
+  code_ = code;
+  if (!driving() || ending_) return;
+  ending_ = true;
+  // The result screen is shown by now; what the same step still writes leaves first.
+  later(self_, [](TKxUnattended& e) { fire_null(e.onEnd); });
+}
+
+}  // namespace kx

@@ -1,0 +1,86 @@
+#include "app/unattended_wiring.hpp"
+
+#include "app/unattended.hpp"
+#include "elements/flow/hub.hpp"
+#include "elements/serial/com_async.hpp"
+#include "elements/timer/mm_timer.hpp"
+#include "elements/window/button.hpp"
+#include "elements/window/combo_box.hpp"
+#include "elements/window/simple_form.hpp"
+#include "runtime/multi_element.hpp"
+#include "schemes/main_scheme.hpp"
+#include "schemes/scheme_parts.hpp"
+
+namespace kx {
+
+namespace {
+
+// A hub in place of the link in `pin`: output `first` goes where the link went.
+TKxHub* tap(EventLink& pin, int first) {
+  TKxHub* hub = new_hub(1, 2);
+  hub->onEvent[static_cast<std::size_t>(first)] = pin;
+  pin = make_link<&TKxHub::doEvent>(0, hub);
+  return hub;
+}
+
+constexpr std::int32_t kBlocks = 508;         // 130048 image bytes in blocks of 256
+constexpr std::int32_t kIdentifySeconds = 3;  // from the port choice to the device's identity
+
+}  // namespace
+
+UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::string& port,
+                                   UpdateLog* log) {
+  driver = new TKxUnattended();
+  driver->Port = port;
+  set_integer(driver->ClickData, 0);
+  driver->TotalBlocks = kBlocks;
+  driver->WatchSeconds = kIdentifySeconds;
+  driver->Log = log;
+
+  tmrIdentify = new TKxMMTimer();
+  tmrIdentify->set_Resolution(10);
+  tmrIdentify->set_Interval(kIdentifySeconds * 1000);
+  tmrIdentify->set_Enabled(false);
+  tmrIdentify->set_StopAfter(1);
+
+  // The driver hears of a choice, an answer and a click before the scheme acts on it, and of
+  // an identification, progress and a result after the window shows it.
+  hubChoice = tap(s->cbxPort->onClick, 1);
+  hubRx = tap(s->com->onRead, 1);
+  hubFoundTap = tap(s->mxIdent->onEvent[4], 0);
+  hubClick = tap(s->btnWrite->onClick, 1);
+  hubProgressTap = tap(s->mxFlash->onEvent[0], 0);
+  hubSuccessTap = tap(s->mxFlash->onEvent[2], 0);
+  hubFailTap = tap(s->mxFlash->onEvent[3], 0);
+
+  hubChoice->onEvent[0] = make_link<&TKxUnattended::doChoice>(0, driver);
+  hubRx->onEvent[0] = make_link<&TKxUnattended::doAnswer>(1, driver);
+  hubFoundTap->onEvent[1] = make_link<&TKxUnattended::doFound>(2, driver);
+  s->mxIdent->onEvent[3] = make_link<&TKxUnattended::doNotFound>(3, driver);
+  tmrIdentify->onTimer = make_link<&TKxUnattended::doTimeout>(4, driver);
+  hubClick->onEvent[0] = make_link<&TKxUnattended::doClick>(5, driver);
+  hubProgressTap->onEvent[1] = make_link<&TKxUnattended::doProgress>(6, driver);
+  hubSuccessTap->onEvent[1] = make_link<&TKxUnattended::doSuccess>(7, driver);
+  hubFailTap->onEvent[1] = make_link<&TKxUnattended::doFail>(8, driver);
+  driver->onChoose = make_link<&TKxHub::doEvent>(0, hubChoice);
+  driver->onWrite = make_link<&TKxHub::doEvent>(0, hubClick);
+  driver->onEnd = make_link<&TKxSimpleForm::doClose>(0, s->Form);
+  driver->onWatchStart = make_link<&TKxMMTimer::doStart>(0, tmrIdentify);
+  driver->onWatchStop = make_link<&TKxMMTimer::doStop>(1, tmrIdentify);
+
+  register_startup(&TKxUnattended::startup, driver);
+}
+
+UnattendedWiring::~UnattendedWiring() {
+  delete hubFailTap;
+  delete hubSuccessTap;
+  delete hubProgressTap;
+  delete hubClick;
+  delete hubFoundTap;
+  delete hubRx;
+  delete hubChoice;
+  delete tmrIdentify;
+  delete driver;
+}
+
+}  // namespace kx

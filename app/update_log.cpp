@@ -1,0 +1,139 @@
+#include "app/update_log.hpp"
+
+#include <condition_variable>
+#include <cstdio>
+#include <ctime>
+#include <deque>
+#include <mutex>
+#include <system_error>
+
+#include "app/log_file.hpp"
+
+namespace kx {
+
+namespace {
+
+std::chrono::sys_days day_of(const std::tm& tm) {
+  using namespace std::chrono;
+  return sys_days{year{tm.tm_year + 1900} / month{static_cast<unsigned>(tm.tm_mon + 1)} /
+                  day{static_cast<unsigned>(tm.tm_mday)}};
+}
+
+}  // namespace
+
+// Lines wait here for the writer thread. The queue is bounded: a writer that cannot keep up
+// (a stalled file system) loses lines rather than memory.
+struct UpdateLog::Shared {
+  std::mutex mutex;
+  std::condition_variable cv;
+  std::deque<std::string> lines;
+  bool stop = false;      // no more lines will come
+  bool finished = false;  // every line is written (or dropped) and the file is closed
+};
+
+namespace {
+
+constexpr std::size_t kMaxQueuedLines = 1000;
+constexpr auto kFinishBound = std::chrono::seconds(2);
+
+}  // namespace
+
+UpdateLog::UpdateLog(std::string path) : shared_(std::make_shared<Shared>()) {
+  try {
+    writer_ = std::thread(&UpdateLog::write_lines, shared_, std::move(path));
+  } catch (const std::system_error&) {
+    shared_.reset();  // no thread, no log
+  }
+}
+
+UpdateLog::~UpdateLog() {
+  if (!shared_) return;
+  std::unique_lock<std::mutex> lock(shared_->mutex);
+  shared_->stop = true;
+  shared_->cv.notify_all();
+  const bool finished =
+      shared_->cv.wait_for(lock, kFinishBound, [this] { return shared_->finished; });
+  lock.unlock();
+  if (finished)
+    writer_.join();
+  else
+    writer_.detach();  // it holds the queue itself; the process's end stops it
+}
+
+void UpdateLog::line(std::string_view text) {
+  if (!shared_) return;
+  std::string out = iso8601_local(std::chrono::system_clock::now());
+  out += ' ';
+  out += text;
+  out += "\r\n";
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  if (shared_->lines.size() >= kMaxQueuedLines) return;
+  shared_->lines.push_back(std::move(out));
+  shared_->cv.notify_all();
+}
+
+void UpdateLog::write_lines(std::shared_ptr<Shared> shared, std::string path) {
+  std::unique_ptr<LogFile> file = open_log_file(path);
+  std::unique_lock<std::mutex> lock(shared->mutex);
+  for (;;) {
+    shared->cv.wait(lock, [&] { return shared->stop || !shared->lines.empty(); });
+    if (shared->lines.empty()) break;  // stopped, and everything is written
+    std::deque<std::string> batch;
+    batch.swap(shared->lines);
+    lock.unlock();
+    std::string bytes;
+    for (const std::string& l : batch) bytes += l;
+    if (file) file->append(bytes);  // a failed write loses these lines, nothing else
+    lock.lock();
+  }
+  file.reset();
+  shared->finished = true;
+  shared->cv.notify_all();
+}
+
+std::string iso8601_local(std::chrono::system_clock::time_point t) {
+  using namespace std::chrono;
+  const std::time_t secs = system_clock::to_time_t(t);
+  const long long millis =
+      duration_cast<milliseconds>(t - system_clock::from_time_t(secs)).count() % 1000;
+  std::tm local{}, utc{};
+  if (const std::tm* l = std::localtime(&secs)) local = *l;
+  if (const std::tm* u = std::gmtime(&secs)) utc = *u;
+  // The offset is what separates the local wall clock from UTC at this instant.
+  const long long offset_min = (day_of(local) - day_of(utc)).count() * 1440 +
+                               (local.tm_hour - utc.tm_hour) * 60 + (local.tm_min - utc.tm_min);
+  const long long abs_min = offset_min < 0 ? -offset_min : offset_min;
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03lld%c%02lld:%02lld",
+                local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                local.tm_sec, millis < 0 ? 0 : millis, offset_min < 0 ? '-' : '+', abs_min / 60,
+                abs_min % 60);
+  return buf;
+}
+
+std::string printable(std::string_view bytes) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (b < 0x20 || b == 0x7F) {
+      out += "\\x";
+      out += hex[b >> 4];
+      out += hex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace kx
