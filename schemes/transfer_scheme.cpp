@@ -2,6 +2,7 @@
 #include "schemes/transfer_scheme.hpp"
 
 #include "elements/flow/after_step.hpp"
+#include "elements/flow/compare.hpp"
 #include "elements/flow/counter.hpp"
 #include "elements/flow/do_data.hpp"
 #include "elements/flow/for.hpp"
@@ -29,7 +30,7 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   bnd->dataVar.resize(0);
 
   cvByte = new TKxConvertor();
-  cvByte->Mode = 4;
+  cvByte->Mode = TKxConvertor::kByteToChar;
   cvByte->Digits = 1;
 
   dtfImage = new TKxDataToFile();
@@ -65,14 +66,14 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   set_string(ddPusk->Data, "PUSK");
 
   crc = new TKxCRC16_32();
-  crc->HexText = 1;
-  crc->Mode = 0;
+  crc->HexText = kCrcTextHexTidied;
+  crc->Mode = kCrc16Reflected;
   crc->Polynom = "$A001";
   crc->Init = "$FFFF";
   crc->SwapBytes = 0;
 
   cvHex = new TKxConvertor();
-  cvHex->Mode = 6;
+  cvHex->Mode = TKxConvertor::kNumberToHex;
   cvHex->Digits = 1;
 
   hubByte = new_hub(1, 2);
@@ -96,7 +97,7 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   hubBegin = new_hub(1, 2);
 
   ifTimeout = new TKxIf_else();
-  ifTimeout->Mode = 0;
+  ifTimeout->Mode = kCompareEqual;
   set_integer(ifTimeout->Op2, 3);
 
   // Collects received runs into one answer: the CRC (while blocks remain) or the CRC

@@ -12,12 +12,12 @@ enum class TableKind : std::uint8_t { kReflected, kMsbFirst, kZero };
 
 TableKind kind_of_mode(std::uint8_t mode) {
   switch (mode) {
-    case 0:
-    case 1:
-    case 2:
-    case 4:
+    case kCrc16Reflected:
+    case kCrc16ReflectedSwapped:
+    case kCrc16ReflectedInvertedSwapped:
+    case kCrc32ReflectedInverted:
       return TableKind::kReflected;
-    case 3:
+    case kCrc16MsbFirst:
       return TableKind::kMsbFirst;
     default:
       return TableKind::kZero;
@@ -105,22 +105,23 @@ std::string compute_crc(std::string_view input, std::uint8_t hex_text, std::uint
   const CrcTable& table = *table_ref;
 
   std::string text(input);
-  if (hex_text == 1) std::erase_if(text, [](char c) { return c == ' ' || c == '$'; });
+  if (hex_text == kCrcTextHexTidied)
+    std::erase_if(text, [](char c) { return c == ' ' || c == '$'; });
 
   std::uint32_t r32 = init;
   auto r16 = static_cast<std::uint16_t>(init & 0xFFFFu);
   auto feed = [&](std::uint8_t b) {
     switch (mode) {
-      case 0:
-      case 1:
-      case 2:
+      case kCrc16Reflected:
+      case kCrc16ReflectedSwapped:
+      case kCrc16ReflectedInvertedSwapped:
         r16 = static_cast<std::uint16_t>(table[(b ^ r16) & 0xFFu] ^ (r16 >> 8));
         break;
-      case 3:
+      case kCrc16MsbFirst:
         r16 = static_cast<std::uint16_t>(table[(b ^ (r16 >> 8)) & 0xFFu] ^
                                          static_cast<std::uint32_t>(r16 << 8));
         break;
-      case 4:
+      case kCrc32ReflectedInverted:
         r32 = table[(b ^ r32) & 0xFFu] ^ (r32 >> 8);
         break;
       default:
@@ -129,7 +130,7 @@ std::string compute_crc(std::string_view input, std::uint8_t hex_text, std::uint
   };
 
   if (!text.empty()) {
-    if (hex_text != 0) {
+    if (hex_text != kCrcTextBytes) {
       for (std::size_t p = 0; p < text.size(); p += 2)
         feed(static_cast<std::uint8_t>(hex_to_number(std::string_view(text).substr(p, 2)) & 0xFFu));
     } else {
@@ -137,13 +138,13 @@ std::string compute_crc(std::string_view input, std::uint8_t hex_text, std::uint
     }
     // The final step, only after bytes were fed: an empty text gives the initial value.
     switch (mode) {
-      case 1:
+      case kCrc16ReflectedSwapped:
         r16 = swap16(r16);
         break;
-      case 2:
+      case kCrc16ReflectedInvertedSwapped:
         r16 = swap16(static_cast<std::uint16_t>(~r16));
         break;
-      case 4:
+      case kCrc32ReflectedInverted:
         r32 = ~r32;
         break;
       default:
@@ -151,7 +152,7 @@ std::string compute_crc(std::string_view input, std::uint8_t hex_text, std::uint
     }
   }
 
-  if (mode == 4) return number_to_hex(r32, 8);
+  if (mode == kCrc32ReflectedInverted) return number_to_hex(r32, 8);
   return number_to_hex(swap_bytes != 0 ? swap16(r16) : r16, 4);
 }
 

@@ -12,15 +12,26 @@
 
 namespace kx {
 
+// What the text holds (values of HexText).
+enum : std::uint8_t {
+  kCrcTextBytes = 0,      // its own bytes
+  kCrcTextHexTidied = 1,  // hexadecimal digit pairs, one byte each; blanks and "$" removed first
+  kCrcTextHex = 2,        // hexadecimal digit pairs as they stand (so is any value above 1)
+};
+
+// The checks (values of Mode). Other values leave the register at its initial value.
+enum : std::uint8_t {
+  kCrc16Reflected = 0,                 // reflected 16 bits
+  kCrc16ReflectedSwapped = 1,          // as kCrc16Reflected, bytes exchanged at the end
+  kCrc16ReflectedInvertedSwapped = 2,  // as kCrc16Reflected, inverted and exchanged at the end
+  kCrc16MsbFirst = 3,                  // most significant bit first, 16 bits
+  kCrc32ReflectedInverted = 4,         // reflected 32 bits, inverted at the end
+};
+
 class TKxCRC16_32 {
  public:
-  // Non-zero: the text holds hexadecimal digit pairs, one byte each; exactly 1: blanks and
-  // "$" signs are removed first.
-  std::uint8_t HexText = 0;
-  // 0: reflected 16 bits; 1: as 0, bytes exchanged at the end; 2: as 0, inverted and
-  // exchanged at the end; 3: most significant bit first, 16 bits; 4: reflected 32 bits,
-  // inverted at the end. Other values leave the register at its initial value.
-  std::uint8_t Mode = 0;
+  std::uint8_t HexText = kCrcTextBytes;
+  std::uint8_t Mode = kCrc16Reflected;
   std::string Polynom;         // hexadecimal, a leading "$" allowed
   std::string Init;            // hexadecimal
   std::uint8_t SwapBytes = 0;  // exchange the two bytes of a 16-bit result before the text
@@ -35,8 +46,9 @@ class TKxCRC16_32 {
 using CrcTable = std::array<std::uint32_t, 256>;
 
 // The lookup table for a mode and a polynomial. Tables are immutable and built once per
-// (kind, polynomial), so any number of threads may compute at the same time; modes 0, 1, 2
-// and 4 share the reflected table, other modes get a table of zeros.
+// (kind, polynomial), so any number of threads may compute at the same time; the reflected
+// modes share the reflected table, kCrc16MsbFirst has its own, other values get a table of
+// zeros.
 std::shared_ptr<const CrcTable> crc_table(std::uint8_t mode, std::uint32_t poly);
 
 // Hexadecimal text to number: one leading "$" skipped, digits accumulated modulo 2^32 up to

@@ -7,11 +7,11 @@ namespace kx {
 void TKxConvertor::doConvert(TData& d, std::uint16_t) {
   const std::int32_t n = read_integer(d, dataValue, 0);
   switch (Mode) {
-    case 4:
+    case kByteToChar:
       // One byte, NUL included: 0 gives a one-byte text, not an empty one.
       continue_string(d, onResult, std::string(1, static_cast<char>(n & 0xFF)));
       return;
-    case 6: {
+    case kNumberToHex: {
       static constexpr char kDigits[] = "0123456789ABCDEF";
       const std::size_t min_digits = static_cast<std::size_t>(Digits & 0x0F);
       auto value = static_cast<std::uint32_t>(n);

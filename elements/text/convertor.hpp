@@ -1,5 +1,5 @@
-// TKxConvertor: turns a number into a one-character text (Mode 4) or into upper-case
-// hexadecimal digits (Mode 6). Other modes pass nothing on.
+// TKxConvertor: turns a number into a one-character text (kByteToChar) or into upper-case
+// hexadecimal digits (kNumberToHex). Other modes pass nothing on.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,12 @@ namespace kx {
 
 class TKxConvertor {
  public:
+  // The conversions (values of Mode) this tool uses.
+  enum : std::int32_t {
+    kByteToChar = 4,   // the number's low byte as a one-byte text, NUL included
+    kNumberToHex = 6,  // upper-case hexadecimal digits, at least Digits of them
+  };
+
   std::int32_t Mode = 0;
   std::int32_t Digits = 0;  // minimum hexadecimal digits; only the low 4 bits count
   EventLink dataValue;
