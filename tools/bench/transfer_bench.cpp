@@ -263,9 +263,9 @@ int main(int argc, char** argv) {
   std::printf("  ratio tool/reference: wall %.2f  cpu %.2f\n", tool.wall / ref.wall,
               ref.cpu > 0 ? tool.cpu / ref.cpu : 0.0);
   if (setup.paced) {
-    // Bytes on the wire: "VERS", the answer, the image, 506 CRC answers, the final answer,
+    // Bytes on the wire: "VERS", the answer, the image, 507 CRC answers, the final answer,
     // "PUSK"; ten bits each at 38462 baud.
-    const double bytes = 4.0 + static_cast<double>(kAnswer.size()) + kImageSize + 506 * 2 + 4 + 4;
+    const double bytes = 4.0 + static_cast<double>(kAnswer.size()) + kImageSize + 507 * 2 + 4 + 4;
     const double wire = bytes * 10 / 38462;
     std::printf("  wire time %.3f s; tool/wire %.4f, reference/wire %.4f\n", wire, tool.wall / wire,
                 ref.wall / wire);

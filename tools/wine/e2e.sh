@@ -827,8 +827,8 @@ bench_run() { # bench_run NAME BAUD
   local transfer_ms=$(((t3 - t2) / 1000000))
   local line="$name: start-up $(((t1 - t0) / 1000000)) ms, transfer $transfer_ms ms"
   if [ "$b" != 0 ]; then
-    # Ten bits a byte: "VERS", the answer, the image, 506 two-byte answers, the final answer.
-    local bytes=$((4 + 22 + 130048 + 506 * 2 + 4 + 4))
+    # Ten bits a byte: "VERS", the answer, the image, 507 two-byte answers, the final answer.
+    local bytes=$((4 + 22 + 130048 + 507 * 2 + 4 + 4))
     line="$line, wire time $((bytes * 10 * 1000 / b)) ms, ratio $(awk -v t="$transfer_ms" -v w="$((bytes * 10 * 1000 / b))" 'BEGIN { printf "%.3f", t / w }')"
   fi
   echo "  $line, peak resident ${hwm} KiB"
