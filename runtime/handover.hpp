@@ -13,6 +13,13 @@
 
 namespace kx {
 
+// A value whose release runs `release`: moved into a handed-over event (and kept nowhere
+// else), it runs once the event has been handled, or dropped unrun.
+template <class Release>
+std::shared_ptr<void> on_release(Release release) {
+  return std::shared_ptr<void>(nullptr, [release = std::move(release)](void*) { release(); });
+}
+
 template <class Owner>
 class HandOver {
   // Shared by the owner and every event on its way. `owner` and `generation` are touched on the

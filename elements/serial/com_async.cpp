@@ -15,14 +15,6 @@ namespace kx {
 
 using namespace std::chrono_literals;
 
-// Posted events carry the token and the generation of the opening that produced them; the
-// element thread drops them once the port was closed (the generation moved on) or the element
-// is gone (owner cleared).
-struct TKxComAsync::Token {
-  TKxComAsync* owner = nullptr;
-  std::uint64_t generation = 0;
-};
-
 // The reader thread hands one event over at a time and waits until the element thread has
 // handled it, so the port is looked at again only after the bytes of the last event were read.
 struct TKxComAsync::Reader {
@@ -69,13 +61,10 @@ std::chrono::microseconds write_call_cost() {
 }
 }  // namespace serial
 
-TKxComAsync::TKxComAsync() : token_(std::make_shared<Token>()) {
-  token_->owner = this;
-}
+TKxComAsync::TKxComAsync() = default;
 
 TKxComAsync::~TKxComAsync() {
   close_sequence();
-  token_->owner = nullptr;
 }
 
 int TKxComAsync::port_number(const std::string& name) {
@@ -147,7 +136,7 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
   if (!opened) return false;
   port_ = std::move(opened);
   open_ = true;
-  const std::uint64_t generation = ++token_->generation;
+  run_ = handover_.begin_run();
 
   if (rts < 0 || rts >= 4) rts = 0;
   if (dtr < 0 || dtr >= 3) dtr = 0;
@@ -186,7 +175,7 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
   if (mask_ != 0) {
     auto reader = std::make_shared<Reader>();
     try {
-      reader->thread = std::thread(&TKxComAsync::reader_main, port_, reader, token_, generation);
+      reader->thread = std::thread(&TKxComAsync::reader_main, port_, reader, run_);
     } catch (const std::system_error&) {
       // Without a reader the port would be open but deaf: close it and report the failure.
       close_sequence();
@@ -198,7 +187,7 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
 }
 
 void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_ptr<Reader> reader,
-                              std::shared_ptr<Token> token, std::uint64_t generation) {
+                              Run run) {
   serial::raise_current_thread_priority();
   for (;;) {
     std::uint32_t events = 0;
@@ -209,13 +198,16 @@ void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_pt
       if (reader->stop) break;
       reader->handled = false;
     }
-    post_to_element_thread([token, generation, events, reader] {
-      if (TKxComAsync* owner = token->owner) owner->dispatch(events, generation);
+    // The reader goes on once the event has been handled, or dropped.
+    auto handled = on_release([reader] {
       {
         std::lock_guard<std::mutex> lock(reader->mutex);
         reader->handled = true;
       }
       reader->cv.notify_all();
+    });
+    run.post([events, handled = std::move(handled)](TKxComAsync& self, const Run& r) {
+      self.dispatch(events, r);
     });
     std::unique_lock<std::mutex> lock(reader->mutex);
     reader->cv.wait(lock, [&] { return reader->handled || reader->stop; });
@@ -248,34 +240,32 @@ void TKxComAsync::stop_reader() {
     reader->thread.detach();
 }
 
-bool TKxComAsync::current(std::uint64_t generation) const {
-  return open_ && !closing_ && port_ && token_->generation == generation;
+bool TKxComAsync::current(const Run& run) const {
+  return open_ && !closing_ && port_ && run.current();
 }
 
-void TKxComAsync::dispatch(std::uint32_t events, std::uint64_t generation) {
+void TKxComAsync::dispatch(std::uint32_t events, const Run& run) {
   using namespace serial;
-  if ((events & kEvRxChar) && current(generation)) {
+  if ((events & kEvRxChar) && current(run)) {
     std::uint32_t errors = 0, in_queue = 0;
     // The bytes-received event is latched per byte by the drivers: it may arrive after the
     // bytes were read already. Only a non-empty queue is reported.
     if (port_->clear_errors(errors, in_queue) && in_queue > 0)
       fire_integer(onRxChar, clamp_count(in_queue));
   }
-  if ((events & kEvTxEmpty) && current(generation)) fire_null(onTxEmpty);
-  if ((events & kEvBreak) && current(generation)) fire_null(onBreak);
-  if ((events & kEvRing) && current(generation)) fire_null(onRing);
-  if ((events & kEvCts) && current(generation) && read_modem_status())
-    fire_integer(onCts, cts_ ? 1 : 0);
-  if ((events & kEvDsr) && current(generation) && read_modem_status())
-    fire_integer(onDsr, dsr_ ? 1 : 0);
-  if ((events & kEvRxFlag) && current(generation)) fire_null(onRxFlag);
-  if ((events & kEvRlsd) && current(generation) && read_modem_status())
+  if ((events & kEvTxEmpty) && current(run)) fire_null(onTxEmpty);
+  if ((events & kEvBreak) && current(run)) fire_null(onBreak);
+  if ((events & kEvRing) && current(run)) fire_null(onRing);
+  if ((events & kEvCts) && current(run) && read_modem_status()) fire_integer(onCts, cts_ ? 1 : 0);
+  if ((events & kEvDsr) && current(run) && read_modem_status()) fire_integer(onDsr, dsr_ ? 1 : 0);
+  if ((events & kEvRxFlag) && current(run)) fire_null(onRxFlag);
+  if ((events & kEvRlsd) && current(run) && read_modem_status())
     fire_integer(onRlsd, rlsd_ ? 1 : 0);
-  if ((events & kEvErr) && current(generation)) {
+  if ((events & kEvErr) && current(run)) {
     if (!AbortOnError) line_error_check();
     fire_null(onCommError);
   }
-  if ((events & kEvRx80Full) && current(generation)) fire_null(onRx80Full);
+  if ((events & kEvRx80Full) && current(run)) fire_null(onRx80Full);
 }
 
 bool TKxComAsync::read_modem_status() {
@@ -313,7 +303,7 @@ void TKxComAsync::close_sequence() {
   write_pending();  // what this step wrote leaves before the port goes
   closing_ = true;
   fire_null(onClosing);
-  ++token_->generation;  // events still queued from this opening are dropped
+  handover_.end_run();  // events still queued from this opening are dropped
   if (reader_) {
     port_->set_event_mask(0);
     stop_reader();
@@ -356,10 +346,8 @@ void TKxComAsync::doWrite(TData& d, std::uint16_t) {
     write_pending();
     return;
   }
-  const std::uint64_t generation = token_->generation;
-  post_to_element_thread([token = token_, generation] {
-    TKxComAsync* owner = token->owner;
-    if (owner != nullptr && owner->current(generation)) owner->write_pending();
+  run_.post([](TKxComAsync& self, const Run& r) {
+    if (self.current(r)) self.write_pending();
   });
 }
 

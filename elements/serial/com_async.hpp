@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "elements/serial/port.hpp"
+#include "runtime/handover.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
@@ -99,7 +100,6 @@ class TKxComAsync {
   static int port_number(const std::string& name);
 
  private:
-  struct Token;   // shared with posted events: owner and current opening
   struct Reader;  // the reader thread and its hand-over state
 
   bool open_routine(const std::string& name, std::int32_t baud, std::int32_t rts, std::int32_t dtr);
@@ -110,10 +110,12 @@ class TKxComAsync {
   bool read_modem_status();
   void line_error_check();
   // Runs on the element thread for each event the reader handed over.
-  void dispatch(std::uint32_t events, std::uint64_t generation);
-  bool current(std::uint64_t generation) const;
+  using Run = HandOver<TKxComAsync>::Run;
+  void dispatch(std::uint32_t events, const Run& run);
+  // Whether the port is open and not closing, and `run` is its current opening.
+  bool current(const Run& run) const;
   static void reader_main(std::shared_ptr<serial::Port> port, std::shared_ptr<Reader> reader,
-                          std::shared_ptr<Token> token, std::uint64_t generation);
+                          Run run);
 
   std::shared_ptr<serial::Port> port_;
   bool open_ = false;
@@ -125,7 +127,9 @@ class TKxComAsync {
   serial::LineSettings settings_;
   serial::Timeouts timeouts_;
   std::vector<std::string> errors_;
-  std::shared_ptr<Token> token_;
+  // Events of an opening are handed over through its run, and dropped after its close.
+  HandOver<TKxComAsync> handover_{this};
+  Run run_;
   std::string pending_;  // written by doWrite during this step, not yet handed to the port
   std::size_t write_calls_ = 0;
 };
