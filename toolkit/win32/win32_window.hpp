@@ -194,6 +194,15 @@ Win32Window* find_live(std::uint64_t id);
 bool on_window_thread();
 void free_application_window();
 
+// The window procedures: of the toolkit's own classes, and of a subclassed standard control.
+LRESULT CALLBACK class_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK control_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+// The window properties that tie a system window to its object and keep a subclassed
+// control's own procedure.
+inline constexpr wchar_t kObjectProp[] = L"KxWindowObject";
+inline constexpr wchar_t kProcProp[] = L"KxWindowProc";
+
 // The private messages of the toolkit.
 inline constexpr UINT kTaskMessage = WM_APP + 0x4B1;
 
