@@ -14,6 +14,8 @@
 
 namespace kx::headless {
 
+struct ToolTipView;
+
 struct Item {
   std::string text;
   std::int32_t data = 0;
@@ -166,6 +168,7 @@ struct State {
   std::vector<tk::TaskState> task_states;  // every change, in order
   int task_position = 0;
   int task_max = 0;
+  std::vector<const ToolTipView*> tool_tips;  // every tool-tip in existence, in creation order
 };
 
 State& state();

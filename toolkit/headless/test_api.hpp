@@ -122,6 +122,21 @@ std::pair<int, int> task_progress();
 // Every message box shown: {caption, text}.
 const std::vector<std::pair<std::string, std::string>>& message_boxes();
 
+// A tool-tip as the system would have it: the control it is for, its look, what it shows
+// and, for a tracking tip, whether it is on and where.
+struct ToolTipView {
+  const tk::Window* control = nullptr;
+  tk::ToolTipStyle style;
+  std::string text;
+  std::string title;
+  int title_icon = 0;
+  bool tracking = false;
+  int x = 0;
+  int y = 0;
+};
+// Every tool-tip in existence, in creation order.
+std::vector<ToolTipView> tool_tips();
+
 // One painting of a window (an Image), as drawing operations.
 struct PaintOp {
   enum Kind { Fill, Stretch } kind;
