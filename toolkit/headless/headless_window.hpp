@@ -11,6 +11,7 @@
 
 #include "runtime/element_thread.hpp"
 #include "toolkit/toolkit.hpp"
+#include "toolkit/window_registry.hpp"
 
 namespace kx::headless {
 
@@ -149,15 +150,7 @@ class HeadlessBitmap final : public tk::Bitmap {
 };
 
 // The toolkit's state: windows alive, the application window, the loop flags, the queue.
-struct State {
-  std::vector<HeadlessWindow*> windows;  // every window object in existence, in creation order
-  std::uint64_t next_id = 1;
-  std::unique_ptr<HeadlessWindow> application;
-  HeadlessWindow* main_form = nullptr;
-  bool terminated = false;
-  int running = 0;
-  std::function<bool(void*)> filter;
-  std::function<void()> idle;
+struct State : tk::WindowRegistry<HeadlessWindow> {
   std::unique_ptr<EventQueue> queue = std::make_unique<EventQueue>();
   std::vector<std::pair<std::string, std::string>> message_boxes;
   std::function<void(int)> exit_routine;
@@ -172,7 +165,9 @@ struct State {
 };
 
 State& state();
-HeadlessWindow* find_live(std::uint64_t id);
+inline HeadlessWindow* find_live(std::uint64_t id) {
+  return state().find_live(id);
+}
 HeadlessWindow& as_headless(tk::Window& w);
 // Frees the application window: every form it owns (and their controls) goes dead.
 void free_application_window();

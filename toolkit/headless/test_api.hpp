@@ -14,7 +14,7 @@
 // Where the headless toolkit differs from the Win32 one: run_message_loop() waits at most
 // 20 ms for a queued item, so the idle hook also runs while nothing happens (a test may drive
 // the tool from it); the message filter is offered each posted window message as a
-// tk::Message*; text metrics are those of measure_text in toolkit_headless.cpp; aligned
+// tk::Message*; text metrics are those of measure_text in window_headless.cpp; aligned
 // controls keep to their edge without stacking; a form with a frame has a 3-pixel border and
 // a 22-pixel caption (503 x 162 gives a 497 x 134 client area).
 #pragma once

@@ -2,6 +2,7 @@
 // and the hand-over of tasks from other threads to the window thread.
 #include <windows.h>
 
+#include "toolkit/loop_state.hpp"
 #include "toolkit/win32/text_win32.hpp"
 #include "toolkit/win32/win32_window.hpp"
 
@@ -12,12 +13,6 @@ namespace kx::win32 {
 State& state() {
   static State s;
   return s;
-}
-
-Win32Window* find_live(std::uint64_t id) {
-  for (Win32Window* w : state().windows)
-    if (w->id == id) return w->alive() ? w : nullptr;
-  return nullptr;
 }
 
 bool on_window_thread() {
@@ -135,26 +130,27 @@ Window& create_application_window() {
 
 void run_message_loop() {
   auto& st = state();
-  st.running = 1;
+  auto& loop = loop_state();
+  loop.running = 1;
   if (!st.application) create_application_window();
-  while (!st.terminated) {
+  while (!loop.terminated) {
     // Everything queued, then the idle hook, then wait for the next message. (Processing
     // before the first wait keeps messages queued before the loop from waiting for another.)
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) {
-        st.terminated = true;
+        loop.terminated = true;
         break;
       }
-      if (st.filter && st.filter(&msg)) continue;
+      if (loop.filter && loop.filter(&msg)) continue;
       if (win32::tab_key(msg)) continue;
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
-    if (st.idle) st.idle();
-    if (!st.terminated) WaitMessage();
+    if (loop.idle) loop.idle();
+    if (!loop.terminated) WaitMessage();
   }
-  st.running = 0;
+  loop.running = 0;
   win32::free_application_window();
 }
 
@@ -165,20 +161,6 @@ void quit() {
   } else {
     PostThreadMessageW(st.window_thread, WM_QUIT, 0, 0);
   }
-}
-
-bool terminated() {
-  return state().terminated;
-}
-int running_count() {
-  return state().running;
-}
-
-void set_message_filter(std::function<bool(void*)> filter) {
-  state().filter = std::move(filter);
-}
-void set_idle_hook(std::function<void()> hook) {
-  state().idle = std::move(hook);
 }
 
 void message_box(std::string_view caption, std::string_view text) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "toolkit/align.hpp"
 #include "toolkit/dpi.hpp"
 #include "toolkit/win32/classes_win32.hpp"
 #include "toolkit/win32/dpi_win32.hpp"
@@ -141,31 +142,10 @@ void Win32Window::set_align(int align) {
   apply_align();
 }
 
-// Aligned controls keep to an edge of the parent's client area: top and bottom take its full
-// width, left and right its full height, client both.
+// Aligned controls keep to an edge of the parent's client area (tk::aligned_rect).
 void Win32Window::apply_align() {
   if (align_ == 0 || parent_ == nullptr || !alive()) return;
-  const tk::Extent p = parent_->client_size();
-  tk::Rect r = rect();
-  switch (align_) {
-    case 1:
-      r = {0, 0, r.width, p.height};
-      break;
-    case 2:
-      r = {0, r.top, p.width, r.height};
-      break;
-    case 3:
-      r = {p.width - r.width, 0, r.width, p.height};
-      break;
-    case 4:
-      r = {0, p.height - r.height, p.width, r.height};
-      break;
-    case 5:
-      r = {0, 0, p.width, p.height};
-      break;
-    default:
-      return;
-  }
+  const tk::Rect r = tk::aligned_rect(align_, rect(), parent_->client_size());
   if (r == rect()) return;
   design_ = r;
   const tk::Rect screen = tk::to_screen(r, dpi());

@@ -14,6 +14,7 @@
 
 #include "runtime/element_thread.hpp"
 #include "toolkit/toolkit.hpp"
+#include "toolkit/window_registry.hpp"
 
 namespace kx::win32 {
 
@@ -174,23 +175,17 @@ class TaskQueue final : public ElementThread {
   bool signalled_ = false;
 };
 
-struct State {
-  std::vector<Win32Window*> windows;  // every window object in existence
-  std::uint64_t next_id = 1;
-  std::unique_ptr<Win32Window> application;
+struct State : tk::WindowRegistry<Win32Window> {
   std::atomic<HWND> application_hwnd{nullptr};  // read by other threads through post()
-  Win32Window* main_form = nullptr;
   DWORD window_thread = 0;
-  bool terminated = false;
-  int running = 0;
   int next_control_id = 100;
-  std::function<bool(void*)> filter;
-  std::function<void()> idle;
   TaskQueue tasks;
 };
 
 State& state();
-Win32Window* find_live(std::uint64_t id);
+inline Win32Window* find_live(std::uint64_t id) {
+  return state().find_live(id);
+}
 bool on_window_thread();
 void free_application_window();
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "toolkit/loop_state.hpp"
 #include "toolkit/win32/classes_win32.hpp"
 #include "toolkit/win32/dpi_win32.hpp"
 #include "toolkit/win32/text_win32.hpp"
@@ -23,8 +24,7 @@ Win32Window::Win32Window(const tk::CreateOptions& options)
   if (st.window_thread == 0) st.window_thread = GetCurrentThreadId();
   init_common_controls();
   register_classes();
-  id = st.next_id++;
-  st.windows.push_back(this);
+  st.add(*this);
 
   const std::wstring text = to_wide(options.text);
   switch (kind_) {
@@ -113,8 +113,7 @@ Win32Window::~Win32Window() {
   if (icon_small_ != nullptr) DestroyIcon(icon_small_);
   for (Win32Window* w : st.windows)
     if (w->parent_ == this) w->parent_ = nullptr;
-  if (st.main_form == this) st.main_form = nullptr;
-  st.windows.erase(std::remove(st.windows.begin(), st.windows.end(), this), st.windows.end());
+  st.remove(*this);
 }
 
 Win32Window* Win32Window::from_hwnd(HWND hwnd) {
@@ -232,8 +231,8 @@ void Win32Window::tk_default(tk::Message& m) {
       break;
     case tk::Msg::EndSession:
       if (kind_ == tk::Kind::Form && m.wparam != 0) {
-        st.running = 0;
-        st.terminated = true;
+        tk::loop_state().running = 0;
+        tk::loop_state().terminated = true;
         free_application_window();
         ExitProcess(0);
       }
