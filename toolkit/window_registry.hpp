@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "toolkit/toolkit.hpp"
+
 namespace kx::tk {
 
 template <class W>
@@ -22,6 +24,25 @@ struct WindowRegistry {
   void remove(W& w) {
     if (main_form == &w) main_form = nullptr;
     std::erase(windows, &w);
+  }
+  // The hidden application window, made once.
+  W& make_application() {
+    if (!application) {
+      CreateOptions options;
+      options.kind = Kind::Application;
+      application = std::make_unique<W>(options);
+    }
+    return *application;
+  }
+  // An accepted close of a form: the main form's is the end of the application. The
+  // application window gets the close too, then the loop is told to quit.
+  void form_closed(W& form) {
+    if (main_form != &form) return;
+    if (application) {
+      Message close{Msg::Close};
+      application->send(close);
+    }
+    quit();
   }
   // The window of that number while its system window lives; nullptr otherwise.
   W* find_live(std::uint64_t id) const {

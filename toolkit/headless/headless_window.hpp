@@ -11,6 +11,7 @@
 
 #include "runtime/element_thread.hpp"
 #include "toolkit/toolkit.hpp"
+#include "toolkit/window_base.hpp"
 #include "toolkit/window_registry.hpp"
 
 namespace kx::headless {
@@ -22,16 +23,13 @@ struct Item {
   std::int32_t data = 0;
 };
 
-class HeadlessWindow final : public tk::Window {
+class HeadlessWindow final : public tk::WindowBase<HeadlessWindow> {
  public:
   explicit HeadlessWindow(const tk::CreateOptions& options);
   ~HeadlessWindow() override;
 
-  tk::Kind kind() const override { return kind_; }
-  tk::Window* parent() const override { return parent_; }
   bool alive() const override { return alive_; }
 
-  tk::Handler set_handler(tk::Handler handler) override;
   void send(tk::Message& message) override;
   void post(const tk::Message& message) override;
 
@@ -67,7 +65,6 @@ class HeadlessWindow final : public tk::Window {
   void set_icon(std::string_view resource_name) override;
   void set_mouse_capture(bool capture) override;
   void begin_drag_move() override;
-  void enable_tab_navigation() override;
   void set_redraw(bool on) override;
   void invalidate() override;
 
@@ -96,21 +93,14 @@ class HeadlessWindow final : public tk::Window {
   // A text's extent on the screen, in the window's font at its resolution.
   tk::Extent screen_text_extent(std::string_view text) const;
 
-  std::uint64_t id = 0;
-  tk::Kind kind_;
-  HeadlessWindow* parent_ = nullptr;
   bool alive_ = true;
-  tk::Handler handler_;
   std::string text_;
   int caret_ = 0;
   tk::Rect rect_;
-  int align_ = 0;
   bool visible_ = false;
   bool enabled_ = true;
   std::uint32_t color_ = tk::system_color(15);
-  tk::Font font_;
   int look_ = 2;  // as created
-  int tab_order_ = 0;
   std::uint32_t style_ = 0;
   std::uint32_t ex_style_ = 0;
   int alignment_ = 0;
@@ -118,12 +108,9 @@ class HeadlessWindow final : public tk::Window {
   std::string icon_;
   bool capture_ = false;
   bool dragging_ = false;
-  bool tab_navigation_ = false;
   bool redraw_ = true;
   int invalidations_ = 0;
   bool password_ = false;
-  bool read_only_ = false;
-  bool default_button_ = false;
   bool editable_ = false;
   bool sorted_ = false;
   int item_height_ = 0;

@@ -40,9 +40,7 @@ Window* application_window() {
 Window& create_application_window() {
   auto& st = state();
   if (!st.application) {
-    CreateOptions options;
-    options.kind = Kind::Application;
-    st.application = std::make_unique<headless::HeadlessWindow>(options);
+    st.make_application();
     set_element_thread(st.queue.get());
   }
   return *st.application;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "runtime/tdata.hpp"
 #include "toolkit/align.hpp"
 #include "toolkit/dpi.hpp"
 #include "toolkit/headless/headless_window.hpp"
@@ -42,13 +41,10 @@ std::vector<std::string_view> split_lines(std::string_view text) {
 }  // namespace
 
 HeadlessWindow::HeadlessWindow(const tk::CreateOptions& options)
-    : kind_(options.kind),
-      parent_(static_cast<HeadlessWindow*>(options.parent)),
+    : WindowBase(options),
       text_(options.text),
       style_(default_style(options.kind)),
       password_(options.password),
-      read_only_(options.read_only),
-      default_button_(options.default_button),
       editable_(options.editable),
       sorted_(options.sorted),
       item_height_(options.item_height),
@@ -56,8 +52,6 @@ HeadlessWindow::HeadlessWindow(const tk::CreateOptions& options)
       smooth_(options.smooth) {
   State& st = state();
   st.add(*this);
-  font_.face = "MS Sans Serif";
-  font_.height = points_to_height(8);
   dpi_ = st.screen_dpi;
   if (kind_ == tk::Kind::Edit) look_ = 1;  // created with a thin border: the flat look
   if (kind_ == tk::Kind::Form && st.main_form == nullptr) st.main_form = this;
@@ -86,12 +80,6 @@ void HeadlessWindow::kill() {
   if (state().main_form == this) state().main_form = nullptr;
 }
 
-tk::Handler HeadlessWindow::set_handler(tk::Handler handler) {
-  tk::Handler previous = std::move(handler_);
-  handler_ = std::move(handler);
-  return previous;
-}
-
 void HeadlessWindow::send(tk::Message& message) {
   if (!alive_) return;
   if (handler_) handler_(message);
@@ -117,13 +105,7 @@ void HeadlessWindow::default_processing(tk::Message& m) {
     case tk::Msg::Close:
       if (kind_ == tk::Kind::Form) {
         visible_ = false;
-        if (st.main_form == this) {
-          if (st.application) {
-            tk::Message close{tk::Msg::Close};
-            st.application->send(close);
-          }
-          tk::quit();
-        }
+        st.form_closed(*this);
       }
       break;
     case tk::Msg::EndSession:
@@ -268,9 +250,6 @@ void HeadlessWindow::set_mouse_capture(bool capture) {
 }
 void HeadlessWindow::begin_drag_move() {
   dragging_ = true;
-}
-void HeadlessWindow::enable_tab_navigation() {
-  tab_navigation_ = true;
 }
 void HeadlessWindow::set_redraw(bool on) {
   redraw_ = on;

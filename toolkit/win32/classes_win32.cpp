@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <string>
 
-#include "runtime/tdata.hpp"
 #include "toolkit/dpi.hpp"
 #include "toolkit/win32/system_library.hpp"
 #include "toolkit/win32/text_win32.hpp"
@@ -77,14 +76,6 @@ void classic_look(HWND hwnd) {
   using SetTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
   static const auto set_theme = system_function<SetTheme>(L"uxtheme.dll", "SetWindowTheme");
   if (set_theme != nullptr) set_theme(hwnd, L" ", L" ");  // a class list that names no style
-}
-
-tk::Font default_font() {
-  tk::Font f;
-  f.face = "MS Sans Serif";
-  f.height = points_to_height(8);
-  f.charset = 1;
-  return f;
 }
 
 }  // namespace kx::win32

@@ -20,7 +20,5 @@ void register_classes();
 HFONT make_font(const tk::Font& f, int dpi);
 // The classic drawing for a control whose colours the program sets.
 void classic_look(HWND hwnd);
-// The font a window has until it is given one.
-tk::Font default_font();
 
 }  // namespace kx::win32

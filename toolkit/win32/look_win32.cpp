@@ -251,10 +251,6 @@ void Win32Window::begin_drag_move() {
   SendMessageW(hwnd_, WM_SYSCOMMAND, 0xF012, 0);  // move, by the caption
 }
 
-void Win32Window::enable_tab_navigation() {
-  tab_navigation_ = true;
-}
-
 void Win32Window::move_focus(bool backwards) {
   std::vector<Win32Window*> stops;
   for (Win32Window* w : state().windows)

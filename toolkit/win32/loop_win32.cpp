@@ -119,9 +119,7 @@ Window& create_application_window() {
   auto& st = state();
   if (!st.application) {
     st.window_thread = GetCurrentThreadId();
-    CreateOptions options;
-    options.kind = Kind::Application;
-    st.application = std::make_unique<win32::Win32Window>(options);
+    st.make_application();
     st.application_hwnd.store(st.application->hwnd());
     set_element_thread(&st.tasks);
   }

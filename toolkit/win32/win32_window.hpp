@@ -14,20 +14,18 @@
 
 #include "runtime/element_thread.hpp"
 #include "toolkit/toolkit.hpp"
+#include "toolkit/window_base.hpp"
 #include "toolkit/window_registry.hpp"
 
 namespace kx::win32 {
 
-class Win32Window final : public tk::Window {
+class Win32Window final : public tk::WindowBase<Win32Window> {
  public:
   explicit Win32Window(const tk::CreateOptions& options);
   ~Win32Window() override;
 
-  tk::Kind kind() const override { return kind_; }
-  tk::Window* parent() const override { return parent_; }
   bool alive() const override { return hwnd_ != nullptr; }
 
-  tk::Handler set_handler(tk::Handler handler) override;
   void send(tk::Message& message) override;
   void post(const tk::Message& message) override;
 
@@ -63,7 +61,6 @@ class Win32Window final : public tk::Window {
   void set_icon(std::string_view resource_name) override;
   void set_mouse_capture(bool capture) override;
   void begin_drag_move() override;
-  void enable_tab_navigation() override;
   void set_redraw(bool on) override;
   void invalidate() override;
 
@@ -96,8 +93,6 @@ class Win32Window final : public tk::Window {
   // The screen resolution the window is shown at (a control: its form's).
   int dpi() const;
 
-  std::uint64_t id = 0;
-
  private:
   LRESULT call_original(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   // Runs the handler on a message; false when the window went away meanwhile.
@@ -118,14 +113,10 @@ class Win32Window final : public tk::Window {
   // Off the window thread: hands the change over as a task; true when it did.
   bool marshal(std::function<void(Win32Window&)> change);
 
-  tk::Kind kind_;
-  Win32Window* parent_ = nullptr;
   HWND hwnd_ = nullptr;
   HWND inner_edit_ = nullptr;  // the edit field of an editable combo box
   WNDPROC original_proc_ = nullptr;
   WNDPROC inner_original_proc_ = nullptr;
-  tk::Handler handler_;
-  int align_ = 0;
   int dpi_ = 96;     // a form's; its controls take the form's
   tk::Rect design_;  // the placement asked for, in design pixels
   bool sized_ = false;
@@ -133,12 +124,7 @@ class Win32Window final : public tk::Window {
   std::uint32_t color_ = 0;
   HBRUSH brush_ = nullptr;
   HFONT font_handle_ = nullptr;
-  tk::Font font_;
   int look_ = 2;
-  int tab_order_ = 0;
-  bool tab_navigation_ = false;
-  bool default_button_ = false;
-  bool read_only_ = false;
   int control_id_ = 0;
   HICON icon_big_ = nullptr;
   HICON icon_small_ = nullptr;

@@ -14,12 +14,7 @@
 
 namespace kx::win32 {
 
-Win32Window::Win32Window(const tk::CreateOptions& options)
-    : kind_(options.kind),
-      parent_(static_cast<Win32Window*>(options.parent)),
-      font_(default_font()),
-      default_button_(options.default_button),
-      read_only_(options.read_only) {
+Win32Window::Win32Window(const tk::CreateOptions& options) : WindowBase(options) {
   State& st = state();
   if (st.window_thread == 0) st.window_thread = GetCurrentThreadId();
   init_common_controls();
@@ -190,12 +185,6 @@ bool Win32Window::marshal(std::function<void(Win32Window&)> change) {
   return true;
 }
 
-tk::Handler Win32Window::set_handler(tk::Handler handler) {
-  tk::Handler previous = std::move(handler_);
-  handler_ = std::move(handler);
-  return previous;
-}
-
 void Win32Window::send(tk::Message& message) {
   if (!alive()) return;
   if (!run_handler(message)) return;
@@ -220,14 +209,7 @@ void Win32Window::tk_default(tk::Message& m) {
     case tk::Msg::Close:
       if (kind_ != tk::Kind::Form) break;
       ShowWindow(hwnd_, SW_HIDE);
-      if (st.main_form == this) {
-        // The main form's close is the end of the application.
-        if (st.application) {
-          tk::Message close{tk::Msg::Close};
-          st.application->send(close);
-        }
-        tk::quit();
-      }
+      st.form_closed(*this);
       break;
     case tk::Msg::EndSession:
       if (kind_ == tk::Kind::Form && m.wparam != 0) {
