@@ -12,6 +12,12 @@ struct LoopState {
   int running = 0;
   std::function<bool(void*)> filter;
   std::function<void()> idle;
+
+  // The session ends: the loop counts as over, at once.
+  void end_now() {
+    running = 0;
+    terminated = true;
+  }
 };
 
 LoopState& loop_state();

@@ -1,5 +1,7 @@
 // The in-memory window of the headless toolkit and the toolkit's global state (private to
-// toolkit/headless/).
+// toolkit/headless/). Laid out like the Win32 toolkit: window_headless.cpp (creation, the
+// handler, default processing, text, state and look), placement_headless.cpp,
+// controls_headless.cpp, loop_headless.cpp (state and loop), tool_tip_headless.cpp.
 #pragma once
 
 #include <cstdint>

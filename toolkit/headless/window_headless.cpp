@@ -110,8 +110,7 @@ void HeadlessWindow::default_processing(tk::Message& m) {
       break;
     case tk::Msg::EndSession:
       if (kind_ == tk::Kind::Form && m.wparam != 0) {
-        tk::loop_state().running = 0;
-        tk::loop_state().terminated = true;
+        tk::loop_state().end_now();
         free_application_window();
         if (st.exit_routine) {
           st.exit_routine(0);

@@ -1,4 +1,9 @@
 // The Win32 window of the toolkit and the toolkit's global state (private to toolkit/win32/).
+// Its members are defined by concern: window_win32.cpp (creation, subclassing, the handler,
+// the toolkit's default processing), messages_win32.cpp (message translation, painting),
+// placement_win32.cpp, look_win32.cpp (text, state and look), controls_win32.cpp (combo box,
+// progress bar); loop_win32.cpp holds the state, the task queue and the loop;
+// classes_win32.cpp the window classes and fonts; tool_tip_win32.cpp the tool-tips.
 #pragma once
 
 #include <windows.h>

@@ -213,8 +213,7 @@ void Win32Window::tk_default(tk::Message& m) {
       break;
     case tk::Msg::EndSession:
       if (kind_ == tk::Kind::Form && m.wparam != 0) {
-        tk::loop_state().running = 0;
-        tk::loop_state().terminated = true;
+        tk::loop_state().end_now();
         free_application_window();
         ExitProcess(0);
       }
