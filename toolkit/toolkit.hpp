@@ -277,6 +277,38 @@ class Window {
 
 std::unique_ptr<Window> create_window(const CreateOptions& options);
 
+// How a tool-tip looks and behaves.
+struct ToolTipStyle {
+  bool balloon = false;   // a balloon instead of a plain rectangle
+  bool tracking = false;  // shown and placed by track() and track_position(), not by resting
+  Font font;              // its colour is the text colour
+  std::uint32_t back_color = system_color(24);
+  int initial_delay = 500;  // ms
+  int auto_pop_delay = 5000;
+  int margin = 0;  // on all four sides
+};
+
+// The tool-tip of one control: a tip window with one tool, the whole control. Its text shows
+// when the mouse rests on the control (a tracking tip: while track(true)). Deleting the object
+// removes the tool and the tip window.
+class ToolTip {
+ public:
+  virtual ~ToolTip() = default;
+  ToolTip() = default;
+  ToolTip(const ToolTip&) = delete;
+  ToolTip& operator=(const ToolTip&) = delete;
+
+  virtual void set_text(std::string_view text) = 0;
+  // icon: 0 none, 1 information, 2 warning, 3 error.
+  virtual void set_title(int icon, std::string_view title) = 0;
+  virtual void track(bool active) = 0;
+  // A tracking tip's place: x, y in the control's client coordinates.
+  virtual void track_position(int x, int y) = 0;
+};
+
+// A tool-tip for a live control, without text; nullptr when the control is gone.
+std::unique_ptr<ToolTip> create_tool_tip(Window& control, const ToolTipStyle& style);
+
 // The application window: created by the first form, shared by all forms; nullptr when none.
 Window* application_window();
 Window& create_application_window();

@@ -15,7 +15,8 @@ namespace kx {
 
 class TKxHintManager {
  public:
-  // The tool-tip of one control: its text, title and the tracking state.
+  // The tool-tip of one control: its text, title and the tracking state, and the toolkit's
+  // tip that shows them (none when the control was already gone).
   struct Registration {
     tk::Window* control = nullptr;
     std::string text;
@@ -25,6 +26,7 @@ class TKxHintManager {
     bool tracking_active = false;
     std::int32_t x = 0;
     std::int32_t y = 0;
+    std::unique_ptr<tk::ToolTip> tip;
   };
 
   TKxHintManager();
@@ -37,6 +39,8 @@ class TKxHintManager {
   std::uint8_t Tracking = 0;  // 1: the tip follows the mouse while it is over the control
   TFontRec Font;
 
+  // A tip for the control in the manager's look (Rectangular, BackColor, delays, Margin,
+  // Tracking, Font), without text.
   Registration* create_for(tk::Window* control);
   void remove(Registration* registration);
   void set_text(Registration* registration, std::string_view text);

@@ -19,6 +19,15 @@ void TKxWin::set_hint_manager(TKxHintManager* manager) {
   hint_manager_->set_text(hint_, Hint);
 }
 
+void TKxWin::set_Hint(std::string_view text) {
+  Hint = std::string(text);
+  if (hint_ != nullptr) {
+    hint_manager_->set_text(hint_, Hint);
+  } else {
+    set_hint_manager(hint_manager_);
+  }
+}
+
 void TKxWin::Init() {
   if (!control_) return;
   apply_common();

@@ -29,6 +29,9 @@ class TKxWin : public WindowElement {
   // Tool-tip set-up: nothing without a manager and without a Hint; otherwise a registration
   // with the given manager (or the global one) carrying Hint.
   void set_hint_manager(TKxHintManager* manager);
+  // A hint set later: the tool-tip shows the new text (the set-up above when the control has
+  // no tool-tip yet).
+  void set_Hint(std::string_view text);
 
   // Places and styles the control the derived class created and attaches the handler.
   void Init() override;

@@ -386,10 +386,42 @@ TEST_F(Hints, OnlyAControlWithAHintOrAManagerGetsARegistrationAndLosesItWithTheE
   hinted.set_hint_manager(&own);
   start();
   ASSERT_EQ(own.registrations(), 1u);
+  ASSERT_EQ(hl::tool_tips().size(), 1u);
+  EXPECT_TRUE(hl::tool_tips()[0].style.tracking);
   hl::mouse_move(*hinted.control(), 3, 4);
+  EXPECT_EQ(hl::tool_tips()[0].x, 3);
+  EXPECT_EQ(hl::tool_tips()[0].y, 4);
   controls.pop_back();
   EXPECT_EQ(own.registrations(), 0u);
   EXPECT_EQ(manager.registrations(), before);
+  EXPECT_TRUE(hl::tool_tips().empty());
+}
+
+TEST_F(Hints, AControlWithAHintGetsAToolTipWithItsTextAndAHintSetLaterShows) {
+  auto& hinted = add<TKxButton>();
+  hinted.Hint = "\xc7\xe0\xef\xe8\xf1\xe0\xf2\xfc";
+  hinted.Init();
+  hinted.set_hint_manager(nullptr);
+  auto& plain = add<TKxEdit>();
+  plain.Init();
+  plain.set_hint_manager(nullptr);
+  start();
+  auto tips = hl::tool_tips();
+  ASSERT_EQ(tips.size(), 1u);
+  EXPECT_EQ(tips[0].control, hinted.control());
+  EXPECT_EQ(tips[0].text, "\xc7\xe0\xef\xe8\xf1\xe0\xf2\xfc");
+  EXPECT_FALSE(tips[0].style.balloon);
+  EXPECT_EQ(tips[0].style.back_color, tk::system_color(24));
+  EXPECT_EQ(tips[0].style.font.face, "Tahoma");
+
+  hinted.set_Hint("write the image");
+  plain.set_Hint("the port's answer");
+  tips = hl::tool_tips();
+  ASSERT_EQ(tips.size(), 2u);
+  EXPECT_EQ(tips[0].control, hinted.control());
+  EXPECT_EQ(tips[0].text, "write the image");
+  EXPECT_EQ(tips[1].control, plain.control());
+  EXPECT_EQ(tips[1].text, "the port's answer");
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The in-memory window of the headless toolkit and the toolkit's global state (private to
-// toolkit/headless/).
+// toolkit/headless/). Laid out like the Win32 toolkit: window_headless.cpp (creation, the
+// handler, default processing, text, state and look), placement_headless.cpp,
+// controls_headless.cpp, loop_headless.cpp (state and loop), tool_tip_headless.cpp.
 #pragma once
 
 #include <cstdint>
@@ -11,24 +13,25 @@
 
 #include "runtime/element_thread.hpp"
 #include "toolkit/toolkit.hpp"
+#include "toolkit/window_base.hpp"
+#include "toolkit/window_registry.hpp"
 
 namespace kx::headless {
+
+struct ToolTipView;
 
 struct Item {
   std::string text;
   std::int32_t data = 0;
 };
 
-class HeadlessWindow final : public tk::Window {
+class HeadlessWindow final : public tk::WindowBase<HeadlessWindow> {
  public:
   explicit HeadlessWindow(const tk::CreateOptions& options);
   ~HeadlessWindow() override;
 
-  tk::Kind kind() const override { return kind_; }
-  tk::Window* parent() const override { return parent_; }
   bool alive() const override { return alive_; }
 
-  tk::Handler set_handler(tk::Handler handler) override;
   void send(tk::Message& message) override;
   void post(const tk::Message& message) override;
 
@@ -64,7 +67,6 @@ class HeadlessWindow final : public tk::Window {
   void set_icon(std::string_view resource_name) override;
   void set_mouse_capture(bool capture) override;
   void begin_drag_move() override;
-  void enable_tab_navigation() override;
   void set_redraw(bool on) override;
   void invalidate() override;
 
@@ -93,21 +95,14 @@ class HeadlessWindow final : public tk::Window {
   // A text's extent on the screen, in the window's font at its resolution.
   tk::Extent screen_text_extent(std::string_view text) const;
 
-  std::uint64_t id = 0;
-  tk::Kind kind_;
-  HeadlessWindow* parent_ = nullptr;
   bool alive_ = true;
-  tk::Handler handler_;
   std::string text_;
   int caret_ = 0;
   tk::Rect rect_;
-  int align_ = 0;
   bool visible_ = false;
   bool enabled_ = true;
   std::uint32_t color_ = tk::system_color(15);
-  tk::Font font_;
   int look_ = 2;  // as created
-  int tab_order_ = 0;
   std::uint32_t style_ = 0;
   std::uint32_t ex_style_ = 0;
   int alignment_ = 0;
@@ -115,12 +110,9 @@ class HeadlessWindow final : public tk::Window {
   std::string icon_;
   bool capture_ = false;
   bool dragging_ = false;
-  bool tab_navigation_ = false;
   bool redraw_ = true;
   int invalidations_ = 0;
   bool password_ = false;
-  bool read_only_ = false;
-  bool default_button_ = false;
   bool editable_ = false;
   bool sorted_ = false;
   int item_height_ = 0;
@@ -147,15 +139,7 @@ class HeadlessBitmap final : public tk::Bitmap {
 };
 
 // The toolkit's state: windows alive, the application window, the loop flags, the queue.
-struct State {
-  std::vector<HeadlessWindow*> windows;  // every window object in existence, in creation order
-  std::uint64_t next_id = 1;
-  std::unique_ptr<HeadlessWindow> application;
-  HeadlessWindow* main_form = nullptr;
-  bool terminated = false;
-  int running = 0;
-  std::function<bool(void*)> filter;
-  std::function<void()> idle;
+struct State : tk::WindowRegistry<HeadlessWindow> {
   std::unique_ptr<EventQueue> queue = std::make_unique<EventQueue>();
   std::vector<std::pair<std::string, std::string>> message_boxes;
   std::function<void(int)> exit_routine;
@@ -166,10 +150,13 @@ struct State {
   std::vector<tk::TaskState> task_states;  // every change, in order
   int task_position = 0;
   int task_max = 0;
+  std::vector<const ToolTipView*> tool_tips;  // every tool-tip in existence, in creation order
 };
 
 State& state();
-HeadlessWindow* find_live(std::uint64_t id);
+inline HeadlessWindow* find_live(std::uint64_t id) {
+  return state().find_live(id);
+}
 HeadlessWindow& as_headless(tk::Window& w);
 // Frees the application window: every form it owns (and their controls) goes dead.
 void free_application_window();

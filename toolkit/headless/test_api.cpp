@@ -2,6 +2,7 @@
 #include "toolkit/headless/test_api.hpp"
 
 #include "toolkit/dpi.hpp"
+#include "toolkit/loop_state.hpp"
 
 #include "toolkit/headless/headless_window.hpp"
 
@@ -56,10 +57,7 @@ void reset() {
   free_application_window();
   st.queue = std::make_unique<EventQueue>();
   st.main_form = nullptr;
-  st.terminated = false;
-  st.running = 0;
-  st.filter = nullptr;
-  st.idle = nullptr;
+  tk::loop_state() = tk::LoopState{};
   st.message_boxes.clear();
   st.exit_routine = nullptr;
   st.task_state = tk::TaskState::Idle;
@@ -310,7 +308,7 @@ bool run_until(const std::function<bool()>& pred, std::chrono::milliseconds time
   for (;;) {
     st.queue->drain();
     if (pred()) return true;
-    if (st.terminated) return pred();
+    if (tk::loop_state().terminated) return pred();
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return pred();
     st.queue->run_one(

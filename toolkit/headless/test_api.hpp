@@ -14,7 +14,7 @@
 // Where the headless toolkit differs from the Win32 one: run_message_loop() waits at most
 // 20 ms for a queued item, so the idle hook also runs while nothing happens (a test may drive
 // the tool from it); the message filter is offered each posted window message as a
-// tk::Message*; text metrics are those of measure_text in toolkit_headless.cpp; aligned
+// tk::Message*; text metrics are those of measure_text in window_headless.cpp; aligned
 // controls keep to their edge without stacking; a form with a frame has a 3-pixel border and
 // a 22-pixel caption (503 x 162 gives a 497 x 134 client area).
 #pragma once
@@ -121,6 +121,21 @@ const std::vector<tk::TaskState>& task_states();
 std::pair<int, int> task_progress();
 // Every message box shown: {caption, text}.
 const std::vector<std::pair<std::string, std::string>>& message_boxes();
+
+// A tool-tip as the system would have it: the control it is for, its look, what it shows
+// and, for a tracking tip, whether it is on and where.
+struct ToolTipView {
+  const tk::Window* control = nullptr;
+  tk::ToolTipStyle style;
+  std::string text;
+  std::string title;
+  int title_icon = 0;
+  bool tracking = false;
+  int x = 0;
+  int y = 0;
+};
+// Every tool-tip in existence, in creation order.
+std::vector<ToolTipView> tool_tips();
 
 // One painting of a window (an Image), as drawing operations.
 struct PaintOp {

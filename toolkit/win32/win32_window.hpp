@@ -1,4 +1,9 @@
 // The Win32 window of the toolkit and the toolkit's global state (private to toolkit/win32/).
+// Its members are defined by concern: window_win32.cpp (creation, subclassing, the handler,
+// the toolkit's default processing), messages_win32.cpp (message translation, painting),
+// placement_win32.cpp, look_win32.cpp (text, state and look), controls_win32.cpp (combo box,
+// progress bar); loop_win32.cpp holds the state, the task queue and the loop;
+// classes_win32.cpp the window classes and fonts; tool_tip_win32.cpp the tool-tips.
 #pragma once
 
 #include <windows.h>
@@ -14,19 +19,18 @@
 
 #include "runtime/element_thread.hpp"
 #include "toolkit/toolkit.hpp"
+#include "toolkit/window_base.hpp"
+#include "toolkit/window_registry.hpp"
 
 namespace kx::win32 {
 
-class Win32Window final : public tk::Window {
+class Win32Window final : public tk::WindowBase<Win32Window> {
  public:
   explicit Win32Window(const tk::CreateOptions& options);
   ~Win32Window() override;
 
-  tk::Kind kind() const override { return kind_; }
-  tk::Window* parent() const override { return parent_; }
   bool alive() const override { return hwnd_ != nullptr; }
 
-  tk::Handler set_handler(tk::Handler handler) override;
   void send(tk::Message& message) override;
   void post(const tk::Message& message) override;
 
@@ -62,7 +66,6 @@ class Win32Window final : public tk::Window {
   void set_icon(std::string_view resource_name) override;
   void set_mouse_capture(bool capture) override;
   void begin_drag_move() override;
-  void enable_tab_navigation() override;
   void set_redraw(bool on) override;
   void invalidate() override;
 
@@ -95,8 +98,6 @@ class Win32Window final : public tk::Window {
   // The screen resolution the window is shown at (a control: its form's).
   int dpi() const;
 
-  std::uint64_t id = 0;
-
  private:
   LRESULT call_original(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   // Runs the handler on a message; false when the window went away meanwhile.
@@ -117,14 +118,10 @@ class Win32Window final : public tk::Window {
   // Off the window thread: hands the change over as a task; true when it did.
   bool marshal(std::function<void(Win32Window&)> change);
 
-  tk::Kind kind_;
-  Win32Window* parent_ = nullptr;
   HWND hwnd_ = nullptr;
   HWND inner_edit_ = nullptr;  // the edit field of an editable combo box
   WNDPROC original_proc_ = nullptr;
   WNDPROC inner_original_proc_ = nullptr;
-  tk::Handler handler_;
-  int align_ = 0;
   int dpi_ = 96;     // a form's; its controls take the form's
   tk::Rect design_;  // the placement asked for, in design pixels
   bool sized_ = false;
@@ -132,12 +129,7 @@ class Win32Window final : public tk::Window {
   std::uint32_t color_ = 0;
   HBRUSH brush_ = nullptr;
   HFONT font_handle_ = nullptr;
-  tk::Font font_;
   int look_ = 2;
-  int tab_order_ = 0;
-  bool tab_navigation_ = false;
-  bool default_button_ = false;
-  bool read_only_ = false;
   int control_id_ = 0;
   HICON icon_big_ = nullptr;
   HICON icon_small_ = nullptr;
@@ -174,25 +166,28 @@ class TaskQueue final : public ElementThread {
   bool signalled_ = false;
 };
 
-struct State {
-  std::vector<Win32Window*> windows;  // every window object in existence
-  std::uint64_t next_id = 1;
-  std::unique_ptr<Win32Window> application;
+struct State : tk::WindowRegistry<Win32Window> {
   std::atomic<HWND> application_hwnd{nullptr};  // read by other threads through post()
-  Win32Window* main_form = nullptr;
   DWORD window_thread = 0;
-  bool terminated = false;
-  int running = 0;
   int next_control_id = 100;
-  std::function<bool(void*)> filter;
-  std::function<void()> idle;
   TaskQueue tasks;
 };
 
 State& state();
-Win32Window* find_live(std::uint64_t id);
+inline Win32Window* find_live(std::uint64_t id) {
+  return state().find_live(id);
+}
 bool on_window_thread();
 void free_application_window();
+
+// The window procedures: of the toolkit's own classes, and of a subclassed standard control.
+LRESULT CALLBACK class_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+LRESULT CALLBACK control_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+// The window properties that tie a system window to its object and keep a subclassed
+// control's own procedure.
+inline constexpr wchar_t kObjectProp[] = L"KxWindowObject";
+inline constexpr wchar_t kProcProp[] = L"KxWindowProc";
 
 // The private messages of the toolkit.
 inline constexpr UINT kTaskMessage = WM_APP + 0x4B1;

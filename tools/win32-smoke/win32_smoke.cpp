@@ -17,8 +17,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "runtime/element_thread.hpp"
 #include "runtime/tdata.hpp"
@@ -50,6 +52,21 @@ int g_failures = 0;
 void check(bool ok, const char* what) {
   std::printf("%s %s\n", ok ? "ok  " : "FAIL", what);
   if (!ok) ++g_failures;
+}
+
+BOOL CALLBACK collect_tip(HWND hwnd, LPARAM lp) {
+  wchar_t name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  if (lstrcmpiW(name, TOOLTIPS_CLASSW) == 0)
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
+  return TRUE;
+}
+
+// The thread's tool-tip windows.
+std::vector<HWND> tip_windows() {
+  std::vector<HWND> found;
+  EnumThreadWindows(GetCurrentThreadId(), collect_tip, reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 HWND hwnd_of(kx::tk::Window* w) {
@@ -233,6 +250,30 @@ int main(int argc, char** argv) {
   check(SendMessageW(hwnd_of(form.get()), WM_GETICON, ICON_SMALL, 0) != 0 &&
             SendMessageW(hwnd_of(form.get()), WM_GETICON, ICON_BIG, 0) != 0,
         "the form carries the icon ZEDA in both sizes");
+  {
+    // A hint on the button: a tip window owned by the form, with one tool that shows the
+    // text, updated when the text changes, gone with the tool-tip object.
+    kx::tk::ToolTipStyle tip_style;
+    tip_style.font = font(8, 0);
+    auto tip = kx::tk::create_tool_tip(*button, tip_style);
+    tip->set_text(kWrite);
+    tip->set_text(kPort);
+    const std::vector<HWND> tips = tip_windows();
+    std::wstring shown(80, L'\0');
+    TTTOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V2_SIZE;
+    ti.hwnd = hwnd_of(button.get());
+    ti.uId = reinterpret_cast<UINT_PTR>(ti.hwnd);
+    ti.lpszText = shown.data();
+    if (tips.size() == 1) SendMessageW(tips[0], TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
+    shown.resize(std::wcslen(shown.c_str()));
+    check(tips.size() == 1 && GetWindow(tips[0], GW_OWNER) == hwnd_of(form.get()) &&
+              SendMessageW(tips[0], TTM_GETTOOLCOUNT, 0, 0) == 1,
+          "a hint makes one tip window, owned by the form, with one tool");
+    check(shown == L"\x041F\x043E\x0440\x0442", "the tool shows the hint set last, in Russian");
+    tip.reset();
+    check(tip_windows().empty(), "the tip window goes with the hint");
+  }
   const std::uint32_t form_style = form->style();
   form->set_tab_order(3);
   check(form->style() == form_style, "a form's tab order leaves its style (no maximize box)");

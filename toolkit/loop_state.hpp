@@ -1,0 +1,25 @@
+// The state of the message loop, the same for every toolkit: the terminated flag, the running
+// count, the message filter and the idle hook (tk::terminated(), tk::running_count(),
+// tk::set_message_filter(), tk::set_idle_hook() read and set it). Window thread only.
+#pragma once
+
+#include <functional>
+
+namespace kx::tk {
+
+struct LoopState {
+  bool terminated = false;
+  int running = 0;
+  std::function<bool(void*)> filter;
+  std::function<void()> idle;
+
+  // The session ends: the loop counts as over, at once.
+  void end_now() {
+    running = 0;
+    terminated = true;
+  }
+};
+
+LoopState& loop_state();
+
+}  // namespace kx::tk

@@ -1,0 +1,168 @@
+// The Win32 toolkit's message loop with its quit flag, filter and idle hook, the global state,
+// and the hand-over of tasks from other threads to the window thread.
+#include <windows.h>
+
+#include "toolkit/loop_state.hpp"
+#include "toolkit/win32/text_win32.hpp"
+#include "toolkit/win32/win32_window.hpp"
+
+namespace kx::win32 {
+
+// ---- state ----
+
+State& state() {
+  static State s;
+  return s;
+}
+
+bool on_window_thread() {
+  const DWORD t = state().window_thread;
+  return t == 0 || t == GetCurrentThreadId();
+}
+
+void free_application_window() {
+  State& st = state();
+  if (!st.application) return;
+  st.application_hwnd.store(nullptr);
+  if (element_thread() == &st.tasks) set_element_thread(nullptr);
+  // Destroying the application window destroys the forms it owns and their controls.
+  st.application.reset();
+  st.main_form = nullptr;
+  st.tasks.clear();
+}
+
+// ---- the hand-over of tasks ----
+
+void TaskQueue::post(std::function<void()> task) {
+  bool signal = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tasks_.push_back(std::move(task));
+    if (!signalled_) signalled_ = signal = true;
+  }
+  if (!signal) return;
+  HWND app = state().application_hwnd.load();
+  if (app == nullptr || !PostMessageW(app, kTaskMessage, 0, 0)) {
+    // No window to wake yet: the tasks wait for the next post that can.
+    std::lock_guard<std::mutex> lock(mutex_);
+    signalled_ = false;
+  }
+}
+
+void TaskQueue::run_pending() {
+  std::size_t n = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    signalled_ = false;
+    n = tasks_.size();
+  }
+  // Only the tasks queued now: those queued meanwhile wait behind the messages that came
+  // before them.
+  for (std::size_t i = 0; i < n; ++i) {
+    std::function<void()> task;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (tasks_.empty()) break;
+      task = std::move(tasks_.front());
+      tasks_.pop_front();
+    }
+    task();
+  }
+  bool signal = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!tasks_.empty() && !signalled_) signalled_ = signal = true;
+  }
+  if (signal) {
+    HWND app = state().application_hwnd.load();
+    if (app == nullptr || !PostMessageW(app, kTaskMessage, 0, 0)) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      signalled_ = false;
+    }
+  }
+}
+
+void TaskQueue::clear() {
+  std::deque<std::function<void()>> dropped;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    dropped.swap(tasks_);
+    signalled_ = false;
+  }
+}
+namespace {
+
+// Tab and Shift+Tab in a form that navigates by tab order.
+bool tab_key(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB) return false;
+  Win32Window* w = Win32Window::from_hwnd(msg.hwnd);
+  if (w == nullptr) return false;
+  Win32Window* form = w->kind() == tk::Kind::Form ? w : static_cast<Win32Window*>(w->parent());
+  if (form == nullptr || form->kind() != tk::Kind::Form || !form->tab_navigation()) return false;
+  form->move_focus(GetKeyState(VK_SHIFT) < 0);
+  return true;
+}
+
+}  // namespace
+
+}  // namespace kx::win32
+
+namespace kx::tk {
+
+using win32::state;
+
+Window* application_window() {
+  return state().application.get();
+}
+
+Window& create_application_window() {
+  auto& st = state();
+  if (!st.application) {
+    st.window_thread = GetCurrentThreadId();
+    st.make_application();
+    st.application_hwnd.store(st.application->hwnd());
+    set_element_thread(&st.tasks);
+  }
+  return *st.application;
+}
+
+void run_message_loop() {
+  auto& st = state();
+  auto& loop = loop_state();
+  loop.running = 1;
+  if (!st.application) create_application_window();
+  while (!loop.terminated) {
+    // Everything queued, then the idle hook, then wait for the next message. (Processing
+    // before the first wait keeps messages queued before the loop from waiting for another.)
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        loop.terminated = true;
+        break;
+      }
+      if (loop.filter && loop.filter(&msg)) continue;
+      if (win32::tab_key(msg)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    if (loop.idle) loop.idle();
+    if (!loop.terminated) WaitMessage();
+  }
+  loop.running = 0;
+  win32::free_application_window();
+}
+
+void quit() {
+  auto& st = state();
+  if (win32::on_window_thread()) {
+    PostQuitMessage(0);
+  } else {
+    PostThreadMessageW(st.window_thread, WM_QUIT, 0, 0);
+  }
+}
+
+void message_box(std::string_view caption, std::string_view text) {
+  MessageBoxW(nullptr, win32::to_wide(text).c_str(), win32::to_wide(caption).c_str(), MB_OK);
+}
+
+}  // namespace kx::tk
