@@ -436,7 +436,9 @@ std::string message_of(const std::string& line) {
 }
 
 std::string log_path(const std::string& name) {
-  const std::string path = ::testing::TempDir() + "kxflash_" + name + ".log";
+  // The process's own name: builds tested side by side must not share a log.
+  const std::string path =
+      ::testing::TempDir() + "kxflash_" + std::to_string(::getpid()) + "_" + name + ".log";
   std::remove(path.c_str());
   return path;
 }
