@@ -4,19 +4,9 @@
 
 namespace kx {
 
-// Touched on the element thread only: a hand-over that arrives after the element is gone
-// finds `element` null.
-struct TKxAfterStep::Shared {
-  TKxAfterStep* element = nullptr;
-};
+TKxAfterStep::TKxAfterStep() : handover_(this), run_(handover_.begin_run()) {}
 
-TKxAfterStep::TKxAfterStep() : shared_(std::make_shared<Shared>()) {
-  shared_->element = this;
-}
-
-TKxAfterStep::~TKxAfterStep() {
-  shared_->element = nullptr;
-}
+TKxAfterStep::~TKxAfterStep() = default;
 
 void TKxAfterStep::doEvent(TData& d, std::uint16_t) {
   if (element_thread() == nullptr) {
@@ -28,8 +18,9 @@ void TKxAfterStep::doEvent(TData& d, std::uint16_t) {
   value.int_value = d.int_value;
   value.str_value = d.str_value;
   value.real_value = d.real_value;
-  post_to_element_thread([shared = shared_, value]() mutable {
-    if (TKxAfterStep* self = shared->element) fire(self->onEvent, value);
+  // One run for the element's life: the event is dropped only when the element is gone.
+  run_.post([value](TKxAfterStep& self, const HandOver<TKxAfterStep>::Run&) mutable {
+    fire(self.onEvent, value);
   });
 }
 

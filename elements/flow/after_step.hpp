@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "runtime/handover.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
@@ -22,10 +23,9 @@ class TKxAfterStep {
   // index 0: the value (NULL, Integer, String or Real) travels on later, unchanged.
   void doEvent(TData& d, std::uint16_t index);
 
-  struct Shared;  // what a pending hand-over shares with the element
-
  private:
-  std::shared_ptr<Shared> shared_;
+  HandOver<TKxAfterStep> handover_;
+  HandOver<TKxAfterStep>::Run run_;
 };
 
 }  // namespace kx

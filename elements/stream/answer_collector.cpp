@@ -7,14 +7,6 @@
 
 namespace kx {
 
-// Shared with the quiet-time hand-overs on their way to the element thread: one that arrives
-// after the element is gone finds `element` null, one from an earlier wait a new generation.
-// Both fields are touched on the element thread only.
-struct TKxAnswerCollector::Shared {
-  TKxAnswerCollector* element = nullptr;
-  std::uint64_t generation = 0;
-};
-
 namespace {
 
 char upper_ascii(char c) {
@@ -34,13 +26,10 @@ int compare_beginning(const std::string& text, const std::string& answer) {
 TKxAnswerCollector::TKxAnswerCollector() : TKxAnswerCollector(make_mmtimer_backend()) {}
 
 TKxAnswerCollector::TKxAnswerCollector(std::unique_ptr<MMTimerBackend> backend)
-    : shared_(std::make_shared<Shared>()), backend_(std::move(backend)) {
-  shared_->element = this;
-}
+    : handover_(this), backend_(std::move(backend)) {}
 
 TKxAnswerCollector::~TKxAnswerCollector() {
   stop_quiet();
-  shared_->element = nullptr;
 }
 
 TKxAnswerCollector::Verdict TKxAnswerCollector::judge_answer(TData& d) {
@@ -98,25 +87,21 @@ void TKxAnswerCollector::pass_on(TData& d) {
 void TKxAnswerCollector::start_quiet() {
   // Every run starts the quiet time again.
   stop_quiet();
-  const std::uint64_t generation = ++shared_->generation;
-  std::weak_ptr<Shared> weak = shared_;
-  auto tick = [weak, generation] {
-    std::shared_ptr<Shared> shared = weak.lock();
-    if (!shared) return;
-    post_to_element_thread([shared, generation] {
-      TKxAnswerCollector* self = shared->element;
-      if (self == nullptr || generation != shared->generation) return;
-      self->stop_quiet();
-      std::string answer = std::move(self->held_);
-      self->held_.clear();
-      fire_string(self->onAnswer, std::move(answer));
+  // Runs on the back-end's thread: only the hand-over. A wait that was stopped or started
+  // again is over, and its tick is dropped when it arrives.
+  auto tick = [run = handover_.begin_run()] {
+    run.post([](TKxAnswerCollector& self, const HandOver<TKxAnswerCollector>::Run&) {
+      self.stop_quiet();
+      std::string answer = std::move(self.held_);
+      self.held_.clear();
+      fire_string(self.onAnswer, std::move(answer));
     });
   };
   quiet_running_ = backend_->start(Quiet, 1, std::move(tick));
 }
 
 void TKxAnswerCollector::stop_quiet() {
-  ++shared_->generation;  // a hand-over already on its way is dropped when it arrives
+  handover_.end_run();  // a hand-over already on its way is dropped when it arrives
   if (!quiet_running_) return;
   backend_->stop();
   quiet_running_ = false;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "elements/timer/mmtimer_backend.hpp"
+#include "runtime/handover.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
@@ -57,8 +58,6 @@ class TKxAnswerCollector {
 
   const std::string& held() const { return held_; }
 
-  struct Shared;  // what the quiet-time hand-over shares with the element
-
  private:
   enum class Verdict { Complete, Wait, Reject };
   Verdict judge_answer(TData& d);
@@ -66,7 +65,7 @@ class TKxAnswerCollector {
   void start_quiet();
   void stop_quiet();
 
-  std::shared_ptr<Shared> shared_;
+  HandOver<TKxAnswerCollector> handover_;
   std::unique_ptr<MMTimerBackend> backend_;
   std::string held_;
   bool quiet_running_ = false;
