@@ -66,6 +66,16 @@ bool parse_number(const char* text, unsigned long& out) {
   return errno == 0 && end && *end == '\0' && end != text;
 }
 
+// "NAME" or "NAME:N": cuts the number off `value` into `number` (left as it is without one);
+// false for a suffix that is no number.
+bool take_number_suffix(std::string& value, unsigned long& number) {
+  const auto colon = value.find(':');
+  if (colon == std::string::npos) return true;
+  if (!parse_number(value.c_str() + colon + 1, number)) return false;
+  value.resize(colon);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,17 +102,11 @@ int main(int argc, char** argv) {
     } else if (arg == "--fault" && has_value) {
       // NAME or NAME:BLOCK
       std::string value = argv[++i];
-      const auto colon = value.find(':');
-      if (colon != std::string::npos) {
-        if (!parse_number(value.c_str() + colon + 1, n)) {
-          usage();
-          return 2;
-        }
-        options.fault_block = static_cast<int>(n);
-        value.resize(colon);
-      }
+      n = static_cast<unsigned long>(options.fault_block);
+      const bool number_ok = take_number_suffix(value, n);
+      options.fault_block = static_cast<int>(n);
       auto f = kx::devsim::fault_from_name(value);
-      if (!f) {
+      if (!number_ok || !f) {
         usage();
         return 2;
       }
@@ -110,17 +114,11 @@ int main(int argc, char** argv) {
     } else if (arg == "--delivery" && has_value) {
       // NAME or random:GAP_MS
       std::string value = argv[++i];
-      const auto colon = value.find(':');
-      if (colon != std::string::npos) {
-        if (!parse_number(value.c_str() + colon + 1, n)) {
-          usage();
-          return 2;
-        }
-        options.max_gap = std::chrono::milliseconds(n);
-        value.resize(colon);
-      }
+      n = static_cast<unsigned long>(options.max_gap.count());
+      const bool number_ok = take_number_suffix(value, n);
+      options.max_gap = std::chrono::milliseconds(n);
       auto d = kx::devsim::delivery_from_name(value);
-      if (!d) {
+      if (!number_ok || !d) {
         usage();
         return 2;
       }
