@@ -88,7 +88,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
       "\xED\xED\xFB\xEC \xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xEE\xEC.";
   edtStatus->ReadOnly = 1;
   edtStatus->Password = 0;
-  edtStatus->Alignment = 0;
+  edtStatus->Alignment = tk::kTextLeft;
   edtStatus->Init();
 
   cbxPort = new TKxComboBox(Form);
@@ -116,11 +116,11 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   com = new TKxComAsync();
   com->Port = "";
   com->Baud = 38462;
-  com->DataBits = 3;
-  com->Parity = 0;
-  com->StopBits = 0;
-  com->DtrControl = 0;
-  com->RtsControl = 0;
+  com->DataBits = TKxComAsync::kEightDataBits;
+  com->Parity = TKxComAsync::kNoParity;
+  com->StopBits = TKxComAsync::kOneStopBit;
+  com->DtrControl = TKxComAsync::kLineOff;
+  com->RtsControl = TKxComAsync::kLineOff;
   com->InQueue = 4096;
   com->OutQueue = 4096;
   com->AbortOnError = true;
@@ -175,7 +175,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
       "\xC2\xE5\xF0\xF1\xE8\xFF \xCF\xCE \xE4\xEB\xFF \xEE\xE1\xED\xEE\xE2\xEB\xE5\xED\xE8\xFF"
       ":9.1 (VKD7/NKD7)");
   lblVersion->set_auto_size(1);
-  lblVersion->set_alignment(0);
+  lblVersion->set_alignment(tk::kTextLeft);
   lblVersion->Init();
 
   // The running CRC of a transfer lives in this text; it is never seen, so it is held without
@@ -215,7 +215,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
       "\xD1\xE1\xF0\xEE\xF1\xF2\xE5 \xED\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEF\xEE "
       "\xF3\xEC\xEE\xEB\xF7\xE0\xED\xE8\xFE!");
   lblSuccess->set_auto_size(0);
-  lblSuccess->set_alignment(2);
+  lblSuccess->set_alignment(tk::kTextCentre);
   lblSuccess->Init();
 
   // "Ошибка при передаче данных!"
@@ -224,7 +224,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
                        "\xE4\xE0\xED\xED\xFB\xF5!",
                        2);
   place(lblError, 0, 0, 497, 24, 15, kLarge, 0, 1);
-  lblError->Align = 2;
+  lblError->Align = WindowElement::kAlignTop;
   lblError->Init();
 
   hubSuccess = new_hub(1, 4);
@@ -247,7 +247,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
                        "\xE5\xF9\xB8 \xF0\xE0\xE7.",
                        2);
   place(lblRetry, 0, 24, 497, 24, 15, kLarge, 0, 1);
-  lblRetry->Align = 2;
+  lblRetry->Align = WindowElement::kAlignTop;
   lblRetry->Init();
 
   efdSucceeded = new TKxEventFromData();

@@ -76,6 +76,11 @@ inline constexpr std::uint32_t kExStaticEdge = 0x00020000;
 
 // A colour with the top bit set names the system colour whose index is the low byte.
 inline constexpr std::uint32_t kSystemColor = 0x80000000u;
+
+// The alignment of a control's text.
+inline constexpr int kTextLeft = 0;
+inline constexpr int kTextRight = 1;
+inline constexpr int kTextCentre = 2;
 inline constexpr std::uint32_t system_color(std::uint8_t index) {
   return kSystemColor | index;
 }
@@ -242,7 +247,7 @@ class Window {
   virtual void set_style(std::uint32_t style) = 0;
   virtual std::uint32_t ex_style() const = 0;
   virtual void set_ex_style(std::uint32_t ex_style) = 0;
-  // Edit and Label: 0 left, 1 right, 2 centre. A label loses its no-word-wrap style.
+  // Edit and Label: kTextLeft, kTextRight or kTextCentre. A label loses its no-word-wrap style.
   virtual void set_alignment(int alignment) = 0;
 
   virtual void set_icon(std::string_view resource_name) = 0;

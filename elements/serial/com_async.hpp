@@ -25,9 +25,14 @@ class TKxComAsync {
   // Properties (every one starts zero, false or empty).
   std::string Port;
   std::int32_t Baud = 0;
-  std::int32_t Parity = 0;
+  // Framing and control lines, as the properties number them.
+  enum : std::int32_t { kNoParity, kOddParity, kEvenParity, kMarkParity, kSpaceParity };
+  enum : std::int32_t { kFiveDataBits, kSixDataBits, kSevenDataBits, kEightDataBits };
+  enum : std::int32_t { kOneStopBit, kOneAndAHalfStopBits, kTwoStopBits };
+  enum : std::int32_t { kLineOff, kLineOn, kLineHandshake, kRtsToggle };  // DtrControl, RtsControl
+  std::int32_t Parity = kNoParity;
   std::int32_t DataBits = 0;  // data bits = DataBits + 5
-  std::int32_t StopBits = 0;
+  std::int32_t StopBits = kOneStopBit;
   std::int32_t EventChar = 0;
   bool DiscardNull = false;
   bool AbortOnError = false;

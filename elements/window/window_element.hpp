@@ -28,7 +28,16 @@ class WindowElement {
   std::int32_t Top = 0;
   std::int32_t Width = 0;
   std::int32_t Height = 0;
-  std::uint8_t Align = 0;  // 0 none, 1 left, 2 top, 3 right, 4 bottom, 5 client area
+  // Where the control keeps itself in its parent.
+  enum : std::uint8_t {
+    kAlignNone,
+    kAlignLeft,
+    kAlignTop,
+    kAlignRight,
+    kAlignBottom,
+    kAlignClient
+  };
+  std::uint8_t Align = kAlignNone;
   std::int32_t TabOrder = 0;
   std::uint32_t Color = 0;  // default: the parent's colour
   std::uint8_t Ctl3D = 2;   // 0 3D look, 1 flat look, 2 as the toolkit made the control
