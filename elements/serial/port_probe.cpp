@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "elements/serial/port.hpp"
-#include "runtime/element_thread.hpp"
 
 namespace kx::serial {
 
@@ -18,23 +17,11 @@ struct PortProbe::Round {
   bool cancelled = false;
 };
 
-// Answers handed over carry the token and the round's number: the element thread drops them
-// once the probe is gone (owner cleared) or another round began.
-struct PortProbe::Token {
-  PortProbe* owner = nullptr;
-  std::uint64_t round = 0;
-  Answer answer;
-  Done done;
-};
-
 PortProbe::PortProbe(Check check)
-    : check_(check ? std::move(check) : Check(&can_open_port)), token_(std::make_shared<Token>()) {
-  token_->owner = this;
-}
+    : check_(check ? std::move(check) : Check(&can_open_port)), handover_(this) {}
 
 PortProbe::~PortProbe() {
   cancel();
-  token_->owner = nullptr;
 }
 
 void PortProbe::stop_collector() {
@@ -49,7 +36,7 @@ void PortProbe::stop_collector() {
 
 void PortProbe::cancel() {
   stop_collector();
-  ++token_->round;
+  handover_.end_run();  // answers of the abandoned round still on their way are dropped
   running_ = false;
 }
 
@@ -57,9 +44,8 @@ void PortProbe::start(std::vector<std::string> names, std::vector<bool> known,
                       std::chrono::milliseconds bound, Answer answer, Done done) {
   cancel();
   running_ = true;
-  token_->answer = std::move(answer);
-  token_->done = std::move(done);
-  const std::uint64_t number = token_->round;
+  answer_ = std::move(answer);
+  done_ = std::move(done);
   auto round = std::make_shared<Round>();
   round->results.assign(names.size(), Round::kPending);
   const auto deadline = std::chrono::steady_clock::now() + bound;
@@ -77,33 +63,28 @@ void PortProbe::start(std::vector<std::string> names, std::vector<bool> known,
     }).detach();
   }
   round_ = round;
-  std::weak_ptr<Token> token = token_;
-  collector_ = std::thread([round, names = std::move(names), deadline, token, number] {
-    auto hand_over = [&](std::function<void(Token&)> step) {
-      post_to_element_thread([token, number, step = std::move(step)] {
-        const std::shared_ptr<Token> t = token.lock();
-        if (t && t->owner != nullptr && t->round == number) step(*t);
+  collector_ =
+      std::thread([round, names = std::move(names), deadline, run = handover_.begin_run()] {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+          std::unique_lock<std::mutex> lock(round->mutex);
+          round->cv.wait_until(lock, deadline, [&] {
+            return round->cancelled || round->results[i] != Round::kPending;
+          });
+          if (round->cancelled) return;
+          // Still pending at the deadline: left out.
+          const bool openable = round->results[i] == Round::kOpenable;
+          lock.unlock();
+          run.post([name = names[i], openable](PortProbe& self, const Run&) {
+            const Answer call = self.answer_;  // the answer may start another round
+            call(name, openable);
+          });
+        }
+        run.post([](PortProbe& self, const Run&) {
+          self.running_ = false;
+          const Done call = self.done_;
+          if (call) call();
+        });
       });
-    };
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      std::unique_lock<std::mutex> lock(round->mutex);
-      round->cv.wait_until(
-          lock, deadline, [&] { return round->cancelled || round->results[i] != Round::kPending; });
-      if (round->cancelled) return;
-      // Still pending at the deadline: left out.
-      const bool openable = round->results[i] == Round::kOpenable;
-      lock.unlock();
-      hand_over([name = names[i], openable](Token& t) {
-        const Answer call = t.answer;  // the answer may start another round
-        call(name, openable);
-      });
-    }
-    hand_over([](Token& t) {
-      t.owner->running_ = false;
-      const Done call = t.done;
-      if (call) call();
-    });
-  });
 }
 
 }  // namespace kx::serial

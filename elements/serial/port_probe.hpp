@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/handover.hpp"
+
 namespace kx::serial {
 
 class PortProbe {
@@ -38,12 +40,15 @@ class PortProbe {
 
  private:
   struct Round;
-  struct Token;
+  using Run = HandOver<PortProbe>::Run;
 
   void stop_collector();
 
   Check check_;
-  std::shared_ptr<Token> token_;
+  Answer answer_;  // of the current round
+  Done done_;
+  // Answers go to the element thread through the current round's run.
+  HandOver<PortProbe> handover_;
   std::shared_ptr<Round> round_;
   std::thread collector_;
   bool running_ = false;
