@@ -176,21 +176,23 @@ if [ "$mode" = run ]; then
   "$kx_wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f \
     >>"$logs/prefix.log" 2>&1
 fi
-# The mount manager reads the ports when the server starts: restart it, keep it up for the run.
-"$kx_wineserver" -k 2>/dev/null
-"$kx_wineserver" -w 2>/dev/null
-# Debian's server prints its object table when it ends: keep that out of the verdict.
-"$kx_wineserver" -p >"$logs/wineserver.log" 2>&1
-"$kx_wine" cmd /c exit >>"$logs/prefix.log" 2>&1
-listed=0
-for _ in $(seq 100); do
-  if "$kx_wine" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -q "$port"; then
-    listed=1
-    break
-  fi
-  sleep 0.2
-done
-[ $listed = 1 ] || { echo "$port does not appear under SERIALCOMM" >&2; exit 1; }
+# Restarts the prefix's server (it reads the ports and the registry as it starts), keeps it up
+# for the run and waits until the port is listed again; false when it is not.
+restart_server() { # restart_server LOG
+  "$kx_wineserver" -k 2>/dev/null
+  "$kx_wineserver" -w 2>/dev/null
+  # Debian's server prints its object table when it ends: keep that out of the verdict.
+  "$kx_wineserver" -p >>"$logs/wineserver.log" 2>&1
+  "$kx_wine" cmd /c exit >>"$1" 2>&1
+  local _
+  for _ in $(seq 100); do
+    "$kx_wine" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -q "$port" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+: >"$logs/wineserver.log"
+restart_server "$logs/prefix.log" || { echo "$port does not appear under SERIALCOMM" >&2; exit 1; }
 acp=$("$kx_wine" reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null |
   tr -d '\r' | awk '$1 == "ACP" { print $3 }')
 echo "ANSI code page of the prefix: ${acp:-unknown}"
@@ -479,29 +481,26 @@ scenario_planted() {
 
 # The minimise box minimises the application to its taskbar button (the form hides, the window
 # with the button is iconic); the button restores the form, which then works as before.
-window_state() { "$kx_wine" "$wdrive" showstate "$caption" 2>>"$log" | tr -d '\r'; }
+# The form's and the taskbar window's state, as wdrive reports them, is EXPECTED.
+state_is() { # state_is WHEN EXPECTED
+  local s
+  s=$("$kx_wine" "$wdrive" showstate "$caption" 2>>"$log" | tr -d '\r')
+  note "$1: $s"
+  [ "$s" = "$2" ] || fail "$1: $s" || return 1
+}
 scenario_minimize() {
+  local shown="form visible=1 iconic=0 taskbar visible=1 iconic=0"
   start_sim minimize --baud "$baud" || return 1
   start_app minimize
   wd wait "$caption" "$t_choose" 30000 || return 1
-  local s
-  s=$(window_state)
-  note "at start: $s"
-  [ "$s" = "form visible=1 iconic=0 taskbar visible=1 iconic=0" ] ||
-    fail "at start: $s" || return 1
+  state_is "at start" "$shown" || return 1
   wd minimize "$caption" || return 1
   sleep 0.5
-  s=$(window_state)
-  note "minimised: $s"
   shot minimize-minimized
-  [ "$s" = "form visible=0 iconic=0 taskbar visible=1 iconic=1" ] ||
-    fail "after the minimise box: $s" || return 1
+  state_is "after the minimise box" "form visible=0 iconic=0 taskbar visible=1 iconic=1" || return 1
   wd restore "$caption" || return 1
   sleep 0.5
-  s=$(window_state)
-  note "restored: $s"
-  [ "$s" = "form visible=1 iconic=0 taskbar visible=1 iconic=0" ] ||
-    fail "after the taskbar button: $s" || return 1
+  state_is "after the taskbar button" "$shown" || return 1
   identified || return 1
   shot minimize
   wd close "$caption" || return 1
@@ -514,16 +513,7 @@ scenario_minimize() {
 set_dpi() { # set_dpi DPI
   note "screen resolution $1 pixels per inch"
   "$kx_wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >>"$log" 2>&1
-  "$kx_wineserver" -k 2>/dev/null
-  "$kx_wineserver" -w 2>/dev/null
-  "$kx_wineserver" -p >>"$logs/wineserver.log" 2>&1
-  "$kx_wine" cmd /c exit >>"$log" 2>&1
-  local _
-  for _ in $(seq 100); do
-    "$kx_wine" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -q "$port" && return 0
-    sleep 0.2
-  done
-  fail "$port is not listed after the restart"
+  restart_server "$log" || fail "$port is not listed after the restart"
 }
 
 # The design's fonts: 8 points, the success message 10 points bold, the error texts 10 points.
