@@ -3,33 +3,22 @@
 #include <cstdio>
 
 #include "app/update_log.hpp"
-#include "runtime/element_thread.hpp"
 
 namespace kx {
 
-namespace {
+TKxUnattended::TKxUnattended() : handover_(this), run_(handover_.begin_run()) {}
 
-// Runs `act` on the element in a later step of the element thread, as a person's action
-// would come, unless the element is gone by then.
+TKxUnattended::~TKxUnattended() = default;
+
 template <class Act>
-void later(const std::shared_ptr<TKxUnattended*>& self, Act act) {
-  post_to_element_thread([self, act] {
-    if (TKxUnattended* element = *self) act(*element);
-  });
-}
-
-}  // namespace
-
-TKxUnattended::TKxUnattended() : self_(std::make_shared<TKxUnattended*>(this)) {}
-
-TKxUnattended::~TKxUnattended() {
-  *self_ = nullptr;
+void TKxUnattended::later(Act act) {
+  run_.post([act](TKxUnattended& e, const HandOver<TKxUnattended>::Run&) { act(e); });
 }
 
 void TKxUnattended::startup(void* self) {
   auto* element = static_cast<TKxUnattended*>(self);
   if (!element->driving()) return;
-  later(element->self_, [](TKxUnattended& e) { fire_string(e.onChoose, e.Port); });
+  element->later([](TKxUnattended& e) { fire_string(e.onChoose, e.Port); });
 }
 
 void TKxUnattended::log(const std::string& text) {
@@ -55,7 +44,7 @@ void TKxUnattended::doFound(TData&, std::uint16_t) {
   if (!driving()) return;
   fire_null(onWatchStop);
   // Unless a person was quicker: a second click would start the transfer over.
-  later(self_, [](TKxUnattended& e) {
+  later([](TKxUnattended& e) {
     if (e.stage_ == Stage::Identified) fire_copy(e.onWrite, e.ClickData);
   });
 }
@@ -136,7 +125,7 @@ void TKxUnattended::finish(int code) {
   if (!driving() || ending_) return;
   ending_ = true;
   // The result screen is shown by now; what the same step still writes leaves first.
-  later(self_, [](TKxUnattended& e) { fire_null(e.onEnd); });
+  later([](TKxUnattended& e) { fire_null(e.onEnd); });
 }
 
 }  // namespace kx

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "runtime/handover.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
@@ -76,8 +77,12 @@ class TKxUnattended {
   std::int32_t next_percent_ = 10;
   std::chrono::steady_clock::time_point clicked_{};
   bool ending_ = false;
-  // Tasks this element posts to itself find it through here; cleared when it is destroyed.
-  std::shared_ptr<TKxUnattended*> self_;
+  // Runs `act` on the element in a later step of the element thread, as a person's action
+  // would come, unless the element is gone by then.
+  template <class Act>
+  void later(Act act);
+  HandOver<TKxUnattended> handover_;
+  HandOver<TKxUnattended>::Run run_;  // one for the element's life
 };
 
 }  // namespace kx
