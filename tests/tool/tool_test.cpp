@@ -646,6 +646,8 @@ TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
   tk::set_idle_hook(person);
   EXPECT_EQ(run_tool(2, argv2), 0);
   EXPECT_EQ(step, 3);
+  // "PUSK" has left the port when the tool ends; the device thread reads it a moment later.
+  ASSERT_TRUE(device.wait_done(5s));
   EXPECT_TRUE(device.results().pusk_received);
 }
 
