@@ -71,22 +71,34 @@ int TKxComAsync::port_number(const std::string& name) {
   return serial::com_port_number(name);
 }
 
-std::uint32_t TKxComAsync::flag_word(std::int32_t dtr, std::int32_t rts) const {
-  using namespace serial;
-  std::uint32_t f = kBinary;
-  if (ParityCheck) f |= kParity;
-  if (OutxCtsFlow) f |= kOutxCtsFlow;
-  if (OutxDsrFlow) f |= kOutxDsrFlow;
-  if (dtr >= 0 && dtr <= 2) f |= static_cast<std::uint32_t>(dtr) << kDtrShift;
-  if (DsrSensitivity) f |= kDsrSensitivity;
-  if (TxContinueOnXoff) f |= kTxContinueOnXoff;
-  if (OutX) f |= kOutX;
-  if (InX) f |= kInX;
-  if (ParityCheck && ErrorReplace) f |= kErrorChar;
-  if (DiscardNull) f |= kNullDiscard;
-  if (rts >= 0 && rts <= 3) f |= static_cast<std::uint32_t>(rts) << kRtsShift;
-  if (AbortOnError) f |= kAbortOnError;
-  return f;
+serial::LineSettings TKxComAsync::line_settings(std::int32_t baud, std::int32_t dtr,
+                                                std::int32_t rts) const {
+  using serial::LineControl;
+  serial::LineSettings s;
+  s.baud = static_cast<std::uint32_t>(baud);
+  // Out-of-range property numbers become values valid() refuses.
+  s.data_bits = byte_index(DataBits < 0 || DataBits > 250 ? -1 : DataBits + 5);
+  s.parity = static_cast<serial::Parity>(byte_index(Parity));
+  s.stop_bits = static_cast<serial::StopBits>(byte_index(StopBits));
+  s.check_parity = ParityCheck;
+  if (ParityCheck && ErrorReplace) s.error_replacement = static_cast<char>(ErrorChar & 0xFF);
+  s.discard_null = DiscardNull;
+  s.abort_on_error = AbortOnError;
+  s.event_char = static_cast<char>(EventChar & 0xFF);
+  serial::FlowControl& f = s.flow;
+  f.cts_gates_output = OutxCtsFlow;
+  f.dsr_gates_output = OutxDsrFlow;
+  f.dsr_gates_input = DsrSensitivity;
+  f.xon_xoff_output = OutX;
+  f.xon_xoff_input = InX;
+  f.output_continues_after_xoff = TxContinueOnXoff;
+  f.dtr =
+      (dtr >= kLineOff && dtr <= kLineHandshake) ? static_cast<LineControl>(dtr) : LineControl::Off;
+  f.rts = (rts >= kLineOff && rts <= kRtsToggle) ? static_cast<LineControl>(rts) : LineControl::Off;
+  f.xon_limit = f.xoff_limit = static_cast<std::uint16_t>(InQueue / 4);
+  f.xon_char = static_cast<char>(XonChar & 0xFF);
+  f.xoff_char = static_cast<char>(XoffChar & 0xFF);
+  return s;
 }
 
 std::uint32_t TKxComAsync::mask_from_properties() const {
@@ -138,22 +150,7 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
   open_ = true;
   run_ = handover_.begin_run();
 
-  if (rts < 0 || rts >= 4) rts = 0;
-  if (dtr < 0 || dtr >= 3) dtr = 0;
-
-  serial::LineSettings s;
-  port_->get_settings(s);  // the driver's values stay in every field not set below
-  s.baud = static_cast<std::uint32_t>(baud);
-  s.byte_size = byte_index(DataBits < 0 || DataBits > 250 ? -1 : DataBits + 5);
-  s.parity = byte_index(Parity);
-  s.stop_bits = byte_index(StopBits);
-  s.xon_lim = s.xoff_lim = static_cast<std::uint16_t>(InQueue / 4);
-  s.xon_char = static_cast<char>(XonChar & 0xFF);
-  s.xoff_char = static_cast<char>(XoffChar & 0xFF);
-  s.evt_char = static_cast<char>(EventChar & 0xFF);
-  if (ParityCheck && ErrorReplace) s.error_char = static_cast<char>(ErrorChar & 0xFF);
-  s.flags = flag_word(dtr, rts);
-  settings_ = s;
+  const serial::LineSettings settings = line_settings(baud, dtr, rts);
 
   timeouts_.read_interval = ReadIntervalTimeout;
   timeouts_.read_total_multiplier = ReadTotalTimeoutMultiplier;
@@ -165,7 +162,7 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
   bool ok = port_->purge(serial::kPurgeTxClear | serial::kPurgeRxClear);
   port_->set_queue_sizes(static_cast<std::uint32_t>(InQueue),
                          static_cast<std::uint32_t>(OutQueue));  // result ignored
-  ok = ok && port_->set_settings(settings_) && port_->set_timeouts(timeouts_) &&
+  ok = ok && port_->set_settings(settings) && port_->set_timeouts(timeouts_) &&
        port_->set_event_mask(mask_);
   if (!ok) {
     close_sequence();

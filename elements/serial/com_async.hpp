@@ -97,8 +97,9 @@ class TKxComAsync {
   std::size_t write_calls() const { return write_calls_; }
   std::size_t pending_bytes() const { return pending_.size(); }
 
-  // The flag word and event mask the properties give (dtr and rts already read).
-  std::uint32_t flag_word(std::int32_t dtr, std::int32_t rts) const;
+  // The line settings and event mask the properties give (baud, dtr and rts already read; a
+  // control-line number out of range drives the line off).
+  serial::LineSettings line_settings(std::int32_t baud, std::int32_t dtr, std::int32_t rts) const;
   std::uint32_t mask_from_properties() const;
 
   // Parses a port name as doOpen does: the port number 1..255, or 0 for a bad name.
@@ -129,7 +130,6 @@ class TKxComAsync {
   std::uint32_t mask_ = 0;
   bool cts_ = false, dsr_ = false, rlsd_ = false;
   std::string port_name_;
-  serial::LineSettings settings_;
   serial::Timeouts timeouts_;
   std::vector<std::string> errors_;
   // Events of an opening are handed over through its run, and dropped after its close.

@@ -6,43 +6,59 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace kx::serial {
 
-// Line settings in the platform's line-settings record terms. `flags` is the flag word
-// (0x0001 binary ... 0x4000 abort on error); the back-end keeps every field it does not know.
-struct LineSettings {
-  std::uint32_t baud = 0;
-  std::uint32_t flags = 0;
-  std::uint16_t xon_lim = 0;
-  std::uint16_t xoff_lim = 0;
-  std::uint8_t byte_size = 8;
-  std::uint8_t parity = 0;     // 0 none, 1 odd, 2 even, 3 mark, 4 space
-  std::uint8_t stop_bits = 0;  // 0 one, 1 one and a half, 2 two
-  char xon_char = 0;
-  char xoff_char = 0;
-  char error_char = 0;
-  char evt_char = 0;
+// How a control line (DTR or RTS) is driven while the port is open.
+enum class LineControl : std::uint8_t {
+  Off,
+  On,
+  Handshake,  // DTR: input flow control; RTS: input flow control (raised while there is room)
+  Toggle,     // RTS only: raised while bytes are being sent
 };
 
-// Flag-word bits.
-enum : std::uint32_t {
-  kBinary = 0x0001,
-  kParity = 0x0002,
-  kOutxCtsFlow = 0x0004,
-  kOutxDsrFlow = 0x0008,
-  kDtrShift = 4,  // 2 bits
-  kDsrSensitivity = 0x0040,
-  kTxContinueOnXoff = 0x0080,
-  kOutX = 0x0100,
-  kInX = 0x0200,
-  kErrorChar = 0x0400,
-  kNullDiscard = 0x0800,
-  kRtsShift = 12,  // 2 bits
-  kAbortOnError = 0x4000,
+enum class Parity : std::uint8_t { None, Odd, Even, Mark, Space };
+enum class StopBits : std::uint8_t { One, OneAndAHalf, Two };
+
+struct FlowControl {
+  bool cts_gates_output = false;  // output waits while CTS is off
+  bool dsr_gates_output = false;  // output waits while DSR is off
+  bool dsr_gates_input = false;   // bytes received while DSR is off are dropped
+  bool xon_xoff_output = false;   // output stops at the XOFF byte and goes on at XON
+  bool xon_xoff_input = false;    // XOFF is sent when the input queue fills, XON when it empties
+  bool output_continues_after_xoff = false;  // ... even when the XOFF this side sent is unanswered
+  LineControl dtr = LineControl::Off;
+  LineControl rts = LineControl::Off;
+  std::uint16_t xon_limit = 0;   // bytes queued below which XON is sent
+  std::uint16_t xoff_limit = 0;  // free room below which XOFF is sent
+  char xon_char = 0;
+  char xoff_char = 0;
 };
+
+// The line's framing, error handling and flow control, in the port's own terms. Each back-end
+// maps them onto its platform and keeps every setting of the driver they do not name.
+struct LineSettings {
+  std::uint32_t baud = 0;
+  std::uint8_t data_bits = 8;  // 5 to 8
+  Parity parity = Parity::None;
+  StopBits stop_bits = StopBits::One;
+  bool check_parity = false;              // received parity errors are reported
+  std::optional<char> error_replacement;  // a byte received with a parity error becomes this one
+  bool discard_null = false;              // received zero bytes are dropped
+  bool abort_on_error = false;            // a line error stops reads and writes until cleared
+  char event_char = 0;                    // its arrival is the "flag byte received" event
+  FlowControl flow;
+};
+
+// True when every field holds a value a line can take; back-ends refuse anything else.
+inline bool valid(const LineSettings& s) {
+  return s.baud != 0 && s.data_bits >= 5 && s.data_bits <= 8 && s.parity <= Parity::Space &&
+         s.stop_bits <= StopBits::Two && s.flow.dtr <= LineControl::Handshake &&
+         s.flow.rts <= LineControl::Toggle;
+}
 
 struct Timeouts {
   std::uint32_t read_interval = 0;
@@ -106,7 +122,8 @@ class Port {
  public:
   virtual ~Port() = default;
 
-  virtual bool get_settings(LineSettings& s) = 0;
+  // Applies the settings; false (nothing applied) for settings that are not valid() or that the
+  // driver refuses.
   virtual bool set_settings(const LineSettings& s) = 0;
   virtual bool set_queue_sizes(std::uint32_t in, std::uint32_t out) = 0;
   virtual bool purge(std::uint32_t flags) = 0;

@@ -59,85 +59,47 @@ class PosixPort final : public Port {
   PosixPort(int fd, int wake_fd) : fd_(fd), wake_fd_(wake_fd) {}
   ~PosixPort() override { close(); }
 
-  bool get_settings(LineSettings& s) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    termios2 t{};
-    if (fd_ < 0 || ioctl(fd_, TCGETS2, &t) != 0) return false;
-    s.baud = t.c_ospeed;
-    switch (t.c_cflag & CSIZE) {
-      case CS5:
-        s.byte_size = 5;
-        break;
-      case CS6:
-        s.byte_size = 6;
-        break;
-      case CS7:
-        s.byte_size = 7;
-        break;
-      default:
-        s.byte_size = 8;
-        break;
-    }
-    if (!(t.c_cflag & PARENB))
-      s.parity = 0;
-    else if (t.c_cflag & CMSPAR)
-      s.parity = (t.c_cflag & PARODD) ? 3 : 4;
-    else
-      s.parity = (t.c_cflag & PARODD) ? 1 : 2;
-    s.stop_bits = (t.c_cflag & CSTOPB) ? (s.byte_size == 5 ? 1 : 2) : 0;
-    s.flags = kBinary;
-    if (t.c_iflag & INPCK) s.flags |= kParity;
-    if (t.c_cflag & CRTSCTS) s.flags |= kOutxCtsFlow | (2u << kRtsShift);
-    if (t.c_iflag & IXON) s.flags |= kOutX;
-    if (t.c_iflag & IXOFF) s.flags |= kInX;
-    s.xon_char = static_cast<char>(t.c_cc[VSTART]);
-    s.xoff_char = static_cast<char>(t.c_cc[VSTOP]);
-    return true;
-  }
-
   bool set_settings(const LineSettings& s) override {
     std::shared_lock<std::shared_mutex> gate(gate_);
-    if (fd_ < 0 || s.baud == 0 || s.byte_size < 5 || s.byte_size > 8 || s.parity > 4 ||
-        s.stop_bits > 2)
-      return false;
+    if (fd_ < 0 || !valid(s)) return false;
     termios2 t{};
     if (ioctl(fd_, TCGETS2, &t) != 0) return false;
     // Raw mode: no line editing, no echo, no signals, no translation of any byte.
     t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
                                         IXON | IXOFF | IXANY | INPCK | IGNPAR | IUCLC | IMAXBEL);
-    if (s.flags & kParity) t.c_iflag |= INPCK;
-    if (s.flags & kOutX) t.c_iflag |= IXON;
-    if (s.flags & kInX) t.c_iflag |= IXOFF;
+    if (s.check_parity) t.c_iflag |= INPCK;
+    if (s.flow.xon_xoff_output) t.c_iflag |= IXON;
+    if (s.flow.xon_xoff_input) t.c_iflag |= IXOFF;
     t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS |
                                         CBAUD | (CBAUD << IBSHIFT));
     static const tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
-    t.c_cflag |= sizes[s.byte_size - 5] | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+    t.c_cflag |= sizes[s.data_bits - 5] | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
     switch (s.parity) {
-      case 1:
+      case Parity::Odd:
         t.c_cflag |= PARENB | PARODD;
         break;
-      case 2:
+      case Parity::Even:
         t.c_cflag |= PARENB;
         break;
-      case 3:
+      case Parity::Mark:
         t.c_cflag |= PARENB | PARODD | CMSPAR;
         break;
-      case 4:
+      case Parity::Space:
         t.c_cflag |= PARENB | CMSPAR;
         break;
-      default:
+      case Parity::None:
         break;
     }
-    if (s.stop_bits != 0) t.c_cflag |= CSTOPB;  // one and a half only exists with 5 bits
-    const std::uint32_t rts = (s.flags >> kRtsShift) & 3u;
-    const std::uint32_t dtr = (s.flags >> kDtrShift) & 3u;
-    if ((s.flags & kOutxCtsFlow) || rts == 2) t.c_cflag |= CRTSCTS;
+    // One and a half stop bits exist only with 5 data bits, where the line's two mean it.
+    if (s.stop_bits != StopBits::One) t.c_cflag |= CSTOPB;
+    // The terminal has one hardware handshake: RTS for input and CTS for output together.
+    if (s.flow.cts_gates_output || s.flow.rts == LineControl::Handshake) t.c_cflag |= CRTSCTS;
     t.c_cc[VMIN] = 1;  // with O_NONBLOCK: "no data" is EAGAIN, a hung-up line reads 0
     t.c_cc[VTIME] = 0;
-    t.c_cc[VSTART] = static_cast<cc_t>(s.xon_char);
-    t.c_cc[VSTOP] = static_cast<cc_t>(s.xoff_char);
+    t.c_cc[VSTART] = static_cast<cc_t>(s.flow.xon_char);
+    t.c_cc[VSTOP] = static_cast<cc_t>(s.flow.xoff_char);
     t.c_ispeed = t.c_ospeed = s.baud;
     if (ioctl(fd_, TCSETS2, &t) != 0) return false;
     // A driver that cannot come near the rate refuses it (a UART receiver tolerates a few
@@ -146,8 +108,10 @@ class PosixPort final : public Port {
     if (ioctl(fd_, TCGETS2, &back) != 0) return false;
     const double ratio = static_cast<double>(back.c_ospeed) / static_cast<double>(s.baud);
     if (std::fabs(ratio - 1.0) > 0.03) return false;
-    if (!set_line(TIOCM_DTR, dtr != 0) || !set_line(TIOCM_RTS, rts != 0)) return false;
-    discard_null_ = (s.flags & kNullDiscard) != 0;
+    if (!set_line(TIOCM_DTR, s.flow.dtr != LineControl::Off) ||
+        !set_line(TIOCM_RTS, s.flow.rts != LineControl::Off))
+      return false;
+    discard_null_ = s.discard_null;
     return true;
   }
 

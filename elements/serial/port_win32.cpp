@@ -48,6 +48,24 @@ struct WaitRecord {
   DWORD mask = 0;
 };
 
+// The line-settings record numbers parity, stop bits and control-line modes as the port's own
+// enumerations do.
+static_assert(static_cast<int>(Parity::None) == NOPARITY &&
+              static_cast<int>(Parity::Odd) == ODDPARITY &&
+              static_cast<int>(Parity::Even) == EVENPARITY &&
+              static_cast<int>(Parity::Mark) == MARKPARITY &&
+              static_cast<int>(Parity::Space) == SPACEPARITY);
+static_assert(static_cast<int>(StopBits::One) == ONESTOPBIT &&
+              static_cast<int>(StopBits::OneAndAHalf) == ONE5STOPBITS &&
+              static_cast<int>(StopBits::Two) == TWOSTOPBITS);
+static_assert(static_cast<int>(LineControl::Off) == DTR_CONTROL_DISABLE &&
+              static_cast<int>(LineControl::On) == DTR_CONTROL_ENABLE &&
+              static_cast<int>(LineControl::Handshake) == DTR_CONTROL_HANDSHAKE &&
+              static_cast<int>(LineControl::Off) == RTS_CONTROL_DISABLE &&
+              static_cast<int>(LineControl::On) == RTS_CONTROL_ENABLE &&
+              static_cast<int>(LineControl::Handshake) == RTS_CONTROL_HANDSHAKE &&
+              static_cast<int>(LineControl::Toggle) == RTS_CONTROL_TOGGLE);
+
 class Win32Port final : public Port {
  public:
   Win32Port(HANDLE h, HANDLE wait_event) : h_(h), wait_(new WaitRecord) {
@@ -60,78 +78,40 @@ class Win32Port final : public Port {
     delete wait_;
   }
 
-  bool get_settings(LineSettings& s) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    if (h_ == INVALID_HANDLE_VALUE) return false;
-    DCB dcb{};
-    dcb.DCBlength = sizeof(DCB);
-    if (!GetCommState(h_, &dcb)) return false;
-    {
-      std::lock_guard<std::mutex> lock(dcb_mutex_);
-      dcb_ = dcb;
-      have_dcb_ = true;
-    }
-    s.baud = dcb.BaudRate;
-    s.byte_size = dcb.ByteSize;
-    s.parity = dcb.Parity;
-    s.stop_bits = dcb.StopBits;
-    s.xon_lim = dcb.XonLim;
-    s.xoff_lim = dcb.XoffLim;
-    s.xon_char = dcb.XonChar;
-    s.xoff_char = dcb.XoffChar;
-    s.error_char = dcb.ErrorChar;
-    s.evt_char = dcb.EvtChar;
-    std::uint32_t f = 0;
-    f |= dcb.fBinary ? kBinary : 0u;
-    f |= dcb.fParity ? kParity : 0u;
-    f |= dcb.fOutxCtsFlow ? kOutxCtsFlow : 0u;
-    f |= dcb.fOutxDsrFlow ? kOutxDsrFlow : 0u;
-    f |= static_cast<std::uint32_t>(dcb.fDtrControl) << kDtrShift;
-    f |= dcb.fDsrSensitivity ? kDsrSensitivity : 0u;
-    f |= dcb.fTXContinueOnXoff ? kTxContinueOnXoff : 0u;
-    f |= dcb.fOutX ? kOutX : 0u;
-    f |= dcb.fInX ? kInX : 0u;
-    f |= dcb.fErrorChar ? kErrorChar : 0u;
-    f |= dcb.fNull ? kNullDiscard : 0u;
-    f |= static_cast<std::uint32_t>(dcb.fRtsControl) << kRtsShift;
-    f |= dcb.fAbortOnError ? kAbortOnError : 0u;
-    s.flags = f;
-    return true;
-  }
-
   bool set_settings(const LineSettings& s) override {
     std::shared_lock<std::shared_mutex> gate(gate_);
-    if (h_ == INVALID_HANDLE_VALUE) return false;
+    if (h_ == INVALID_HANDLE_VALUE || !valid(s)) return false;
     DCB dcb{};
-    {
-      std::lock_guard<std::mutex> lock(dcb_mutex_);
-      if (have_dcb_) dcb = dcb_;  // every field not set here keeps the driver's value
-    }
     dcb.DCBlength = sizeof(DCB);
+    // Every field not set here keeps the driver's value (or zero when it cannot be read).
+    if (!GetCommState(h_, &dcb)) {
+      dcb = DCB{};
+      dcb.DCBlength = sizeof(DCB);
+    }
     dcb.BaudRate = s.baud;
-    dcb.ByteSize = s.byte_size;
-    dcb.Parity = s.parity;
-    dcb.StopBits = s.stop_bits;
-    dcb.XonLim = s.xon_lim;
-    dcb.XoffLim = s.xoff_lim;
-    dcb.XonChar = s.xon_char;
-    dcb.XoffChar = s.xoff_char;
-    dcb.ErrorChar = s.error_char;
-    dcb.EvtChar = s.evt_char;
-    const std::uint32_t f = s.flags;
-    dcb.fBinary = (f & kBinary) ? 1 : 0;
-    dcb.fParity = (f & kParity) ? 1 : 0;
-    dcb.fOutxCtsFlow = (f & kOutxCtsFlow) ? 1 : 0;
-    dcb.fOutxDsrFlow = (f & kOutxDsrFlow) ? 1 : 0;
-    dcb.fDtrControl = ((f >> kDtrShift) & 3u) & 3u;
-    dcb.fDsrSensitivity = (f & kDsrSensitivity) ? 1 : 0;
-    dcb.fTXContinueOnXoff = (f & kTxContinueOnXoff) ? 1 : 0;
-    dcb.fOutX = (f & kOutX) ? 1 : 0;
-    dcb.fInX = (f & kInX) ? 1 : 0;
-    dcb.fErrorChar = (f & kErrorChar) ? 1 : 0;
-    dcb.fNull = (f & kNullDiscard) ? 1 : 0;
-    dcb.fRtsControl = ((f >> kRtsShift) & 3u) & 3u;
-    dcb.fAbortOnError = (f & kAbortOnError) ? 1 : 0;
+    dcb.ByteSize = s.data_bits;
+    dcb.Parity = static_cast<BYTE>(s.parity);  // the enumerations follow the record's numbering
+    dcb.StopBits = static_cast<BYTE>(s.stop_bits);
+    dcb.fBinary = 1;
+    dcb.fParity = s.check_parity ? 1 : 0;
+    dcb.fErrorChar = s.error_replacement ? 1 : 0;
+    if (s.error_replacement) dcb.ErrorChar = *s.error_replacement;
+    dcb.fNull = s.discard_null ? 1 : 0;
+    dcb.fAbortOnError = s.abort_on_error ? 1 : 0;
+    dcb.EvtChar = s.event_char;
+    const FlowControl& f = s.flow;
+    dcb.fOutxCtsFlow = f.cts_gates_output ? 1 : 0;
+    dcb.fOutxDsrFlow = f.dsr_gates_output ? 1 : 0;
+    dcb.fDsrSensitivity = f.dsr_gates_input ? 1 : 0;
+    dcb.fOutX = f.xon_xoff_output ? 1 : 0;
+    dcb.fInX = f.xon_xoff_input ? 1 : 0;
+    dcb.fTXContinueOnXoff = f.output_continues_after_xoff ? 1 : 0;
+    dcb.fDtrControl = static_cast<DWORD>(f.dtr) & 3u;  // DTR_CONTROL_DISABLE .. _HANDSHAKE
+    dcb.fRtsControl = static_cast<DWORD>(f.rts) & 3u;  // RTS_CONTROL_DISABLE .. _TOGGLE
+    dcb.XonLim = f.xon_limit;
+    dcb.XoffLim = f.xoff_limit;
+    dcb.XonChar = f.xon_char;
+    dcb.XoffChar = f.xoff_char;
     dcb.fDummy2 = 0;
     return SetCommState(h_, &dcb) != FALSE;
   }
@@ -402,9 +382,6 @@ class Win32Port final : public Port {
   HANDLE h_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> gone_{false};
-  std::mutex dcb_mutex_;
-  DCB dcb_{};
-  bool have_dcb_ = false;
   std::mutex timeouts_mutex_;
   Timeouts timeouts_;
   WaitRecord* wait_;  // the event is read by stop_waiting too; the rest by the reader only

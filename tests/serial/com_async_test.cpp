@@ -236,16 +236,55 @@ TEST_F(ComAsyncTest, LineSettingsReachTheTerminal) {
   EXPECT_EQ(t.c_cc[VSTOP], 19);
 }
 
-TEST_F(ComAsyncTest, FlagWordAndEventMaskFollowTheProperties) {
-  EXPECT_EQ(com->flag_word(0, 0), 0x4001u);  // binary, abort on error
-  EXPECT_EQ(com->flag_word(2, 3), 0x4001u | 0x0020u | 0x3000u);
+TEST_F(ComAsyncTest, LineSettingsAndEventMaskFollowTheProperties) {
+  using serial::LineControl;
+  serial::LineSettings s = com->line_settings(38462, 0, 0);
+  EXPECT_TRUE(serial::valid(s));
+  EXPECT_EQ(s.baud, 38462u);
+  EXPECT_EQ(s.data_bits, 8);
+  EXPECT_EQ(s.parity, serial::Parity::None);
+  EXPECT_EQ(s.stop_bits, serial::StopBits::One);
+  EXPECT_TRUE(s.abort_on_error);
+  EXPECT_FALSE(s.check_parity || s.discard_null || s.error_replacement.has_value());
+  EXPECT_EQ(s.flow.xon_limit, 1024);
+  EXPECT_EQ(s.flow.xoff_limit, 1024);
+  EXPECT_EQ(s.flow.xon_char, 17);
+  EXPECT_EQ(s.flow.xoff_char, 19);
+  EXPECT_EQ(com->line_settings(1, 2, 3).flow.dtr, LineControl::Handshake);
+  EXPECT_EQ(com->line_settings(1, 2, 3).flow.rts, LineControl::Toggle);
+  // A control-line number out of range drives the line off; DTR has no toggle mode.
+  EXPECT_EQ(com->line_settings(1, 3, 4).flow.dtr, LineControl::Off);
+  EXPECT_EQ(com->line_settings(1, 3, 4).flow.rts, LineControl::Off);
+
+  com->ErrorChar = '?';
+  com->ErrorReplace = true;  // replaces nothing while parity is not checked
+  EXPECT_FALSE(com->line_settings(1, 0, 0).error_replacement.has_value());
   com->ParityCheck = true;
-  com->ErrorReplace = true;
   com->DiscardNull = true;
   com->InX = true;
   com->OutxDsrFlow = true;
-  EXPECT_EQ(com->flag_word(1, 1),
-            0x4001u | 0x0002u | 0x0400u | 0x0800u | 0x0200u | 0x0008u | 0x0010u | 0x1000u);
+  com->OutxCtsFlow = true;
+  com->DsrSensitivity = true;
+  s = com->line_settings(1, 1, 1);
+  EXPECT_TRUE(s.check_parity && s.discard_null);
+  EXPECT_EQ(s.error_replacement, std::optional<char>('?'));
+  EXPECT_TRUE(s.flow.xon_xoff_input && s.flow.dsr_gates_output && s.flow.cts_gates_output &&
+              s.flow.dsr_gates_input);
+  EXPECT_FALSE(s.flow.xon_xoff_output || s.flow.output_continues_after_xoff);
+  EXPECT_EQ(s.flow.dtr, LineControl::On);
+
+  // Out-of-range framing numbers give settings every back-end refuses.
+  com->Parity = 5;
+  EXPECT_FALSE(serial::valid(com->line_settings(1, 0, 0)));
+  com->Parity = TKxComAsync::kSpaceParity;
+  com->StopBits = -1;
+  EXPECT_FALSE(serial::valid(com->line_settings(1, 0, 0)));
+  com->StopBits = TKxComAsync::kTwoStopBits;
+  com->DataBits = TKxComAsync::kFiveDataBits;
+  EXPECT_TRUE(serial::valid(com->line_settings(1, 0, 0)));
+  com->DataBits = 4;
+  EXPECT_FALSE(serial::valid(com->line_settings(1, 0, 0)));
+
   com->EvRx80Full = true;
   com->EvErr = true;
   com->EvRlsd = true;
