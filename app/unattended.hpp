@@ -10,6 +10,7 @@
 #include <string>
 
 #include "runtime/handover.hpp"
+#include "runtime/pinned.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
@@ -24,12 +25,10 @@ enum ExitCode : int {
   kExitBadCommandLine = 3,
 };
 
-class TKxUnattended {
+class TKxUnattended : Pinned {
  public:
   TKxUnattended();
   ~TKxUnattended();
-  TKxUnattended(const TKxUnattended&) = delete;
-  TKxUnattended& operator=(const TKxUnattended&) = delete;
 
   // Properties.
   std::string Port;               // the port to choose; empty: a person drives, only watch

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "runtime/pinned.hpp"
+
 namespace kx {
 
 class TClassSimpleForm_2597650;
@@ -13,14 +15,12 @@ class TKxHub;
 class TKxMMTimer;
 class UpdateLog;
 
-class UnattendedWiring {
+class UnattendedWiring : Pinned {
  public:
   // `port` empty: a person drives; the driver only logs. Built after the scheme and before
   // its form starts (the driver's start-up runs after the scheme's own).
   UnattendedWiring(TClassSimpleForm_2597650* scheme, const std::string& port, UpdateLog* log);
   ~UnattendedWiring();
-  UnattendedWiring(const UnattendedWiring&) = delete;
-  UnattendedWiring& operator=(const UnattendedWiring&) = delete;
 
   TKxUnattended* driver = nullptr;
   TKxMMTimer* tmrIdentify = nullptr;

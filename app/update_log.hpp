@@ -10,17 +10,17 @@
 #include <string_view>
 #include <thread>
 
+#include "runtime/pinned.hpp"
+
 namespace kx {
 
-class UpdateLog {
+class UpdateLog : Pinned {
  public:
   UpdateLog() = default;  // no file: lines go nowhere
   explicit UpdateLog(std::string path);
   // Waits a bounded time for the lines to reach the file; a writer stuck in the file system
   // is left behind rather than waited for.
   ~UpdateLog();
-  UpdateLog(const UpdateLog&) = delete;
-  UpdateLog& operator=(const UpdateLog&) = delete;
 
   // Queues "<time> <text>" and a line end for the file; returns at once.
   void line(std::string_view text);

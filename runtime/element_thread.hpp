@@ -8,6 +8,8 @@
 #include <functional>
 #include <mutex>
 
+#include "runtime/pinned.hpp"
+
 namespace kx {
 
 class ElementThread {
@@ -42,14 +44,12 @@ class EventQueue : public ElementThread {
 };
 
 // Installs a queue as the element thread for a scope (tests).
-class ScopedElementThread {
+class ScopedElementThread : Pinned {
  public:
   explicit ScopedElementThread(ElementThread* t) : previous_(element_thread()) {
     set_element_thread(t);
   }
   ~ScopedElementThread() { set_element_thread(previous_); }
-  ScopedElementThread(const ScopedElementThread&) = delete;
-  ScopedElementThread& operator=(const ScopedElementThread&) = delete;
 
  private:
   ElementThread* previous_;

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "runtime/element_thread.hpp"
+#include "runtime/pinned.hpp"
 
 namespace kx {
 
@@ -21,7 +22,7 @@ std::shared_ptr<void> on_release(Release release) {
 }
 
 template <class Owner>
-class HandOver {
+class HandOver : Pinned {
   // Shared by the owner and every event on its way. `owner` and `generation` are touched on the
   // element thread only; `in_flight` on both.
   struct Shared {
@@ -78,8 +79,6 @@ class HandOver {
   explicit HandOver(Owner* owner) : shared_(std::make_shared<Shared>()) { shared_->owner = owner; }
   // Events still on their way find no owner and are dropped.
   ~HandOver() { shared_->owner = nullptr; }
-  HandOver(const HandOver&) = delete;
-  HandOver& operator=(const HandOver&) = delete;
 
   // Element thread. A new run: events of earlier runs are dropped from now on.
   Run begin_run() { return Run(shared_, ++shared_->generation); }

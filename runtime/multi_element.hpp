@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/pinned.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
@@ -12,12 +13,10 @@ class TKxEditMultiEx;
 class TKxMultiElementEx;
 
 // Base of every generated sub-scheme class; destroying it destroys its elements.
-class TClassMultiBase {
+class TClassMultiBase : Pinned {
  public:
   TClassMultiBase() = default;
   virtual ~TClassMultiBase() = default;
-  TClassMultiBase(const TClassMultiBase&) = delete;
-  TClassMultiBase& operator=(const TClassMultiBase&) = delete;
 
   TKxEditMultiEx* boundary = nullptr;
 };
@@ -38,12 +37,10 @@ class TKxEditMultiEx {
 using SubSchemeCreator = TKxEditMultiEx* (*)(TKxMultiElementEx* container, void* parent_control,
                                              void* owner);
 
-class TKxMultiElementEx {
+class TKxMultiElementEx : Pinned {
  public:
   explicit TKxMultiElementEx(void* parent) : parent_control(parent) {}
   ~TKxMultiElementEx();
-  TKxMultiElementEx(const TKxMultiElementEx&) = delete;
-  TKxMultiElementEx& operator=(const TKxMultiElementEx&) = delete;
 
   struct CallNode {
     TKxEditMultiEx* from;

@@ -2,6 +2,8 @@
 // transfer sub-schemes in their containers.
 #pragma once
 
+#include "runtime/pinned.hpp"
+
 namespace kx {
 
 class TKxSimpleForm;
@@ -21,12 +23,10 @@ class TKxTextHolder;
 class TKxTaskState;
 class TKxPortWatch;
 
-class TClassSimpleForm_2597650 {
+class TClassSimpleForm_2597650 : Pinned {
  public:
   TClassSimpleForm_2597650();
   ~TClassSimpleForm_2597650();
-  TClassSimpleForm_2597650(const TClassSimpleForm_2597650&) = delete;
-  TClassSimpleForm_2597650& operator=(const TClassSimpleForm_2597650&) = delete;
 
   TKxSimpleForm* Form = nullptr;
   TKxButton* btnWrite = nullptr;

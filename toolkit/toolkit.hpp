@@ -56,6 +56,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/pinned.hpp"
+
 namespace kx::tk {
 
 // Window style bits (the platform's values).
@@ -195,12 +197,10 @@ struct Message {
 
 using Handler = std::function<void(Message&)>;
 
-class Window {
+class Window : Pinned {
  public:
   virtual ~Window() = default;
   Window() = default;
-  Window(const Window&) = delete;
-  Window& operator=(const Window&) = delete;
 
   virtual Kind kind() const = 0;
   virtual Window* parent() const = 0;
@@ -296,12 +296,10 @@ struct ToolTipStyle {
 // The tool-tip of one control: a tip window with one tool, the whole control. Its text shows
 // when the mouse rests on the control (a tracking tip: while track(true)). Deleting the object
 // removes the tool and the tip window.
-class ToolTip {
+class ToolTip : Pinned {
  public:
   virtual ~ToolTip() = default;
   ToolTip() = default;
-  ToolTip(const ToolTip&) = delete;
-  ToolTip& operator=(const ToolTip&) = delete;
 
   virtual void set_text(std::string_view text) = 0;
   // icon: 0 none, 1 information, 2 warning, 3 error.

@@ -7,16 +7,15 @@
 #include <memory>
 
 #include "runtime/handover.hpp"
+#include "runtime/pinned.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
 
-class TKxAfterStep {
+class TKxAfterStep : Pinned {
  public:
   TKxAfterStep();
   ~TKxAfterStep();
-  TKxAfterStep(const TKxAfterStep&) = delete;
-  TKxAfterStep& operator=(const TKxAfterStep&) = delete;
 
   EventLink onEvent;
 

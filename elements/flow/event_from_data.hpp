@@ -3,20 +3,19 @@
 
 #include <cstdint>
 
+#include "runtime/pinned.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
 
-class TKxEventFromData {
+class TKxEventFromData : Pinned {
  public:
   EventLink dataData;
   EventLink onGetData;
 
   TKxEventFromData() = default;
+  // The stored chain's nodes belong to this element alone (it is never copied).
   ~TKxEventFromData();
-  // The stored chain's nodes belong to this element alone.
-  TKxEventFromData(const TKxEventFromData&) = delete;
-  TKxEventFromData& operator=(const TKxEventFromData&) = delete;
 
   // Stores the connected source's value, else the whole event value with its chain.
   // Nothing fires.

@@ -11,16 +11,15 @@
 
 #include "elements/serial/port.hpp"
 #include "runtime/handover.hpp"
+#include "runtime/pinned.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
 
-class TKxComAsync {
+class TKxComAsync : Pinned {
  public:
   TKxComAsync();
   ~TKxComAsync();
-  TKxComAsync(const TKxComAsync&) = delete;
-  TKxComAsync& operator=(const TKxComAsync&) = delete;
 
   // Properties (every one starts zero, false or empty).
   std::string Port;

@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "runtime/handover.hpp"
+#include "runtime/pinned.hpp"
 
 namespace kx::serial {
 
-class PortProbe {
+class PortProbe : Pinned {
  public:
   using Check = std::function<bool(const std::string& name)>;
   using Answer = std::function<void(const std::string& name, bool openable)>;
@@ -26,8 +27,6 @@ class PortProbe {
   // `check` is the trial open (the back-end's can_open_port unless a test gives another).
   explicit PortProbe(Check check = {});
   ~PortProbe();
-  PortProbe(const PortProbe&) = delete;
-  PortProbe& operator=(const PortProbe&) = delete;
 
   // Starts a round over `names`; a name whose `known` entry is true is taken as openable
   // without a trial. A round still running is abandoned: none of its answers comes any more.

@@ -16,16 +16,15 @@
 #include <vector>
 
 #include "elements/serial/port_probe.hpp"
+#include "runtime/pinned.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
 
-class TKxPortWatch {
+class TKxPortWatch : Pinned {
  public:
   explicit TKxPortWatch(serial::PortProbe::Check check = {});
   ~TKxPortWatch();
-  TKxPortWatch(const TKxPortWatch&) = delete;
-  TKxPortWatch& operator=(const TKxPortWatch&) = delete;
 
   bool CheckPorts = true;       // false: every installed port is listed without a trial
   std::int32_t Timeout = 1000;  // the bound of one trial open, in milliseconds

@@ -24,18 +24,17 @@
 
 #include "elements/timer/mmtimer_backend.hpp"
 #include "runtime/handover.hpp"
+#include "runtime/pinned.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
 
-class TKxAnswerCollector {
+class TKxAnswerCollector : Pinned {
  public:
   TKxAnswerCollector();
   // A collector on a given timer back-end (tests).
   explicit TKxAnswerCollector(std::unique_ptr<MMTimerBackend> backend);
   ~TKxAnswerCollector();
-  TKxAnswerCollector(const TKxAnswerCollector&) = delete;
-  TKxAnswerCollector& operator=(const TKxAnswerCollector&) = delete;
 
   // Properties.
   std::int32_t LineEnd = -1;     // the byte that ends an answer; -1: none

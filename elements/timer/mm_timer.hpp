@@ -13,19 +13,18 @@
 
 #include "elements/timer/mmtimer_backend.hpp"
 #include "runtime/handover.hpp"
+#include "runtime/pinned.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
 
-class TKxMMTimer {
+class TKxMMTimer : Pinned {
  public:
   TKxMMTimer();
   // A timer on a given back-end (tests drive ticks by hand with it).
   explicit TKxMMTimer(std::unique_ptr<MMTimerBackend> backend);
   // Stops the system timer without onStop.
   ~TKxMMTimer();
-  TKxMMTimer(const TKxMMTimer&) = delete;
-  TKxMMTimer& operator=(const TKxMMTimer&) = delete;
 
   std::int32_t remaining = 0;  // ticks left before the self-stop; negative: no limit
   EventLink onTimer;           // NULL on every tick

@@ -6,16 +6,15 @@
 
 #include <cstdint>
 
+#include "runtime/pinned.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
 
-class TKxTaskState {
+class TKxTaskState : Pinned {
  public:
   TKxTaskState() = default;
   ~TKxTaskState();
-  TKxTaskState(const TKxTaskState&) = delete;
-  TKxTaskState& operator=(const TKxTaskState&) = delete;
 
   std::int32_t Max = 0;  // the progress that completes the task
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "elements/window/font_rec.hpp"
+#include "runtime/pinned.hpp"
 #include "runtime/tdata.hpp"
 #include "toolkit/toolkit.hpp"
 
@@ -15,12 +16,10 @@ namespace kx {
 // The toolkit font for a font record: the point size becomes a character height.
 tk::Font window_font(const TFontRec& font);
 
-class WindowElement {
+class WindowElement : Pinned {
  public:
   explicit WindowElement(WindowElement* parent);
   virtual ~WindowElement();
-  WindowElement(const WindowElement&) = delete;
-  WindowElement& operator=(const WindowElement&) = delete;
 
   EventLink onKeyDown;
   EventLink onKeyUp;
