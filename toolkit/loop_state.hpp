@@ -22,4 +22,8 @@ struct LoopState {
 
 LoopState& loop_state();
 
+// Frees the application window (each toolkit its own): every form it owns, and their controls,
+// goes with it.
+void free_application_window();
+
 }  // namespace kx::tk

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "runtime/platform_services.hpp"
+#include "toolkit/loop_state.hpp"
 #include "toolkit/toolkit.hpp"
 
 namespace kx::tk {
@@ -23,6 +24,14 @@ class WindowBase : public Window {
   }
   // Form: Tab and Shift+Tab move the focus (the platform decides how).
   void enable_tab_navigation() override { tab_navigation_ = true; }
+  // A form told that the session ends (EndSession, non-zero wparam): the loop is over at once and
+  // the application window is freed. True when the caller must now end the process.
+  bool session_ends(const Message& m) {
+    if (kind_ != Kind::Form || m.wparam == 0) return false;
+    loop_state().end_now();
+    free_application_window();
+    return true;
+  }
 
   std::uint64_t id = 0;
   Kind kind_;

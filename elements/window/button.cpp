@@ -3,9 +3,7 @@
 namespace kx {
 
 void TKxButton::Init() {
-  tk::CreateOptions options;
-  options.kind = tk::Kind::Button;
-  options.parent = parent_window();
+  tk::CreateOptions options = control_options(tk::Kind::Button);
   options.text = Caption;
   options.default_button = DefaultButton != 0;
   control_ = tk::create_window(options);

@@ -22,9 +22,7 @@ int TKxComboBox::add_item(std::string_view text) {
 }
 
 void TKxComboBox::Init() {
-  tk::CreateOptions options;
-  options.kind = tk::Kind::ComboBox;
-  options.parent = parent_window();
+  tk::CreateOptions options = control_options(tk::Kind::ComboBox);
   options.editable = Editable == 1;
   options.sorted = Sorted == 1;
   options.item_height = ItemHeight;

@@ -23,9 +23,7 @@ bool TKxEdit::read_text(TData& out) const {
 }
 
 void TKxEdit::Init() {
-  tk::CreateOptions options;
-  options.kind = tk::Kind::Edit;
-  options.parent = parent_window();
+  tk::CreateOptions options = control_options(tk::Kind::Edit);
   options.password = Password != 0;
   options.read_only = ReadOnly != 0;
   control_ = tk::create_window(options);

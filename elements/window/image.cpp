@@ -17,10 +17,7 @@ void TKxImage::set_bitmap(std::unique_ptr<tk::Bitmap> bitmap) {
 }
 
 void TKxImage::Init() {
-  tk::CreateOptions options;
-  options.kind = tk::Kind::Image;
-  options.parent = parent_window();
-  control_ = tk::create_window(options);
+  control_ = tk::create_window(control_options(tk::Kind::Image));
   TKxWin::Init();
   if (AutoSize == 1 && bitmap_width() > 0 && bitmap_height() > 0)
     control_->set_size(bitmap_width(), bitmap_height());

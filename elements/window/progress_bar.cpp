@@ -3,9 +3,7 @@
 namespace kx {
 
 void TKxProgressBar::Init() {
-  tk::CreateOptions options;
-  options.kind = tk::Kind::ProgressBar;
-  options.parent = parent_window();
+  tk::CreateOptions options = control_options(tk::Kind::ProgressBar);
   options.vertical = Orientation == 1;
   options.smooth = Smooth == 1;
   control_ = tk::create_window(options);

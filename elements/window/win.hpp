@@ -43,6 +43,13 @@ class TKxWin : public WindowElement {
   void mouse_move(const tk::Message& m) override;
 
   tk::Window* parent_window() const { return parent_ != nullptr ? parent_->control() : nullptr; }
+  // What every control of this kind is created with: its kind and the parent's window.
+  tk::CreateOptions control_options(tk::Kind kind) const {
+    tk::CreateOptions options;
+    options.kind = kind;
+    options.parent = parent_window();
+    return options;
+  }
 
   std::uint32_t option_bits_ = 0;  // bit 3: owner-drawn list items (never set in this tool)
 

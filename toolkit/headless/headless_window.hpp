@@ -158,7 +158,5 @@ inline HeadlessWindow* find_live(std::uint64_t id) {
   return state().find_live(id);
 }
 HeadlessWindow& as_headless(tk::Window& w);
-// Frees the application window: every form it owns (and their controls) goes dead.
-void free_application_window();
 
 }  // namespace kx::headless

@@ -14,24 +14,25 @@ HeadlessWindow& as_headless(tk::Window& w) {
   return static_cast<HeadlessWindow&>(w);
 }
 
-void free_application_window() {
-  State& st = state();
-  if (!st.application) return;
-  // The owned forms go with their owner, and their controls with them.
-  std::vector<HeadlessWindow*> forms;
-  for (HeadlessWindow* w : st.windows)
-    if (w->kind() == tk::Kind::Form && w->alive()) forms.push_back(w);
-  for (HeadlessWindow* f : forms) f->kill();
-  st.application->kill();
-  st.application.reset();
-  st.main_form = nullptr;
-  if (element_thread() == st.queue.get()) set_element_thread(nullptr);
-}
 }  // namespace kx::headless
 
 namespace kx::tk {
 
 using headless::state;
+
+void free_application_window() {
+  headless::State& st = state();
+  if (!st.application) return;
+  // The owned forms go with their owner, and their controls with them.
+  std::vector<headless::HeadlessWindow*> forms;
+  for (headless::HeadlessWindow* w : st.windows)
+    if (w->kind() == tk::Kind::Form && w->alive()) forms.push_back(w);
+  for (headless::HeadlessWindow* f : forms) f->kill();
+  st.application->kill();
+  st.application.reset();
+  st.main_form = nullptr;
+  if (element_thread() == st.queue.get()) set_element_thread(nullptr);
+}
 
 Window* application_window() {
   return state().application.get();
@@ -57,7 +58,7 @@ void run_message_loop() {
     if (loop.idle) loop.idle();
   }
   loop.running = 0;
-  headless::free_application_window();
+  free_application_window();
 }
 
 void quit() {

@@ -54,7 +54,7 @@ class RecordingCanvas final : public tk::Canvas {
 
 void reset() {
   State& st = state();
-  free_application_window();
+  tk::free_application_window();
   st.queue = std::make_unique<EventQueue>();
   st.main_form = nullptr;
   tk::loop_state() = tk::LoopState{};

@@ -109,9 +109,7 @@ void HeadlessWindow::default_processing(tk::Message& m) {
       }
       break;
     case tk::Msg::EndSession:
-      if (kind_ == tk::Kind::Form && m.wparam != 0) {
-        tk::loop_state().end_now();
-        free_application_window();
+      if (session_ends(m)) {
         if (st.exit_routine) {
           st.exit_routine(0);
         } else {

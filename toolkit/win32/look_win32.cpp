@@ -171,30 +171,35 @@ void Win32Window::set_tab_order(int order) {
   SetWindowLongW(hwnd_, GWL_STYLE, static_cast<LONG>(s));
 }
 
+std::uint32_t Win32Window::style_word(int index) const {
+  return alive() ? static_cast<std::uint32_t>(GetWindowLongW(hwnd_, index)) : 0;
+}
+
+void Win32Window::replace_style_word(int index, std::uint32_t value) {
+  SetWindowLongW(hwnd_, index, static_cast<LONG>(value));
+  frame_changed();
+  // A form keeps its design size with the new frame (the same window size at 96 per inch).
+  if (kind_ == tk::Kind::Form && sized_) apply_size();
+}
+
 std::uint32_t Win32Window::style() const {
-  return alive() ? static_cast<std::uint32_t>(GetWindowLongW(hwnd_, GWL_STYLE)) : 0;
+  return style_word(GWL_STYLE);
 }
 
 void Win32Window::set_style(std::uint32_t style) {
   if (marshal([style](Win32Window& w) { w.set_style(style); })) return;
   if (!alive()) return;
-  SetWindowLongW(hwnd_, GWL_STYLE, static_cast<LONG>(style));
-  frame_changed();
-  // A form keeps its design size with the new frame (the same window size at 96 per inch).
-  if (kind_ == tk::Kind::Form && sized_) apply_size();
+  replace_style_word(GWL_STYLE, style);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 std::uint32_t Win32Window::ex_style() const {
-  return alive() ? static_cast<std::uint32_t>(GetWindowLongW(hwnd_, GWL_EXSTYLE)) : 0;
+  return style_word(GWL_EXSTYLE);
 }
 
 void Win32Window::set_ex_style(std::uint32_t ex_style) {
   if (marshal([ex_style](Win32Window& w) { w.set_ex_style(ex_style); })) return;
-  if (!alive()) return;
-  SetWindowLongW(hwnd_, GWL_EXSTYLE, static_cast<LONG>(ex_style));
-  frame_changed();
-  if (kind_ == tk::Kind::Form && sized_) apply_size();
+  if (alive()) replace_style_word(GWL_EXSTYLE, ex_style);
 }
 
 void Win32Window::set_alignment(int alignment) {

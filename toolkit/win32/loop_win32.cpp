@@ -20,17 +20,6 @@ bool on_window_thread() {
   return t == 0 || t == GetCurrentThreadId();
 }
 
-void free_application_window() {
-  State& st = state();
-  if (!st.application) return;
-  st.application_hwnd.store(nullptr);
-  if (element_thread() == &st.tasks) set_element_thread(nullptr);
-  // Destroying the application window destroys the forms it owns and their controls.
-  st.application.reset();
-  st.main_form = nullptr;
-  st.tasks.clear();
-}
-
 // ---- the hand-over of tasks ----
 
 void TaskQueue::post(std::function<void()> task) {
@@ -111,6 +100,17 @@ namespace kx::tk {
 
 using win32::state;
 
+void free_application_window() {
+  win32::State& st = state();
+  if (!st.application) return;
+  st.application_hwnd.store(nullptr);
+  if (element_thread() == &st.tasks) set_element_thread(nullptr);
+  // Destroying the application window destroys the forms it owns and their controls.
+  st.application.reset();
+  st.main_form = nullptr;
+  st.tasks.clear();
+}
+
 Window* application_window() {
   return state().application.get();
 }
@@ -149,7 +149,7 @@ void run_message_loop() {
     if (!loop.terminated) WaitMessage();
   }
   loop.running = 0;
-  win32::free_application_window();
+  free_application_window();
 }
 
 void quit() {

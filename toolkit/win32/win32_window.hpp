@@ -112,6 +112,9 @@ class Win32Window final : public tk::WindowBase<Win32Window> {
   void change_dpi(int dpi, const RECT& suggested);
   void realign_children();
   void frame_changed();
+  // GWL_STYLE or GWL_EXSTYLE: read (0 once dead), and replaced with the frame redrawn.
+  std::uint32_t style_word(int index) const;
+  void replace_style_word(int index, std::uint32_t value);
   void subclass(HWND hwnd);
   void attach_inner_edit();
   void detach();
@@ -178,7 +181,6 @@ inline Win32Window* find_live(std::uint64_t id) {
   return state().find_live(id);
 }
 bool on_window_thread();
-void free_application_window();
 
 // The window procedures: of the toolkit's own classes, and of a subclassed standard control.
 LRESULT CALLBACK class_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

@@ -212,11 +212,7 @@ void Win32Window::tk_default(tk::Message& m) {
       st.form_closed(*this);
       break;
     case tk::Msg::EndSession:
-      if (kind_ == tk::Kind::Form && m.wparam != 0) {
-        tk::loop_state().end_now();
-        free_application_window();
-        ExitProcess(0);
-      }
+      if (session_ends(m)) ExitProcess(0);
       break;
     case tk::Msg::Size:
       realign_children();
