@@ -1,0 +1,337 @@
+// Unattended and logged runs: the command line, exit codes and the update log, through the
+// program entry against simulated devices.
+#include "tests/tool/tool_fixture.hpp"
+
+namespace kx {
+namespace {
+
+using namespace std::chrono_literals;
+namespace hl = headless;
+using devsim::Fault;
+using test_texts::image_bytes;
+using test_texts::kChoose;
+using test_texts::kError;
+using test_texts::kNotFound;
+using tool_testing::kIdentified;
+using tool_testing::Tool;
+
+struct LineCase {
+  std::vector<std::string> args;
+  CommandLine::Mode mode;
+  std::string port;
+  std::string log;
+};
+
+TEST(CommandLine, FormsAndWhatTheyMean) {
+  using M = CommandLine::Mode;
+  const std::vector<LineCase> cases = {
+      {{}, M::Normal, "", ""},
+      {{"/qv"}, M::Info, "", ""},
+      {{"/qv", "/auto=COM5"}, M::Info, "", ""},
+      {{"/QV"}, M::Normal, "", ""},
+      {{"/foo", "bar"}, M::Normal, "", ""},  // without /auto nothing else is looked at
+      {{"/log=run.log"}, M::Normal, "", "run.log"},
+      {{"/log="}, M::Normal, "", ""},
+      {{"/autox=COM5"}, M::Normal, "", ""},
+      {{"/auto=COM5"}, M::Auto, "COM5", ""},
+      {{"/AUTO=com12"}, M::Auto, "com12", ""},
+      {{"/auto=COM255", "/log=C:\\logs\\a b.log"}, M::Auto, "COM255", "C:\\logs\\a b.log"},
+      {{"/Log=x", "/auto=COM1"}, M::Auto, "COM1", "x"},
+      {{"/auto"}, M::Bad, "", ""},
+      {{"/auto="}, M::Bad, "", ""},
+      {{"/auto=COM"}, M::Bad, "", ""},
+      {{"/auto=COM0"}, M::Bad, "", ""},
+      {{"/auto=COM256"}, M::Bad, "", ""},
+      {{"/auto=COM05"}, M::Bad, "", ""},
+      {{"/auto=COM1x"}, M::Bad, "", ""},
+      {{"/auto=COM1234"}, M::Bad, "", ""},
+      {{"/auto=LPT1"}, M::Bad, "", ""},
+      {{"/auto=COM5", "/qv"}, M::Bad, "COM5", ""},
+      {{"/auto=COM5", "/auto=COM6"}, M::Bad, "COM5", ""},
+      {{"/auto=COM5", "/log="}, M::Bad, "COM5", ""},
+      {{"/auto=COM5", "/log=a", "/log=b"}, M::Bad, "COM5", "a"},
+      {{"/auto=COM5", "extra"}, M::Bad, "COM5", ""},
+  };
+  for (const LineCase& c : cases) {
+    std::vector<std::string> storage = {"kxflash"};
+    storage.insert(storage.end(), c.args.begin(), c.args.end());
+    std::vector<char*> argv;
+    for (std::string& a : storage) argv.push_back(a.data());
+    const CommandLine line = parse_command_line(static_cast<int>(argv.size()), argv.data());
+    const std::string what = ::testing::PrintToString(c.args);
+    EXPECT_EQ(line.mode, c.mode) << what;
+    EXPECT_EQ(line.port, c.port) << what;
+    EXPECT_EQ(line.log_path, c.log) << what;
+    EXPECT_EQ(line.problem.empty(), c.mode != M::Bad) << what;
+  }
+}
+
+// Log times in zones east and west of UTC, across a day's and a year's end; texts from the
+// device as readable text.
+TEST(UpdateLog, TimesCarryTheirOffsetAndBytesBecomeReadable) {
+  using namespace std::chrono;
+  struct TimeCase {
+    const char* zone;
+    sys_days day;
+    milliseconds time;
+    const char* text;
+  };
+  const std::vector<TimeCase> times = {
+      {"UTC0", 2026y / 12 / 7, 16h + 40min + 12s + 345ms, "2026-12-07T16:40:12.345+00:00"},
+      {"XXX-3", 2026y / 12 / 31, 22h + 30min, "2027-01-01T01:30:00.000+03:00"},
+      {"XXX+5:30", 2026y / 1 / 1, 2h + 7ms, "2025-12-31T20:30:00.007-05:30"},
+  };
+  const char* saved = std::getenv("TZ");
+  const std::string previous = saved ? saved : "";
+  for (const TimeCase& c : times) {
+    setenv("TZ", c.zone, 1);
+    tzset();
+    EXPECT_EQ(iso8601_local(system_clock::time_point(c.day) + c.time), c.text) << c.zone;
+  }
+  if (saved)
+    setenv("TZ", previous.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+
+  EXPECT_EQ(printable("MAGNETOFLUX VKD7 9.0\r\n"), "MAGNETOFLUX VKD7 9.0\\r\\n");
+  EXPECT_EQ(printable(std::string("a\"b\\c\td\0\x7F", 9)), "a\\\"b\\\\c\\td\\x00\\x7F");
+  EXPECT_EQ(printable("\xCF\xCE"), "\xCF\xCE");  // Windows-1251 text stays as it is
+}
+
+std::vector<std::string> read_lines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path, std::ios::binary);
+  for (std::string l; std::getline(in, l);) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    lines.push_back(l);
+  }
+  return lines;
+}
+
+// A log line after its time ("2026-12-07T16:40:12.345+03:00 "); the time's form is checked.
+std::string message_of(const std::string& line) {
+  static const std::regex stamp(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d )");
+  std::smatch m;
+  if (!std::regex_search(line, m, stamp)) return "no time in: " + line;
+  return m.suffix();
+}
+
+std::string log_path(const std::string& name) {
+  // The process's own name: builds tested side by side must not share a log.
+  const std::string path =
+      ::testing::TempDir() + "kxflash_" + std::to_string(::getpid()) + "_" + name + ".log";
+  std::remove(path.c_str());
+  return path;
+}
+
+// Runs the program's entry with these arguments, as a fresh process would; gives up after 30 s.
+int run_entry(std::vector<std::string> args) {
+  disable_pins();
+  set_startup_done(false);
+  const auto give_up = std::chrono::steady_clock::now() + 30s;
+  tk::set_idle_hook([give_up] {
+    if (std::chrono::steady_clock::now() > give_up) tk::quit();
+  });
+  args.insert(args.begin(), "kxflash");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  return run_tool(static_cast<int>(args.size()), argv.data());
+}
+
+TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
+  const std::string log = log_path("bad");
+  {
+    std::ofstream earlier(log, std::ios::binary);
+    earlier << "an earlier run\r\n";
+  }
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+           {"/auto"}, {"/auto=COM0"}, {"/auto=COM5", "/what"}, {"/auto=COM5", "/auto=COM5"}}) {
+    args.push_back("/log=" + log);
+    EXPECT_EQ(run_entry(args), 3) << ::testing::PrintToString(args);
+    EXPECT_TRUE(hl::windows().empty());
+    EXPECT_TRUE(hl::message_boxes().empty());
+    hl::reset();
+  }
+  const std::vector<std::string> lines = read_lines(log);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "an earlier run");  // appended, never rewritten
+  EXPECT_EQ(message_of(lines[1]),
+            "bad command line: /auto needs a port name: /auto=COMn; exit code 3");
+  EXPECT_EQ(message_of(lines[2]),
+            "bad command line: not a port name (COM1 to COM255): COM0; exit code 3");
+  EXPECT_EQ(message_of(lines[3]), "bad command line: unknown argument: /what; exit code 3");
+  EXPECT_EQ(message_of(lines[4]), "bad command line: /auto is given more than once; exit code 3");
+}
+
+struct AutoCase {
+  const char* name;
+  Fault fault;
+  int fault_block;
+  bool device;  // false: nothing behind the port, it cannot be opened
+  int code;
+  bool pusk;
+  std::vector<std::string> last_lines;  // the log's last lines
+};
+
+// Unattended runs through the program's entry against the simulated device: the exit code,
+// what reached the device, and the log. The device reads slowly after its final answer, and the
+// program ends right after "PUSK": it must arrive all the same.
+TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
+  const std::string identified = "device identified";
+  const std::vector<AutoCase> cases = {
+      {"success",
+       Fault::None,
+       0,
+       true,
+       0,
+       true,
+       {"progress 100 % (508 of 508 blocks)", "result: updated, 508 of 508 blocks", "exit code 0"}},
+      {"wrong-crc",
+       Fault::WrongCrc,
+       2,
+       true,
+       1,
+       false,
+       {"write clicked", "result: transfer failed, 2 of 508 blocks", "exit code 1"}},
+      {"silent",
+       Fault::SilentBlock,
+       60,
+       true,
+       1,
+       false,
+       {"progress 10 % (51 of 508 blocks)", "result: transfer failed, 60 of 508 blocks",
+        "exit code 1"}},
+      {"other-device",
+       Fault::OtherDevice,
+       0,
+       true,
+       2,
+       false,
+       {"device answered: \"GIGAWATT VKD7 9.0\\r\\n\"", "no device: the answer is not the device's",
+        "exit code 2"}},
+      {"silent-vers",
+       Fault::SilentVers,
+       0,
+       true,
+       2,
+       false,
+       {"port chosen: COM3", "no device: not identified within 3 s", "exit code 2"}},
+      {"no-port",
+       Fault::None,
+       0,
+       false,
+       2,
+       false,
+       {"port chosen: COM3", "no device: the port could not be opened", "exit code 2"}},
+  };
+  for (const AutoCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    devsim::Options options;
+    options.fault = c.fault;
+    options.fault_block = c.fault_block;
+    options.final_read_pause = 300ms;
+    devsim::Simulator& device = add_device(c.device ? "COM3" : "COM4", options);
+    const std::string log = log_path(c.name);
+
+    EXPECT_EQ(run_entry({"/auto=COM3", "/log=" + log}), c.code);
+    EXPECT_FALSE(pins_enabled());
+    if (c.pusk) {
+      ASSERT_TRUE(device.wait_done(5s));
+    }
+    const devsim::Results r = device.results();
+    EXPECT_EQ(r.pusk_received, c.pusk);
+    EXPECT_EQ(r.image_matched, c.pusk);
+
+    const std::vector<std::string> lines = read_lines(log);
+    ASSERT_GE(lines.size(), c.last_lines.size() + 1);
+    const std::vector<std::uint8_t> image = image_bytes();
+    std::uint16_t crc = 0xFFFF;
+    for (std::uint8_t b : image) crc = devsim::crc16_step(crc, b);
+    char start[96];
+    std::snprintf(start, sizeof start, "start: kxflash %s, image %zu bytes, CRC-16 %04X, ",
+                  kToolVersion, image.size(), crc);
+    EXPECT_EQ(message_of(lines[0]), std::string(start) + "unattended on COM3");
+    EXPECT_EQ(message_of(lines[1]), "port chosen: COM3");
+    const std::size_t from = lines.size() - c.last_lines.size();
+    for (std::size_t i = 0; i < c.last_lines.size(); ++i)
+      EXPECT_EQ(message_of(lines[from + i]).rfind(c.last_lines[i], 0), 0u)
+          << message_of(lines[from + i]) << " does not begin with " << c.last_lines[i];
+
+    if (c.code == 0) {
+      // The whole story of a success, line by line.
+      std::vector<std::string> expected = {"port chosen: COM3",
+                                           "device answered: \"MAGNETOFLUX VKD7 9.0\\r\\n\"",
+                                           identified, "write clicked"};
+      for (int p = 10; p <= 100; p += 10) {
+        const int blocks = (p * 508 + 99) / 100;
+        expected.push_back("progress " + std::to_string(p) + " % (" + std::to_string(blocks) +
+                           " of 508 blocks)");
+      }
+      ASSERT_EQ(lines.size(), expected.size() + 3);
+      for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(message_of(lines[i + 1]), expected[i]);
+    }
+    hl::reset();
+    for (auto& sim : sims) sim->stop();
+    sims.clear();
+    clear_registered_ports();
+  }
+}
+
+// Without /auto a person drives: the log follows the run, and the code stays 0 whatever the
+// outcome. A log that cannot be opened changes nothing.
+TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
+  devsim::Options options;
+  options.fault = Fault::WrongCrc;
+  options.fault_block = 1;
+  add_device("COM3", options);
+  const std::string log = log_path("attended");
+  disable_pins();
+  set_startup_done(false);
+  int step = 0;
+  const auto give_up = std::chrono::steady_clock::now() + 60s;
+  const auto person = [&] {
+    TClassSimpleForm_2597650* s = current_scheme;
+    if (s == nullptr || !hl::shown(*s->Form->control())) return;
+    if (step == 0 && hl::choose_item(*s->cbxPort->control(), "COM3")) step = 1;
+    if (step == 1 && hl::usable(*s->btnWrite->control()) && hl::click(*s->btnWrite->control()))
+      step = 2;
+    if (step == 2 && hl::shown(*s->btnOk->control()) && hl::click(*s->btnOk->control())) step = 3;
+    if (std::chrono::steady_clock::now() > give_up) tk::quit();
+  };
+  tk::set_idle_hook(person);
+  char program[] = "kxflash";
+  std::string log_arg = "/log=" + log;
+  char nowhere[] = "/log=/nonexistent-dir/x.log";
+  char* argv[] = {program, log_arg.data(), nullptr};
+  EXPECT_EQ(run_tool(2, argv), 0);
+  EXPECT_EQ(step, 3);
+  const std::vector<std::string> lines = read_lines(log);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_NE(message_of(lines[0]).find(", attended"), std::string::npos);
+  EXPECT_EQ(message_of(lines[4]), "write clicked");
+  EXPECT_EQ(message_of(lines[5]).rfind("result: transfer failed, 1 of 508 blocks", 0), 0u);
+  EXPECT_EQ(message_of(lines[6]), "exit code 0");
+  hl::reset();
+
+  // The same run with a log that cannot be written: the update goes on unchanged.
+  for (auto& sim : sims) sim->stop();
+  sims.clear();
+  clear_registered_ports();
+  devsim::Simulator& device = add_device("COM3");
+  char* argv2[] = {program, nowhere, nullptr};
+  step = 0;
+  disable_pins();
+  set_startup_done(false);
+  tk::set_idle_hook(person);
+  EXPECT_EQ(run_tool(2, argv2), 0);
+  EXPECT_EQ(step, 3);
+  // "PUSK" has left the port when the tool ends; the device thread reads it a moment later.
+  ASSERT_TRUE(device.wait_done(5s));
+  EXPECT_TRUE(device.results().pusk_received);
+}
+
+}  // namespace
+}  // namespace kx
