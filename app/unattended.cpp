@@ -17,8 +17,19 @@ void TKxUnattended::later(Act act) {
 
 void TKxUnattended::startup(void* self) {
   auto* element = static_cast<TKxUnattended*>(self);
-  if (!element->driving()) return;
-  element->later([](TKxUnattended& e) { fire_string(e.onChoose, e.Port); });
+  element->started_ = true;
+  element->later([](TKxUnattended& e) { e.choose_when_ready(); });
+}
+
+void TKxUnattended::doListed(TData&, std::uint16_t) {
+  listed_ = true;
+  choose_when_ready();
+}
+
+void TKxUnattended::choose_when_ready() {
+  if (!driving() || !started_ || !listed_ || chosen_) return;
+  chosen_ = true;
+  fire_string(onChoose, Port);
 }
 
 void TKxUnattended::log(const std::string& text) {

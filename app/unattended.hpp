@@ -54,8 +54,10 @@ class TKxUnattended : Pinned {
   void doProgress(TData& d, std::uint16_t index);  // one more block acknowledged
   void doSuccess(TData& d, std::uint16_t index);   // the transfer succeeded
   void doFail(TData& d, std::uint16_t index);      // the transfer failed
+  void doListed(TData& d, std::uint16_t index);    // the port list's first listing is over
 
-  // Registered in the start-up list: a driving run chooses its port once the window shows.
+  // Registered in the start-up list. A driving run chooses its port once the window shows and
+  // the port list's first listing is over: until then a trial open may hold the port.
   static void startup(void* self);
 
   bool driving() const { return !Port.empty(); }
@@ -65,6 +67,7 @@ class TKxUnattended : Pinned {
  private:
   enum class Stage { Waiting, Identifying, Identified, Writing, Done };
 
+  void choose_when_ready();
   void log(const std::string& text);
   void finish(int code);
   void log_progress();
@@ -76,6 +79,7 @@ class TKxUnattended : Pinned {
   std::int32_t next_percent_ = 10;
   std::chrono::steady_clock::time_point clicked_{};
   bool ending_ = false;
+  bool started_ = false, listed_ = false, chosen_ = false;
   // Runs `act` on the element in a later step of the element thread, as a person's action
   // would come, unless the element is gone by then.
   template <class Act>

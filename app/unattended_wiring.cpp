@@ -3,6 +3,7 @@
 #include "app/unattended.hpp"
 #include "elements/flow/hub.hpp"
 #include "elements/serial/com_async.hpp"
+#include "elements/serial/port_watch.hpp"
 #include "elements/timer/mm_timer.hpp"
 #include "elements/window/button.hpp"
 #include "elements/window/combo_box.hpp"
@@ -62,6 +63,7 @@ UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::strin
   hubProgressTap->onEvent[1] = make_link<&TKxUnattended::doProgress>(6, driver);
   hubSuccessTap->onEvent[1] = make_link<&TKxUnattended::doSuccess>(7, driver);
   hubFailTap->onEvent[1] = make_link<&TKxUnattended::doFail>(8, driver);
+  s->pwPorts->onListed = make_link<&TKxUnattended::doListed>(9, driver);
   driver->onChoose = make_link<&TKxHub::doEvent>(0, hubChoice);
   driver->onWrite = make_link<&TKxHub::doEvent>(0, hubClick);
   driver->onEnd = make_link<&TKxSimpleForm::doClose>(0, s->Form);

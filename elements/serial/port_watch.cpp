@@ -66,6 +66,7 @@ void TKxPortWatch::list(bool first) {
         }
       },
       [this, first] {
+        if (first) fire_null(onListed);
         if (!first && !stopped_ && found_ != shown_) {
           shown_ = found_;
           std::string lines;

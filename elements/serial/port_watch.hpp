@@ -5,7 +5,8 @@
 // milliseconds) and fires onPortName for each openable one, in the system's order, as the
 // answers come. Afterwards, while the watch is active, every port arrival or removal that the
 // system reports lists the ports again the same way; when the list differs from the one shown
-// the whole new list goes out at once as onItems (lines ending in CR LF). The port last chosen
+// the whole new list goes out at once as onItems (lines ending in CR LF). The end of the first
+// listing is onListed: no trial open holds any port after it. The port last chosen
 // (dataChoice) is not trial-opened, since the program itself may hold it open: it stays while
 // it is installed. doStop ends the watching for good (a device was identified on the chosen
 // port, and the list stays as it is, a listing under way included).
@@ -31,6 +32,7 @@ class TKxPortWatch : Pinned {
 
   EventLink onPortName;  // one openable port of the first listing
   EventLink onItems;     // a later listing that differs: every port, one per line
+  EventLink onListed;    // NULL: the first listing is over (every port answered or timed out)
   EventLink dataChoice;  // the port last chosen (empty: none)
 
   void doList(TData& d, std::uint16_t index);

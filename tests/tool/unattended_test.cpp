@@ -1,5 +1,7 @@
 // Unattended and logged runs: the command line, exit codes and the update log, through the
 // program entry against simulated devices.
+#include "app/unattended.hpp"
+#include "runtime/element_thread.hpp"
 #include "tests/tool/tool_fixture.hpp"
 
 namespace kx {
@@ -163,6 +165,42 @@ TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
             "bad command line: not a port name (COM1 to COM255): COM0; exit code 3");
   EXPECT_EQ(message_of(lines[3]), "bad command line: unknown argument: /what; exit code 3");
   EXPECT_EQ(message_of(lines[4]), "bad command line: /auto is given more than once; exit code 3");
+}
+
+// The driver chooses its port once, when the window shows and the port list's first listing
+// is over, in either order: a trial open of the list may still hold the port before that, and
+// the choice would then fail as a port that cannot be opened.
+TEST(Unattended, ChoosesItsPortOnceTheWindowShowsAndThePortsAreListed) {
+  struct Chosen {
+    std::vector<std::string> names;
+    void on(TData& d, std::uint16_t) { names.push_back(to_string(d)); }
+  };
+  enable_pins();
+  EventQueue queue;
+  ScopedElementThread scoped{&queue};
+  for (const bool listed_first : {false, true}) {
+    SCOPED_TRACE(listed_first ? "listed first" : "shown first");
+    TKxUnattended driver;
+    driver.Port = "COM3";
+    Chosen chosen;
+    driver.onChoose = make_link<&Chosen::on>(0, &chosen);
+    TData none;
+    if (listed_first) driver.doListed(none, 9);
+    queue.drain();
+    EXPECT_TRUE(chosen.names.empty());
+    TKxUnattended::startup(&driver);
+    queue.drain();
+    if (!listed_first) {
+      EXPECT_TRUE(chosen.names.empty());
+      driver.doListed(none, 9);
+      queue.drain();
+    }
+    EXPECT_EQ(chosen.names, std::vector<std::string>{"COM3"});
+    driver.doListed(none, 9);  // another listing chooses nothing more
+    queue.drain();
+    EXPECT_EQ(chosen.names.size(), 1u);
+  }
+  disable_pins();
 }
 
 struct AutoCase {
