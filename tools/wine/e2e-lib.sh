@@ -1,0 +1,197 @@
+# shellcheck shell=bash
+# shellcheck disable=SC2154 # the paths, programs and texts are set by e2e.sh
+# The Wine end-to-end runs' helpers, sourced by e2e.sh: building what the runs need, the display,
+# the prefix's server, the simulated device, the tool and wdrive, and the checks that several
+# scenarios share. They use the paths, programs and texts that e2e.sh sets before it sources this.
+
+# --- machine, programs -------------------------------------------------------------------------
+
+# Builds TARGETS in DIR, configuring DIR with PRESET first when it is not configured yet.
+build_targets() { # build_targets DIR PRESET TARGET...
+  local dir=$1 preset=$2
+  shift 2
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    (cd "$root" && cmake --preset "$preset" >/dev/null) || return 1
+  fi
+  cmake --build "$dir" --target "$@"
+}
+
+# The processes that the runs start, ended with the prefix as the script exits.
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  # The server writes the registry out as it ends: let it finish before the prefix goes.
+  "$kx_wineserver" -k 2>/dev/null
+  timeout 20 "$kx_wineserver" -w 2>/dev/null
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+
+# --- the display ---------------------------------------------------------------------------------
+
+# A virtual display of its own; DISPLAY names it.
+start_display() {
+  local fifo=$work/displayfd
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$logs/xvfb.log" 2>&1 &
+  pids+=("$!")
+  local n
+  read -r -t 20 n <"$fifo" || { echo "Xvfb did not start (see $logs/xvfb.log)" >&2; exit 1; }
+  export DISPLAY=:$n
+}
+
+# --- the prefix ----------------------------------------------------------------------------------
+
+# Restarts the prefix's server (it reads the ports and the registry as it starts), keeps it up
+# for the run and waits until the port is listed again; false when it is not.
+restart_server() { # restart_server LOG
+  "$kx_wineserver" -k 2>/dev/null
+  "$kx_wineserver" -w 2>/dev/null
+  # Debian's server prints its object table when it ends: keep that out of the verdict.
+  "$kx_wineserver" -p >>"$logs/wineserver.log" 2>&1
+  "$kx_wine" cmd /c exit >>"$1" 2>&1
+  local _
+  for _ in $(seq 100); do
+    "$kx_wine" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -q "$port" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# --- the simulator, the tool, wdrive, and the checks the scenarios share ----------------------
+
+log=/dev/null
+sim_pid=
+app_pid=
+report=
+
+note() { echo "  $*" >>"$log"; }
+
+# Runs wdrive, its output into the scenario's log; returns its exit code.
+wd() {
+  echo "  \$ wdrive $*" >>"$log"
+  "$kx_wine" "$wdrive" "$@" >>"$log" 2>&1
+}
+
+start_sim() { # start_sim NAME [devsim options...]
+  local name=$1
+  shift
+  report=$work/$name.report
+  rm -f "$link" "$report"
+  "$devsim" --link "$link" --report "$report" --version "$device_answer" \
+    "${sim_image[@]}" "$@" >"$logs/$name.devsim.log" 2>&1 &
+  sim_pid=$!
+  pids+=("$sim_pid")
+  for _ in $(seq 100); do
+    [ -L "$link" ] && return 0
+    sleep 0.05
+  done
+  note "the simulator did not create $link"
+  return 1
+}
+
+stop_sim() {
+  [ -n "$sim_pid" ] || return 0
+  kill "$sim_pid" 2>/dev/null
+  wait "$sim_pid" 2>/dev/null
+  sim_pid=
+  if [ -f "$report" ]; then
+    sed 's/^/  report: /' "$report" >>"$log"
+  fi
+}
+
+report_value() { # report_value KEY
+  [ -f "$report" ] && awk -F= -v k="$1" '$1 == k { sub(/^[^=]*=/, ""); print; exit }' "$report"
+}
+
+start_app() { # start_app NAME [arguments...]
+  local name=$1
+  shift
+  (cd "$work" && LD_PRELOAD="$shim" exec "$kx_wine" "$exe" "$@") >"$logs/$name.wine.log" 2>&1 &
+  app_pid=$!
+  pids+=("$app_pid")
+}
+
+# Waits for the program to end (timeout in seconds); app_rc is its exit code, 124 after the
+# timeout. Not in a subshell: only this shell can collect its child's status.
+app_rc=
+app_exit() {
+  local t=$(($1 * 10))
+  while kill -0 "$app_pid" 2>/dev/null && [ $t -gt 0 ]; do
+    sleep 0.1
+    t=$((t - 1))
+  done
+  if kill -0 "$app_pid" 2>/dev/null; then
+    app_rc=124
+    return
+  fi
+  wait "$app_pid"
+  app_rc=$?
+  app_pid=
+}
+
+shot() { import -window root -display "$DISPLAY" "$shots/$1.png" 2>>"$log" || note "screenshot failed"; }
+
+# Fails the scenario with a reason.
+fail() {
+  note "FAILED: $*"
+  return 1
+}
+
+# The control showing TEXT: "visible=V enabled=E" from wdrive's state line.
+state_of() {
+  "$kx_wine" "$wdrive" state "$caption" "$1" 2>>"$log" | tr -d '\r' | grep -o 'visible=[01] enabled=[01]'
+}
+
+# Start, choose the port, wait for the device's identity.
+identified() {
+  wd wait "$caption" "$t_choose" 30000 || return 1
+  wd wait "$caption" "$t_offer" 1000 || fail "the version on offer is not shown" || return 1
+  [ "$(state_of "$t_write")" = "visible=1 enabled=0" ] ||
+    fail "\"$t_write\" is not disabled before a port is chosen" || return 1
+  wd choose "$caption" "$port" || return 1
+  wd wait "$caption" "$t_device" 5000 || return 1
+  wd wait "$caption" "$t_version" 1000 || return 1
+  [ "$(state_of "$t_write")" = "visible=1 enabled=1" ] ||
+    fail "\"$t_write\" is not enabled after the device answered" || return 1
+}
+
+# Failure screen, then OK ends the program with exit code 0.
+failure_shown() { # failure_shown NAME TIMEOUT_MS
+  wd wait "$caption" "$t_error" "$2" || return 1
+  wd wait "$caption" "$t_retry" 2000 || return 1
+  wd wait "$caption" OK 2000 || return 1
+  [ "$(state_of "$t_success1")" != "visible=1 enabled=1" ] ||
+    fail "the success message shows beside the error" || return 1
+  wd ping "$caption" || fail "the window does not answer" || return 1
+}
+
+# After either outcome the only control left is "OK" (texts and the picture aside).
+only_ok_left() {
+  local left
+  left=$("$kx_wine" "$wdrive" list "$caption" 2>>"$log" | tr -d '\r' | grep ' visible=1 ' |
+    grep -E '^(ComboBox|Edit|msctls_progress32|Button) ' | grep -v '^Button .* "OK"$')
+  [ -z "$left" ] || fail "controls still shown beside \"OK\": $left" || return 1
+}
+
+ok_ends() { # ok_ends NAME
+  only_ok_left || return 1
+  shot "$1"
+  wd click "$caption" OK || return 1
+  wd waitgone "$caption" 10000 || return 1
+  app_exit 10
+  [ "$app_rc" = 0 ] || fail "exit code $app_rc after OK" || return 1
+}
+
+write_started() {
+  wd click "$caption" "$t_write" || return 1
+}
+
+# What the simulator saw of a complete transfer.
+image_arrived() {
+  [ "$(report_value image_checked)" = 1 ] || fail "the simulator had no image to compare" || return 1
+  [ "$(report_value bytes_received)" = 130048 ] ||
+    fail "the simulator received $(report_value bytes_received) image bytes" || return 1
+  [ "$(report_value image_matched)" = 1 ] || fail "the image does not match" || return 1
+  [ "$(report_value pusk_received)" = 1 ] || fail "\"PUSK\" did not arrive" || return 1
+}
