@@ -2,16 +2,8 @@
 // port is closed or goes away with events still queued.
 #include "tests/serial/com_async_fixture.hpp"
 
-namespace kx {
+namespace kx::serial_testing {
 namespace {
-
-using namespace std::chrono_literals;
-using serial_testing::ComAsyncTest;
-using serial_testing::configure;
-using serial_testing::kCloseEvents;
-using serial_testing::Log;
-using test::PtyPeer;
-using test::Recorder;
 
 TEST_F(ComAsyncTest, WritesEveryByteValue) {
   call_open(*com, "COM7");
@@ -225,4 +217,4 @@ TEST_F(ComAsyncTest, WithoutWatchedEventsThereIsNoReaderButTransfersWork) {
 }
 
 }  // namespace
-}  // namespace kx
+}  // namespace kx::serial_testing

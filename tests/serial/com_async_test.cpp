@@ -2,16 +2,8 @@
 // the port probe.
 #include "tests/serial/com_async_fixture.hpp"
 
-namespace kx {
+namespace kx::serial_testing {
 namespace {
-
-using namespace std::chrono_literals;
-using serial_testing::ComAsyncTest;
-using serial_testing::configure;
-using serial_testing::kCloseEvents;
-using serial_testing::Log;
-using test::PtyPeer;
-using test::Recorder;
 
 TEST_F(ComAsyncTest, BadNamesFailWithoutAnOpenAttempt) {
   // Every bad name is mapped to a working terminal: an open attempt would succeed.
@@ -274,4 +266,4 @@ TEST_F(ComAsyncTest, PortProbeBoundsAHeldOpenAndKeepsTheOrder) {
 }
 
 }  // namespace
-}  // namespace kx
+}  // namespace kx::serial_testing

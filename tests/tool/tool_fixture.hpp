@@ -42,6 +42,7 @@ namespace kx::tool_testing {
 
 using namespace std::chrono_literals;
 namespace hl = headless;
+using devsim::Fault;
 
 using test_texts::image_bytes;
 using test_texts::kChoose;

@@ -2,18 +2,8 @@
 // and the end screens, driven through the headless toolkit against the simulated device.
 #include "tests/tool/tool_fixture.hpp"
 
-namespace kx {
+namespace kx::tool_testing {
 namespace {
-
-using namespace std::chrono_literals;
-namespace hl = headless;
-using devsim::Fault;
-using test_texts::image_bytes;
-using test_texts::kChoose;
-using test_texts::kError;
-using test_texts::kNotFound;
-using tool_testing::kIdentified;
-using tool_testing::Tool;
 
 TEST_F(Tool, StartsWithTheOpenablePortsAndNothingChosen) {
   add_device("COM3");
@@ -246,4 +236,4 @@ TEST(Entry, TheInformationSwitchShowsOnlyTheBox) {
 }
 
 }  // namespace
-}  // namespace kx
+}  // namespace kx::tool_testing

@@ -4,18 +4,8 @@
 #include "runtime/element_thread.hpp"
 #include "tests/tool/tool_fixture.hpp"
 
-namespace kx {
+namespace kx::tool_testing {
 namespace {
-
-using namespace std::chrono_literals;
-namespace hl = headless;
-using devsim::Fault;
-using test_texts::image_bytes;
-using test_texts::kChoose;
-using test_texts::kError;
-using test_texts::kNotFound;
-using tool_testing::kIdentified;
-using tool_testing::Tool;
 
 struct LineCase {
   std::vector<std::string> args;
@@ -372,4 +362,4 @@ TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
 }
 
 }  // namespace
-}  // namespace kx
+}  // namespace kx::tool_testing
