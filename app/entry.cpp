@@ -61,7 +61,7 @@ int run_tool(int argc, char** argv) {
   auto* unattended = new UnattendedWiring(scheme, line.port, &log);
   scheme->Form->Start();
   tk::run_message_loop();
-  const int code = unattended->driver->exit_code();
+  const int code = unattended->driver().exit_code();
   // The scheme goes first: its teardown fires nothing (the pins are silent), and no link of
   // the driver's elements points into it.
   delete scheme;

@@ -16,29 +16,30 @@ namespace kx {
 
 namespace {
 
-// A hub in place of the link in `pin`: output `first` goes where the link went.
-TKxHub* tap(EventLink& pin, int first) {
-  TKxHub* hub = new_hub(1, 2);
-  hub->onEvent[static_cast<std::size_t>(first)] = pin;
-  pin = make_link<&TKxHub::doEvent>(0, hub);
-  return hub;
-}
-
 constexpr std::int32_t kBlocks = 508;         // 130048 image bytes in blocks of 256
 constexpr std::int32_t kIdentifySeconds = 3;  // from the port choice to the device's identity
 
 }  // namespace
 
+TKxHub* UnattendedWiring::tap(EventLink& pin, int first) {
+  TKxHub* hub = new_hub(1, 2);
+  taps_.emplace_back(hub);
+  hub->onEvent[static_cast<std::size_t>(first)] = pin;
+  pin = make_link<&TKxHub::doEvent>(0, hub);
+  return hub;
+}
+
 UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::string& port,
-                                   UpdateLog* log) {
-  driver = new TKxUnattended();
+                                   UpdateLog* log)
+    : driver_(std::make_unique<TKxUnattended>()), identify_timer_(std::make_unique<TKxMMTimer>()) {
+  TKxUnattended* driver = driver_.get();
   driver->Port = port;
   set_integer(driver->ClickData, 0);
   driver->TotalBlocks = kBlocks;
   driver->WatchSeconds = kIdentifySeconds;
   driver->Log = log;
 
-  tmrIdentify = new TKxMMTimer();
+  TKxMMTimer* tmrIdentify = identify_timer_.get();
   tmrIdentify->set_Resolution(10);
   tmrIdentify->set_Interval(kIdentifySeconds * 1000);
   tmrIdentify->set_Enabled(false);
@@ -46,13 +47,13 @@ UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::strin
 
   // The driver hears of a choice, an answer and a click before the scheme acts on it, and of
   // an identification, progress and a result after the window shows it.
-  hubChoice = tap(s->cbxPort->onClick, 1);
-  hubRx = tap(s->com->onRead, 1);
-  hubFoundTap = tap(s->mxIdent->onEvent[4], 0);
-  hubClick = tap(s->btnWrite->onClick, 1);
-  hubProgressTap = tap(s->mxFlash->onEvent[0], 0);
-  hubSuccessTap = tap(s->mxFlash->onEvent[2], 0);
-  hubFailTap = tap(s->mxFlash->onEvent[3], 0);
+  TKxHub* hubChoice = tap(s->cbxPort->onClick, 1);
+  TKxHub* hubRx = tap(s->com->onRead, 1);
+  TKxHub* hubFoundTap = tap(s->mxIdent->onEvent[4], 0);
+  TKxHub* hubClick = tap(s->btnWrite->onClick, 1);
+  TKxHub* hubProgressTap = tap(s->mxFlash->onEvent[0], 0);
+  TKxHub* hubSuccessTap = tap(s->mxFlash->onEvent[2], 0);
+  TKxHub* hubFailTap = tap(s->mxFlash->onEvent[3], 0);
 
   hubChoice->onEvent[0] = make_link<&TKxUnattended::doChoice>(0, driver);
   hubRx->onEvent[0] = make_link<&TKxUnattended::doAnswer>(1, driver);
@@ -74,15 +75,8 @@ UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::strin
 }
 
 UnattendedWiring::~UnattendedWiring() {
-  delete hubFailTap;
-  delete hubSuccessTap;
-  delete hubProgressTap;
-  delete hubClick;
-  delete hubFoundTap;
-  delete hubRx;
-  delete hubChoice;
-  delete tmrIdentify;
-  delete driver;
+  // The taps go first, last made first; then the timer and the driver they lead to.
+  while (!taps_.empty()) taps_.pop_back();
 }
 
 }  // namespace kx

@@ -3,9 +3,12 @@
 // gets a hub in its place that passes the event on to where the link went and to the driver.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "runtime/pinned.hpp"
+#include "runtime/tdata.hpp"
 
 namespace kx {
 
@@ -22,15 +25,15 @@ class UnattendedWiring : Pinned {
   UnattendedWiring(TClassSimpleForm_2597650* scheme, const std::string& port, UpdateLog* log);
   ~UnattendedWiring();
 
-  TKxUnattended* driver = nullptr;
-  TKxMMTimer* tmrIdentify = nullptr;
-  TKxHub* hubChoice = nullptr;
-  TKxHub* hubRx = nullptr;
-  TKxHub* hubFoundTap = nullptr;
-  TKxHub* hubClick = nullptr;
-  TKxHub* hubProgressTap = nullptr;
-  TKxHub* hubSuccessTap = nullptr;
-  TKxHub* hubFailTap = nullptr;
+  const TKxUnattended& driver() const { return *driver_; }
+
+ private:
+  // A hub in place of the link in `pin`: output `first` goes where the link went.
+  TKxHub* tap(EventLink& pin, int first);
+
+  std::unique_ptr<TKxUnattended> driver_;
+  std::unique_ptr<TKxMMTimer> identify_timer_;  // from the port choice to the device's identity
+  std::vector<std::unique_ptr<TKxHub>> taps_;
 };
 
 }  // namespace kx
