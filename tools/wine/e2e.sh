@@ -156,6 +156,10 @@ echo "=== Wine prefix with $port on a pseudo-terminal"
 "$kx_wine" wineboot -i >"$logs/prefix.log" 2>&1 || { echo "wineboot failed (see $logs/prefix.log)" >&2; exit 1; }
 "$kx_wineserver" -w
 "$kx_wine" reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ /d "$link" /f >>"$logs/prefix.log" 2>&1
+# A crash prints its backtrace into the program's log and ends the program at once, instead of
+# a crash dialog that nobody answers.
+"$kx_wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+  >>"$logs/prefix.log" 2>&1
 if [ "$mode" = run ]; then
   # Wine's own desktop window, so that screenshots show the window frame and caption too.
   "$kx_wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \
