@@ -129,6 +129,7 @@ for f in "$exe" "$wdrive" "$devsim" "$shim" "$planted"; do
 done
 
 mkdir -p "$shots" "$logs"
+rm -f "$logs/crashes.log"
 work=$(mktemp -d /tmp/kx-e2e.XXXXXX)
 link=$work/com5 # the fixed path COM5 is mapped to; the simulator points it at its pty
 
@@ -156,10 +157,14 @@ echo "=== Wine prefix with $port on a pseudo-terminal"
 "$kx_wine" wineboot -i >"$logs/prefix.log" 2>&1 || { echo "wineboot failed (see $logs/prefix.log)" >&2; exit 1; }
 "$kx_wineserver" -w
 "$kx_wine" reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ /d "$link" /f >>"$logs/prefix.log" 2>&1
-# A crash prints its backtrace into the program's log and ends the program at once, instead of
-# a crash dialog that nobody answers.
+# A crash ends the program at once, instead of a crash dialog that nobody answers, and the
+# debugger appends its backtrace to crashes.log beside the other logs.
 "$kx_wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
   >>"$logs/prefix.log" 2>&1
+crash_log="Z:$(echo "$logs/crashes.log" | tr / '\\')"
+"$kx_wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+  /t REG_SZ /d "C:\\windows\\system32\\cmd.exe /c C:\\windows\\system32\\winedbg.exe --auto %ld %ld >>$crash_log" \
+  /f >>"$logs/prefix.log" 2>&1
 if [ "$mode" = run ]; then
   # Wine's own desktop window, so that screenshots show the window frame and caption too.
   "$kx_wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1024x768 /f \
@@ -224,6 +229,10 @@ done
 
 if [ $failed -gt 0 ]; then
   echo "$failed of ${#scenarios[@]} scenario(s) failed"
+  if [ -s "$logs/crashes.log" ]; then
+    echo "=== a program crashed; the debugger's report ($logs/crashes.log):"
+    sed -n '1,/^Modules:/p' "$logs/crashes.log" | tr -d '\r'
+  fi
   exit 1
 fi
 echo "all ${#scenarios[@]} scenario(s) passed"
