@@ -1,6 +1,5 @@
 #include "elements/serial/port_probe.hpp"
 
-#include <condition_variable>
 #include <mutex>
 #include <utility>
 
@@ -8,14 +7,21 @@
 
 namespace kx::serial {
 
-// What the trial threads and the collector share; it lives as long as the last of them.
+// What the trial threads and the collector share; it lives as long as the last of them. The
+// collector looks at the results every few milliseconds rather than being woken. A condition
+// variable waited on with a deadline and signalled by detached threads corrupted the heap now
+// and then in the 32-bit Windows build under Wine (a program with that pattern alone shows it);
+// polling needs no such object, and a trial takes milliseconds anyway.
 struct PortProbe::Round {
   enum : std::uint8_t { kPending, kOpenable, kRefused };
   std::mutex mutex;
-  std::condition_variable cv;
   std::vector<std::uint8_t> results;
   bool cancelled = false;
 };
+
+namespace {
+constexpr auto kCollectorSlice = std::chrono::milliseconds(2);
+}
 
 PortProbe::PortProbe(Check check)
     : check_(check ? std::move(check) : Check(&can_open_port)), handover_(this) {}
@@ -28,7 +34,6 @@ void PortProbe::stop_collector() {
   if (round_) {
     std::lock_guard<std::mutex> lock(round_->mutex);
     round_->cancelled = true;
-    round_->cv.notify_all();
   }
   if (collector_.joinable()) collector_.join();
   round_.reset();
@@ -59,7 +64,6 @@ void PortProbe::start(std::vector<std::string> names, std::vector<bool> known,
       const bool ok = check(name);
       std::lock_guard<std::mutex> lock(round->mutex);
       round->results[i] = ok ? Round::kOpenable : Round::kRefused;
-      round->cv.notify_all();
     }).detach();
   }
   round_ = round;
@@ -67,9 +71,12 @@ void PortProbe::start(std::vector<std::string> names, std::vector<bool> known,
       std::thread([round, names = std::move(names), deadline, run = handover_.begin_run()] {
         for (std::size_t i = 0; i < names.size(); ++i) {
           std::unique_lock<std::mutex> lock(round->mutex);
-          round->cv.wait_until(lock, deadline, [&] {
-            return round->cancelled || round->results[i] != Round::kPending;
-          });
+          while (!round->cancelled && round->results[i] == Round::kPending &&
+                 std::chrono::steady_clock::now() < deadline) {
+            lock.unlock();
+            std::this_thread::sleep_for(kCollectorSlice);
+            lock.lock();
+          }
           if (round->cancelled) return;
           // Still pending at the deadline: left out.
           const bool openable = round->results[i] == Round::kOpenable;
