@@ -42,16 +42,30 @@ int cmd_list(const std::wstring& spec) {
   return 0;
 }
 
+// The list fills from trial opens of the ports, off the window's thread and each bounded to 1 s:
+// an item that is not there yet is waited for, as a person would, for up to 5 s.
 int cmd_choose(const std::wstring& spec, const std::wstring& item) {
-  HWND top = need_top(spec);
-  if (!top) return 1;
-  for (const Control& c : controls_of(top)) {
-    if (!same_class(c.cls, L"ComboBox") || !c.visible) continue;
-    if (!c.enabled || !IsWindowEnabled(top)) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    HWND top = need_top(spec);
+    if (!top) return 1;
+    const Control* list = nullptr;
+    const auto cs = controls_of(top);
+    for (const Control& c : cs) {
+      if (same_class(c.cls, L"ComboBox") && c.visible) {
+        list = &c;
+        break;
+      }
+    }
+    if (!list) {
+      err("no visible combo box");
+      return 1;
+    }
+    if (!list->enabled || !IsWindowEnabled(top)) {
       err("the list is disabled");
       return 1;
     }
-    const auto items = combo_items(c.hwnd);
+    const auto items = combo_items(list->hwnd);
     long index = -1;
     if (all_digits(item)) {
       index = std::wcstol(item.c_str(), nullptr, 10);
@@ -61,27 +75,32 @@ int cmd_choose(const std::wstring& spec, const std::wstring& item) {
       }
     }
     if (index < 0 || static_cast<std::size_t>(index) >= items.size()) {
-      err("no item " + quoted(item) + " among " + std::to_string(items.size()));
+      if (GetTickCount() - start < 5000) {
+        Sleep(20);
+        continue;
+      }
+      std::string among;
+      for (const std::wstring& it : items) among += " " + quoted(it);
+      err("no item " + quoted(item) + " among " + std::to_string(items.size()) + ":" + among);
       return 1;
     }
     DWORD_PTR r = 0;
-    if (!send(c.hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0, &r) ||
+    if (!send(list->hwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0, &r) ||
         static_cast<LONG_PTR>(r) != index) {
       err("the list refused the selection");
       return 1;
     }
     // What the list sends its parent when the user picks an item.
-    HWND parent = GetAncestor(c.hwnd, GA_PARENT);
-    const WPARAM wp = MAKEWPARAM(static_cast<WORD>(c.id), CBN_SELCHANGE);
-    if (!PostMessageW(parent, WM_COMMAND, wp, reinterpret_cast<LPARAM>(c.hwnd))) {
+    HWND parent = GetAncestor(list->hwnd, GA_PARENT);
+    const WPARAM wp = MAKEWPARAM(static_cast<WORD>(list->id), CBN_SELCHANGE);
+    if (!PostMessageW(parent, WM_COMMAND, wp, reinterpret_cast<LPARAM>(list->hwnd))) {
       err("cannot notify the list's parent");
       return 1;
     }
-    out("chose " + std::to_string(index) + " " + quoted(items[static_cast<std::size_t>(index)]));
+    out("chose " + std::to_string(index) + " " + quoted(items[static_cast<std::size_t>(index)]) +
+        " after_ms=" + std::to_string(GetTickCount() - start));
     return 0;
   }
-  err("no visible combo box");
-  return 1;
 }
 
 int cmd_click(const std::wstring& spec, const std::wstring& what) {
