@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "elements/serial/com_async.hpp"
@@ -17,6 +18,7 @@
 #include "elements/serial/port_table.hpp"
 #include "runtime/element_thread.hpp"
 #include "tests/serial/pty_peer.hpp"
+#include "tools/harness/tool_port.hpp"
 
 namespace kx::serial_testing {
 
@@ -26,20 +28,7 @@ using test::Recorder;
 using Log = std::vector<std::string>;
 
 // The settings the tool's main window gives its port.
-inline void configure(TKxComAsync& c) {
-  c.Baud = 38462;
-  c.DataBits = 3;
-  c.AbortOnError = true;
-  c.XoffChar = 19;
-  c.XonChar = 17;
-  c.InQueue = 4096;
-  c.OutQueue = 4096;
-  c.EvRxChar = true;
-  c.ReadIntervalTimeout = 0xFFFFFFFFu;
-  c.WriteTotalTimeoutConstant = 1000;
-  c.WriteTotalTimeoutMultiplier = 100;
-  c.CheckPorts = true;
-}
+using harness::set_up_as_the_tool;
 
 // onRxChar is recorded, then passed on to the element's own doRead (as the tool wires it).
 struct RxTap {
@@ -59,7 +48,7 @@ class ComAsyncTest : public ::testing::Test {
     clear_registered_ports();
     register_port("COM7", peer.path());
     com = std::make_unique<TKxComAsync>();
-    configure(*com);
+    set_up_as_the_tool(*com);
     wire(*com, rec);
   }
   void TearDown() override {
@@ -83,6 +72,13 @@ class ComAsyncTest : public ::testing::Test {
     r.names.push_back("RxChar");
     tap = {&c, &r, static_cast<std::uint16_t>(r.names.size() - 1)};
     c.onRxChar = make_link<&RxTap::on>(0, &tap);
+  }
+
+  // Until the reader has handed an event over to the element thread (at most 3 s).
+  void wait_for_handover() {
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (queue.pending() == 0 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(1ms);
   }
 
   static void call_open(TKxComAsync& c, const std::string& name) {

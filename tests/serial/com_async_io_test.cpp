@@ -99,9 +99,7 @@ TEST_F(ComAsyncTest, ByteEventAfterTheBytesWereReadFiresNothing) {
   rec.clear();
   peer.send("abc");
   // The reader has handed the event over; before it is handled the bytes are read anyway.
-  const auto deadline = std::chrono::steady_clock::now() + 3s;
-  while (queue.pending() == 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(1ms);
+  wait_for_handover();
   ASSERT_EQ(queue.pending(), 1u);
   call_read(*com, 100);
   queue.drain();
@@ -112,9 +110,7 @@ TEST_F(ComAsyncTest, NoEventAfterClosed) {
   call_open(*com, "COM7");
   rec.clear();
   peer.send("late");
-  const auto deadline = std::chrono::steady_clock::now() + 3s;
-  while (queue.pending() == 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(1ms);
+  wait_for_handover();
   ASSERT_EQ(queue.pending(), 1u);
   call_close(*com);
   queue.drain();
@@ -158,9 +154,7 @@ TEST_F(ComAsyncTest, CloseFromInsideAReceivedEvent) {
 TEST_F(ComAsyncTest, DestructionWithEventsQueued) {
   call_open(*com, "COM7");
   peer.send("bytes");
-  const auto deadline = std::chrono::steady_clock::now() + 3s;
-  while (queue.pending() == 0 && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(1ms);
+  wait_for_handover();
   ASSERT_EQ(queue.pending(), 1u);
   rec.clear();
   com.reset();

@@ -76,7 +76,7 @@ TEST_F(ComAsyncTest, FailedOpens) {
        {+[](TKxComAsync& c) { c.Parity = 9; }, +[](TKxComAsync& c) { c.DataBits = 4; },
         +[](TKxComAsync& c) { c.StopBits = 3; }, +[](TKxComAsync& c) { c.Baud = 0; }}) {
     TKxComAsync bad;
-    configure(bad);
+    set_up_as_the_tool(bad);
     Recorder r;
     wire(bad, r);
     spoil(bad);
@@ -203,7 +203,7 @@ TEST_F(ComAsyncTest, PortListLeavesOutAHeldPort) {
 
   // And the held port cannot be opened a second time.
   TKxComAsync second;
-  configure(second);
+  set_up_as_the_tool(second);
   Recorder r;
   second.onOpen = r.link("Open");
   call_open(second, "COM7");

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "tests/serial/devsim_testing.hpp"
 #include "tests/serial/pty_peer.hpp"
 #include "tools/devsim/simulator.hpp"
+#include "tools/harness/tool_port.hpp"
 
 namespace kx {
 namespace {
@@ -73,30 +75,28 @@ class ElementWithSimulator : public ::testing::Test {
  protected:
   void SetUp() override {
     enable_pins();
-    com.Baud = 38462;
-    com.DataBits = 3;
-    com.AbortOnError = true;
-    com.InQueue = com.OutQueue = 4096;
-    com.EvRxChar = true;
-    com.ReadIntervalTimeout = 0xFFFFFFFFu;
-    com.WriteTotalTimeoutConstant = 1000;
-    com.WriteTotalTimeoutMultiplier = 100;
+    harness::set_up_as_the_tool(com);
     com.onRxChar = make_link<&TKxComAsync::doRead>(3, &com);
     com.onRead = make_link<&ToolDriver::on_read>(0, &driver);
     com.onClosed = closed.link("Closed");
     driver.com = &com;
   }
   void TearDown() override {
+    sim.reset();
     TData d;
     com.doClose(d, 1);
     queue.drain();
     clear_registered_ports();
     disable_pins();
   }
-  void start(Simulator& sim) {
-    ASSERT_TRUE(sim.start());
+  // The simulator with options `o` on COM5, the driver given its image, and the device
+  // identified.
+  void start(const Options& o) {
+    driver.image = o.image;
+    sim = std::make_unique<Simulator>(o);
+    ASSERT_TRUE(sim->start());
     clear_registered_ports();
-    register_port("COM5", sim.port_path());
+    register_port("COM5", sim->port_path());
     TData d;
     set_string(d, "COM5");
     com.doOpen(d, 0);
@@ -111,6 +111,7 @@ class ElementWithSimulator : public ::testing::Test {
   TKxComAsync com;
   ToolDriver driver;
   test::Recorder closed;
+  std::unique_ptr<Simulator> sim;
 };
 
 TEST_F(ElementWithSimulator, WholeTransferOnAPacedLine) {
@@ -118,17 +119,15 @@ TEST_F(ElementWithSimulator, WholeTransferOnAPacedLine) {
   Options o;
   o.image = test::test_image(blocks * kBlock, 11);
   o.baud = 38462;
-  driver.image = o.image;
-  Simulator sim(o);
-  start(sim);
+  start(o);
   EXPECT_EQ(driver.identity, "MAGNETOFLUX VKD7 9.0\r\n");
   driver.send_block();
   ASSERT_TRUE(queue.run_until([&] { return driver.succeeded || driver.failed; }, 20s));
   EXPECT_TRUE(driver.succeeded);
   EXPECT_EQ(driver.acked, blocks - 1);
   // "PUSK" leaves when the step that wrote it has ended.
-  ASSERT_TRUE(queue.run_until([&] { return sim.wait_done(0ms); }, 3s));
-  const auto r = sim.results();
+  ASSERT_TRUE(queue.run_until([&] { return sim->wait_done(0ms); }, 3s));
+  const auto r = sim->results();
   EXPECT_TRUE(r.image_matched);
   EXPECT_TRUE(r.pusk_received);
   for (const std::string& s : driver.reads) EXPECT_FALSE(s.empty());
@@ -139,9 +138,7 @@ TEST_F(ElementWithSimulator, SplitAnswerFailsTheJudgement) {
   o.image = test::test_image(4 * kBlock, 3);
   o.fault = Fault::SplitAnswer;
   o.fault_block = 1;
-  driver.image = o.image;
-  Simulator sim(o);
-  start(sim);
+  start(o);
   driver.send_block();
   ASSERT_TRUE(queue.run_until([&] { return driver.failed; }, 5s));
   EXPECT_EQ(driver.acked, 1u);
@@ -153,11 +150,9 @@ TEST_F(ElementWithSimulator, PortPulledMidTransfer) {
   o.image = test::test_image(8 * kBlock, 5);
   o.fault = Fault::Unplug;
   o.fault_block = 2;
-  driver.image = o.image;
-  Simulator sim(o);
-  start(sim);
+  start(o);
   driver.send_block();
-  ASSERT_TRUE(queue.run_until([&] { return sim.results().done; }, 5s));
+  ASSERT_TRUE(queue.run_until([&] { return sim->results().done; }, 5s));
   queue.run_until([] { return false; }, 200ms);  // whatever the hang-up brings, it comes now
   EXPECT_EQ(driver.acked, 2u);
   EXPECT_FALSE(driver.succeeded);

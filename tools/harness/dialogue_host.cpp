@@ -2,6 +2,7 @@
 
 #include "schemes/identification_scheme.hpp"
 #include "schemes/transfer_scheme.hpp"
+#include "tools/harness/tool_port.hpp"
 
 namespace kx::harness {
 
@@ -18,19 +19,7 @@ void WriteCounter::doWrite(TData& d, std::uint16_t) {
 }
 
 DialogueHost::DialogueHost(const std::string& port_name) {
-  // The port as the main window sets it up.
-  com.Baud = 38462;
-  com.DataBits = 3;
-  com.InQueue = 4096;
-  com.OutQueue = 4096;
-  com.AbortOnError = true;
-  com.XonChar = 17;
-  com.XoffChar = 19;
-  com.EvRxChar = true;
-  com.ReadIntervalTimeout = 0xFFFFFFFFu;
-  com.WriteTotalTimeoutMultiplier = 100;
-  com.WriteTotalTimeoutConstant = 1000;
-  com.CheckPorts = true;
+  set_up_as_the_tool(com);
 
   hubTx.InCount = 2;
   hubTx.set_OutCount(2);
