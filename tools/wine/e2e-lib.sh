@@ -187,6 +187,23 @@ write_started() {
   wd click "$caption" "$t_write" || return 1
 }
 
+# The simulator NAME with the devsim options that follow, the program, the device identified
+# and "Записать" pressed.
+transfer_started() { # transfer_started NAME [devsim options...]
+  start_sim "$@" || return 1
+  start_app "$1"
+  identified || return 1
+  write_started
+}
+
+# The window closed with its close box: the program ends with exit code 0.
+closed_with_zero() {
+  wd close "$caption" || return 1
+  wd waitgone "$caption" 10000 || return 1
+  app_exit 10
+  [ "$app_rc" = 0 ] || fail "exit code $app_rc after closing the window" || return 1
+}
+
 # What the simulator saw of a complete transfer.
 image_arrived() {
   [ "$(report_value image_checked)" = 1 ] || fail "the simulator had no image to compare" || return 1

@@ -5,10 +5,7 @@
 # device, a split or piecewise answer, another device, the unattended runs, and the figures.
 
 scenario_success() {
-  start_sim success --baud "$baud" || return 1
-  start_app success
-  identified || return 1
-  write_started || return 1
+  transfer_started success --baud "$baud" || return 1
   wd wait "$caption" "$t_success1" 180000 || return 1
   wd wait "$caption" "$t_success2" 1000 || return 1
   [ "$(state_of "$t_error")" != "visible=1 enabled=1" ] ||
@@ -19,10 +16,7 @@ scenario_success() {
 }
 
 scenario_wrong-crc() {
-  start_sim wrong-crc --baud "$baud" --fault "$fault_wrong_crc" --block "$fault_block" || return 1
-  start_app wrong-crc
-  identified || return 1
-  write_started || return 1
+  transfer_started wrong-crc --baud "$baud" --fault "$fault_wrong_crc" --block "$fault_block" || return 1
   failure_shown wrong-crc 60000 || return 1
   ok_ends wrong-crc || return 1
   stop_sim
@@ -34,10 +28,7 @@ scenario_wrong-crc() {
 # The device stops answering mid-way: the failure shows within 4 s of the last answer, which is
 # when the progress bar last moved.
 scenario_silent() {
-  start_sim silent --baud "$baud" --fault "$fault_silent" --block "$fault_block" || return 1
-  start_app silent
-  identified || return 1
-  write_started || return 1
+  transfer_started silent --baud "$baud" --fault "$fault_silent" --block "$fault_block" || return 1
   wd wait "$caption" "$t_error" 60000 || return 1
   local line shown moved
   line=$(grep 'at_epoch_ms=' "$log" | tail -n 1)
@@ -57,10 +48,7 @@ scenario_silent() {
 # The answer to one block comes in two reads, 100 ms apart: they are collected into one answer,
 # and the transfer goes on to its end.
 scenario_split() {
-  start_sim split --baud "$baud" --fault "$fault_split" --block "$fault_block" || return 1
-  start_app split
-  identified || return 1
-  write_started || return 1
+  transfer_started split --baud "$baud" --fault "$fault_split" --block "$fault_block" || return 1
   wd wait "$caption" "$t_success1" 180000 || return 1
   [ "$(state_of "$t_error")" != "visible=1 enabled=1" ] ||
     fail "the error message shows beside the success" || return 1
@@ -71,10 +59,7 @@ scenario_split() {
 
 # The adapter is pulled mid-way: failure shown, the window still answers, "OK" ends it.
 scenario_unplug() {
-  start_sim unplug --baud "$baud" --fault "$fault_unplug" --block "$fault_block" || return 1
-  start_app unplug
-  identified || return 1
-  write_started || return 1
+  transfer_started unplug --baud "$baud" --fault "$fault_unplug" --block "$fault_block" || return 1
   failure_shown unplug 60000 || return 1
   ok_ends unplug || return 1
   stop_sim
@@ -92,20 +77,14 @@ scenario_other-device() {
     fail "\"$t_write\" is not disabled on a port without the device" || return 1
   if wd click "$caption" "$t_write"; then fail "\"$t_write\" could be clicked" || return 1; fi
   shot other-device
-  wd close "$caption" || return 1
-  wd waitgone "$caption" 10000 || return 1
-  app_exit 10
-  [ "$app_rc" = 0 ] || fail "exit code $app_rc after closing the window" || return 1
+  closed_with_zero || return 1
   stop_sim
 }
 
 # Every answer, the identification's included, reaches the tool in random pieces up to 20 ms
 # apart (unpaced, a fixed seed): the device is found and the whole image arrives, nothing after it.
 scenario_pieces() {
-  start_sim pieces --delivery random:20 --seed 13 || return 1
-  start_app pieces
-  identified || return 1
-  write_started || return 1
+  transfer_started pieces --delivery random:20 --seed 13 || return 1
   wd wait "$caption" "$t_success1" 180000 || return 1
   ok_ends pieces || return 1
   stop_sim

@@ -71,10 +71,7 @@ scenario_minimize() {
   state_is "after the taskbar button" "$shown" || return 1
   identified || return 1
   shot minimize
-  wd close "$caption" || return 1
-  wd waitgone "$caption" 10000 || return 1
-  app_exit 10
-  [ "$app_rc" = 0 ] || fail "exit code $app_rc after closing the window" || return 1
+  closed_with_zero || return 1
 }
 
 # The prefix's screen resolution (LogPixels), then its server restarted so that it holds.
@@ -151,14 +148,9 @@ dpi144_run() {
   stop_sim
   # The two end screens: texts fit (their places at 96 per inch are checked by the unit tests).
   for screen in success failure; do
-    if [ $screen = success ]; then
-      start_sim dpi144-$screen --fault early-fz --block 3 || return 1
-    else
-      start_sim dpi144-$screen --fault "$fault_wrong_crc" --block 3 || return 1
-    fi
-    start_app dpi144-$screen
-    identified || return 1
-    write_started || return 1
+    local fault=$fault_wrong_crc
+    [ $screen = success ] && fault=early-fz
+    transfer_started dpi144-$screen --fault "$fault" --block 3 || return 1
     if [ $screen = success ]; then
       wd wait "$caption" "$t_success2" 30000 || return 1
     else
@@ -225,10 +217,7 @@ scenario_ports() {
   wait_items "$before" 5 || return 1
   identified || return 1
   shot ports
-  wd close "$caption" || return 1
-  wd waitgone "$caption" 10000 || return 1
-  app_exit 10
-  [ "$app_rc" = 0 ] || fail "exit code $app_rc after closing the window" || return 1
+  closed_with_zero || return 1
 }
 
 # True while the program or the wine server holds the simulator's terminal open.
