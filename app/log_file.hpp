@@ -7,9 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/pinned.hpp"
+
 namespace kx {
 
-class LogFile {
+// It owns the open file: never copied.
+class LogFile : Pinned {
  public:
   virtual ~LogFile() = default;
   // Appends the bytes at the file's end; false when they could not all be written.

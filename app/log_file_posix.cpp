@@ -14,8 +14,6 @@ class PosixLogFile final : public LogFile {
  public:
   explicit PosixLogFile(int fd) : fd_(fd) {}
   ~PosixLogFile() override { ::close(fd_); }
-  PosixLogFile(const PosixLogFile&) = delete;
-  PosixLogFile& operator=(const PosixLogFile&) = delete;
 
   bool append(std::string_view bytes) override {
     while (!bytes.empty()) {

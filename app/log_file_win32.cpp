@@ -12,8 +12,6 @@ class Win32LogFile final : public LogFile {
  public:
   explicit Win32LogFile(HANDLE h) : h_(h) {}
   ~Win32LogFile() override { CloseHandle(h_); }
-  Win32LogFile(const Win32LogFile&) = delete;
-  Win32LogFile& operator=(const Win32LogFile&) = delete;
 
   bool append(std::string_view bytes) override {
     while (!bytes.empty()) {

@@ -7,15 +7,13 @@ namespace kx {
 namespace {
 
 // Pushes a call record for the length of one call that leaves an instance.
-class CallScope {
+class CallScope : Pinned {
  public:
   CallScope(TKxMultiElementEx& container, TKxEditMultiEx* from)
       : container_(container), node_{from, container.call_chain} {
     container_.call_chain = &node_;
   }
   ~CallScope() { container_.call_chain = node_.previous; }
-  CallScope(const CallScope&) = delete;
-  CallScope& operator=(const CallScope&) = delete;
 
  private:
   TKxMultiElementEx& container_;

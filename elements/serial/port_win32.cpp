@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "elements/serial/port.hpp"
+#include "runtime/pinned.hpp"
 
 namespace kx::serial {
 
@@ -30,15 +31,13 @@ constexpr ULONGLONG kNoTimeoutBoundMs = 60000;  // the driver waits for ever: we
 constexpr ULONGLONG kMarginMs = 5000;
 
 // One read or write: its own overlapped record, its own event and its own buffer.
-struct Transfer {
+struct Transfer : Pinned {
   OVERLAPPED ov{};
   std::string buffer;
   Transfer() { ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
   ~Transfer() {
     if (ov.hEvent) CloseHandle(ov.hEvent);
   }
-  Transfer(const Transfer&) = delete;
-  Transfer& operator=(const Transfer&) = delete;
 };
 
 // The reader's wait for port events: the record and the mask the driver fills in. Allocated on
