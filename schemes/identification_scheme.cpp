@@ -60,10 +60,12 @@ TClassMultiElementEx_26088F0::TClassMultiElementEx_26088F0(TKxMultiElementEx* co
 
   hubAsk = new_hub(2, 1);
 
-  // Collects received runs into one answer: up to a line feed, or 100 ms without a byte.
+  // Collects received runs into one answer: up to a line feed, 100 ms without a byte, or
+  // 256 bytes.
   acAnswer = new TKxAnswerCollector();
   acAnswer->LineEnd = 10;
   acAnswer->Quiet = 100;
+  acAnswer->MaxLength = 256;
 
   boundary = bnd;
   bnd->scheme = this;

@@ -64,6 +64,7 @@ void TKxAnswerCollector::doAdd(TData& d, std::uint16_t) {
     complete = LineEnd >= 0 && run.find(static_cast<char>(LineEnd & 0xFF)) != std::string::npos;
     if (!complete && Quiet == 0 && LineEnd < 0) complete = true;  // nothing to wait for
   }
+  if (MaxLength != 0 && held_.size() >= MaxLength) complete = true;
   if (complete) {
     pass_on(d);
     return;

@@ -12,6 +12,8 @@
 //   `dataAnswer[0]` can be accepted.
 // - by its end (`AnswerCount` 0): the bytes go on once a run has brought the byte `LineEnd`, or
 //   once `Quiet` ms have passed without a byte.
+// Either way, once `MaxLength` bytes are held they go on, whatever follows (a device at the wrong
+// rate that streams with no line end and no pause is still judged, and nothing grows without end).
 // A run that is empty (a failed read) passes on at once when nothing is held, and is ignored
 // while bytes are held. The quiet time runs on
 // the timer back-end's thread and is handed over to the element thread.
@@ -40,6 +42,7 @@ class TKxAnswerCollector : Pinned {
   std::int32_t LineEnd = -1;     // the byte that ends an answer; -1: none
   std::uint32_t Quiet = 0;       // ms without a byte that end an answer; 0: none
   std::int32_t FinalStage = -1;  // the value of dataStage at which only dataAnswer[0] counts
+  std::uint32_t MaxLength = 0;   // bytes held that end an answer; 0: no limit
   void set_AnswerCount(std::uint8_t n) { dataAnswer.resize(n); }
 
   // Data inputs.

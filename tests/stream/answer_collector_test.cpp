@@ -187,12 +187,27 @@ TEST_F(AnswerCollector, ALineGoesOnAtItsLineFeedOrAfterTheQuietTime) {
   EXPECT_EQ(sink.answers.size(), 2u);
   EXPECT_TRUE(collector->held().empty());
 
+  // A device that streams with no line feed and no pause is judged at 256 bytes; what follows
+  // starts the next answer.
+  collector->MaxLength = 256;
+  const std::size_t before = sink.answers.size();
+  for (int i = 0; i < 255; ++i) add(*collector, "U");
+  EXPECT_EQ(sink.answers.size(), before);
+  add(*collector, "U");
+  ASSERT_EQ(sink.answers.size(), before + 1);
+  EXPECT_EQ(sink.answers.back(), std::string(256, 'U'));
+  EXPECT_FALSE(tick());  // the quiet time was stopped
+  add(*collector, "UU");
+  EXPECT_EQ(collector->held(), "UU");
+  TData cleared;
+  collector->doClear(cleared, 1);
+
   // A hand-over that arrives after the collector is gone does nothing.
   add(*collector, "MAG");
   ASSERT_TRUE(tick());
   collector.reset();
   queue.drain();
-  EXPECT_EQ(sink.answers.size(), 2u);
+  EXPECT_EQ(sink.answers.size(), 3u);
 }
 
 }  // namespace
