@@ -122,4 +122,9 @@ TKxEditMultiEx* TClassMultiElementEx_26088F0::create(TKxMultiElementEx* containe
   return (new TClassMultiElementEx_26088F0(container, owner, parent_control))->boundary;
 }
 
+TClassMultiElementEx_26088F0* TClassMultiElementEx_26088F0::in(const TKxMultiElementEx& container) {
+  return container.current ? static_cast<TClassMultiElementEx_26088F0*>(container.current->scheme)
+                           : nullptr;
+}
+
 }  // namespace kx

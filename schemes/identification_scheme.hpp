@@ -1,9 +1,27 @@
 // Generated sub-scheme: device identification on the chosen port.
 #pragma once
 
+#include <cstddef>
+
 #include "runtime/multi_element.hpp"
 
 namespace kx {
+
+// The scheme's face: the pins of its container (`mxIdent`) that others attach to.
+namespace identification_pins {
+// doWork
+inline constexpr std::size_t kOpened = 0;    // Integer: the port number after an open, 0: failed
+inline constexpr std::size_t kChosen = 1;    // a port was chosen (the record is not used)
+inline constexpr std::size_t kReceived = 2;  // String: a run of received bytes
+// onEvent
+inline constexpr std::size_t kWrite = 0;     // String: "VERS", for the port
+inline constexpr std::size_t kStatus = 1;    // String: the status text
+inline constexpr std::size_t kOpen = 2;      // open the chosen port
+inline constexpr std::size_t kNotFound = 3;  // NULL: the open failed; else the refused text
+inline constexpr std::size_t kFound = 4;     // String: the device word of an accepted answer
+// getVar
+inline constexpr std::size_t kRoute = 0;  // Integer: 0 while identifying, 1 once identified
+}  // namespace identification_pins
 
 class TKxFormatStr;
 class TKxDoData;
@@ -22,6 +40,8 @@ class TClassMultiElementEx_26088F0 : public TClassMultiBase {
 
   // The container's creator routine for this class.
   static TKxEditMultiEx* create(TKxMultiElementEx* container, void* parent_control, void* owner);
+  // The instance a container holds (null while it holds none).
+  static TClassMultiElementEx_26088F0* in(const TKxMultiElementEx& container);
 
   void* owner = nullptr;
   TKxEditMultiEx* bnd = nullptr;

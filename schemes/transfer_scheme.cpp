@@ -85,7 +85,7 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   scFinalMask->Str1 = "";
   scFinalMask->Str2 = "465A";
 
-  hubFault = new_hub(2, 1);
+  hubFault = new_hub(2, 3);
 
   tmrWatch = new TKxMMTimer();
   tmrWatch->set_Resolution(1);
@@ -109,14 +109,33 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   // The watchdog starts once block 0 has been handed to the port, at the end of the click's step.
   asWatch = new TKxAfterStep();
 
+  // Shut by the first failure, for good (0, then 1 however often it steps): from then on no
+  // received answer and no click reaches the transfer, so nothing more is sent.
+  cntShut = new TKxCounter();
+  cntShut->Value = 0;
+  cntShut->Min = 1;
+  cntShut->Max = 1;
+  cntShut->Step = 1;
+  cntShut->Down = 0;
+
+  ifRxOpen = new TKxIf_else();
+  ifRxOpen->Mode = kCompareEqual;
+  set_integer(ifRxOpen->Op2, 0);
+
+  ifClickOpen = new TKxIf_else();
+  ifClickOpen->Mode = kCompareEqual;
+  set_integer(ifClickOpen->Op2, 0);
+
   boundary = bnd;
   bnd->scheme = this;
   bnd->container = container;
 
-  bnd->onWork[0] = make_link<&TKxAnswerCollector::doAdd>(0, acReply);
+  bnd->onWork[0] = make_link<&TKxIf_else::doCompare>(0, ifRxOpen);
+  ifRxOpen->onTrue = make_link<&TKxAnswerCollector::doAdd>(0, acReply);
   acReply->onAnswer = make_link<&TKxHub::doEvent>(0, hubReply);
   acReply->onHeld = make_link<&TKxCounter::doReset>(2, cntSeconds);
-  bnd->onWork[1] = make_link<&TKxHub::doEvent>(0, hubBegin);
+  bnd->onWork[1] = make_link<&TKxIf_else::doCompare>(0, ifClickOpen);
+  ifClickOpen->onTrue = make_link<&TKxHub::doEvent>(0, hubBegin);
   hubBegin->onEvent[0] = make_link<&TKxHub::doEvent>(1, hubBlock);
   hubBegin->onEvent[1] = make_link<&TKxAfterStep::doEvent>(0, asWatch);
   asWatch->onEvent = make_link<&TKxMMTimer::doStart>(0, tmrWatch);
@@ -151,7 +170,9 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   tmrWatch->onTimer = make_link<&TKxCounter::doNext>(0, cntSeconds);
   cntSeconds->onCount = make_link<&TKxIf_else::doCompare>(0, ifTimeout);
   ifTimeout->onTrue = make_link<&TKxHub::doEvent>(1, hubFault);
-  hubFault->onEvent[0] = make_link<&TKxEditMultiEx::doEvent>(3, bnd);
+  hubFault->onEvent[0] = make_link<&TKxAnswerCollector::doClear>(1, acReply);
+  hubFault->onEvent[1] = make_link<&TKxCounter::doNext>(0, cntShut);
+  hubFault->onEvent[2] = make_link<&TKxEditMultiEx::doEvent>(3, bnd);
 
   dtfImage->dataStream = make_link<&TKxMemoryStream::getStream>(0, msImage);
   crc->dataInit = make_link<&TKxEditMultiEx::getVar>(0, bnd);
@@ -160,9 +181,14 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   acReply->dataAnswer[0] = make_link<&TKxStrMask::getMask>(0, smFinal);
   acReply->dataAnswer[1] = make_link<&TKxStrMask::getMask>(0, smAck);
   acReply->dataStage = make_link<&TKxCounter::getCount>(0, cntBlock);
+  ifRxOpen->dataOp1 = make_link<&TKxCounter::getCount>(0, cntShut);
+  ifClickOpen->dataOp1 = make_link<&TKxCounter::getCount>(0, cntShut);
 }
 
 TClassMultiElementEx_2608DC0::~TClassMultiElementEx_2608DC0() {
+  delete ifClickOpen;
+  delete ifRxOpen;
+  delete cntShut;
   delete asWatch;
   delete acReply;
   delete ifTimeout;
@@ -195,6 +221,11 @@ TClassMultiElementEx_2608DC0::~TClassMultiElementEx_2608DC0() {
 TKxEditMultiEx* TClassMultiElementEx_2608DC0::create(TKxMultiElementEx* container,
                                                      void* parent_control, void* owner) {
   return (new TClassMultiElementEx_2608DC0(container, owner, parent_control))->boundary;
+}
+
+TClassMultiElementEx_2608DC0* TClassMultiElementEx_2608DC0::in(const TKxMultiElementEx& container) {
+  return container.current ? static_cast<TClassMultiElementEx_2608DC0*>(container.current->scheme)
+                           : nullptr;
 }
 
 }  // namespace kx

@@ -302,6 +302,53 @@ TEST_F(Dialogue, ACrcWithoutFzAfterTheLastBlockFailsOnTheWatchdog) {
   EXPECT_FALSE(r.pusk_received);
 }
 
+// After a failure the transfer is over: what the collector held is dropped, and a late answer,
+// even the right CRC or the CRC followed by "FZ", neither sends a block nor "PUSK", nor reports
+// anything more.
+TEST_F(Dialogue, AfterAFailureLateAnswersSendNothing) {
+  for (const bool silence : {true, false}) {
+    SCOPED_TRACE(silence ? "watchdog" : "wrong answer");
+    devsim::Options options;
+    options.fault = Fault::SilentBlock;
+    options.fault_block = 0;
+    begin(options);
+    // Silence fails on the third tick of 20 ms, and the next failure of the watchdog would come
+    // 101 ticks later; after a wrong answer the watchdog stays out of the way.
+    host->transfer().tmrWatch->set_Interval(silence ? 20 : 2000);
+    identify();
+    host->start_write();
+    queue.drain();
+    const std::string crc_text = host->crc_text();
+    ASSERT_EQ(crc_text.size(), 4u);
+    const std::string crc = {static_cast<char>(std::stoi(crc_text.substr(0, 2), nullptr, 16)),
+                             static_cast<char>(std::stoi(crc_text.substr(2, 2), nullptr, 16))};
+    auto receive = [&](const std::string& bytes) {
+      TData d;
+      set_string(d, bytes);
+      fire(make_link<&TKxMultiElementEx::doWork>(transfer_pins::kReceived, &host->mxFlash), d);
+    };
+    if (silence) {
+      receive(crc.substr(0, 1));  // the high byte; the low one comes after the watchdog
+    } else {
+      receive("XYZ");
+    }
+    ASSERT_TRUE(run_until([&] { return host->failure.count() == 1; }, 5s));
+    const std::size_t writes = host->written.writes;
+    for (const std::string& late : {crc.substr(1), crc, crc + "FZ"}) {
+      receive(late);
+      run_until([] { return false; }, 50ms);
+    }
+    host->start_write();  // a click that still reaches the transfer
+    run_until([] { return false; }, 50ms);
+    EXPECT_EQ(host->written.writes, writes);
+    EXPECT_EQ(host->progress.count(), 0u);
+    EXPECT_EQ(host->success.count(), 0u);
+    EXPECT_EQ(host->failure.count(), 1u);
+    EXPECT_TRUE(host->transfer().acReply->held().empty());
+    TearDown();
+  }
+}
+
 TEST_F(Dialogue, APulledPortEndsInAFailureWithoutAHang) {
   devsim::Options options;
   options.fault = Fault::Unplug;

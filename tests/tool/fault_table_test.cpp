@@ -120,8 +120,7 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
   ASSERT_NE(scheme, nullptr);
   // A watchdog tick of 100 ms keeps the silent cases short; three ticks stay far above the
   // time a block takes, even under a sanitizer.
-  static_cast<TClassMultiElementEx_2608DC0*>(scheme->mxFlash->current->scheme)
-      ->tmrWatch->set_Interval(100);
+  TClassMultiElementEx_2608DC0::in(*scheme->mxFlash)->tmrWatch->set_Interval(100);
   scheme->Form->Start();
   ASSERT_TRUE(hl::run_until([&] { return !scheme->pwPorts->listing(); }, 5s));
   ASSERT_TRUE(hl::choose_item(w(scheme->cbxPort), "COM3"));

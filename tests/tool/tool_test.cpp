@@ -89,7 +89,7 @@ TEST_F(Tool, ASilentDeviceFailsWithinTheWatchdog) {
   options.fault_block = 10;
   add_device("COM5", options);
   start_tool();
-  auto* transfer = static_cast<TClassMultiElementEx_2608DC0*>(scheme->mxFlash->current->scheme);
+  auto* transfer = TClassMultiElementEx_2608DC0::in(*scheme->mxFlash);
   transfer->tmrWatch->set_Interval(20);
   choose("COM5");
   ASSERT_TRUE(hl::click(w(scheme->btnWrite)));

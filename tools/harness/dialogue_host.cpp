@@ -30,25 +30,26 @@ DialogueHost::DialogueHost(const std::string& port_name) {
 
   hubTx.onEvent[0] = make_link<&WriteCounter::doWrite>(0, &written);
   hubTx.onEvent[1] = make_link<&TKxComAsync::doWrite>(2, &com);
-  mxIdent.onEvent[0] = make_link<&TKxHub::doEvent>(0, &hubTx);
-  mxIdent.onEvent[1] = make_link<&Recorder::doRecord>(0, &status);
-  mxIdent.onEvent[2] = make_link<&TKxComAsync::doOpen>(0, &com);
-  mxIdent.onEvent[3] = make_link<&Recorder::doRecord>(0, &not_found);
-  mxIdent.onEvent[4] = make_link<&Recorder::doRecord>(0, &found);
-  mxFlash.onEvent[0] = make_link<&Recorder::doRecord>(0, &progress);
-  mxFlash.onEvent[1] = make_link<&TKxHub::doEvent>(1, &hubTx);
-  mxFlash.onEvent[2] = make_link<&Recorder::doRecord>(0, &success);
-  mxFlash.onEvent[3] = make_link<&Recorder::doRecord>(0, &failure);
-  mxFlash.onEvent[4] = make_link<&TKxTextHolder::doText>(0, &crcText);
-  commRx.onEvent[0] = make_link<&TKxMultiElementEx::doWork>(2, &mxIdent);
-  commRx.onEvent[1] = make_link<&TKxMultiElementEx::doWork>(0, &mxFlash);
+  mxIdent.onEvent[identification_pins::kWrite] = make_link<&TKxHub::doEvent>(0, &hubTx);
+  mxIdent.onEvent[identification_pins::kStatus] = make_link<&Recorder::doRecord>(0, &status);
+  mxIdent.onEvent[identification_pins::kOpen] = make_link<&TKxComAsync::doOpen>(0, &com);
+  mxIdent.onEvent[identification_pins::kNotFound] = make_link<&Recorder::doRecord>(0, &not_found);
+  mxIdent.onEvent[identification_pins::kFound] = make_link<&Recorder::doRecord>(0, &found);
+  mxFlash.onEvent[transfer_pins::kProgress] = make_link<&Recorder::doRecord>(0, &progress);
+  mxFlash.onEvent[transfer_pins::kWrite] = make_link<&TKxHub::doEvent>(1, &hubTx);
+  mxFlash.onEvent[transfer_pins::kSuccess] = make_link<&Recorder::doRecord>(0, &success);
+  mxFlash.onEvent[transfer_pins::kFault] = make_link<&Recorder::doRecord>(0, &failure);
+  mxFlash.onEvent[transfer_pins::kCrc] = make_link<&TKxTextHolder::doText>(0, &crcText);
+  commRx.onEvent[0] =
+      make_link<&TKxMultiElementEx::doWork>(identification_pins::kReceived, &mxIdent);
+  commRx.onEvent[1] = make_link<&TKxMultiElementEx::doWork>(transfer_pins::kReceived, &mxFlash);
   com.onRead = make_link<&TKxCommutator::doWork>(0, &commRx);
   com.onRxChar = make_link<&TKxComAsync::doRead>(3, &com);
-  com.onOpen = make_link<&TKxMultiElementEx::doWork>(0, &mxIdent);
+  com.onOpen = make_link<&TKxMultiElementEx::doWork>(identification_pins::kOpened, &mxIdent);
   com.onOpening = make_link<&Recorder::doRecord>(0, &opened);
 
-  mxFlash.dataVar[0] = make_link<&TKxTextHolder::getText>(0, &crcText);
-  commRx.dataChannel = make_link<&TKxMultiElementEx::getVar>(0, &mxIdent);
+  mxFlash.dataVar[transfer_pins::kCrcText] = make_link<&TKxTextHolder::getText>(0, &crcText);
+  commRx.dataChannel = make_link<&TKxMultiElementEx::getVar>(identification_pins::kRoute, &mxIdent);
   com.dataPort = make_link<&TKxEventFromData::getData>(0, &efdPort);
 
   mxIdent.set_creator(&TClassMultiElementEx_26088F0::create);
@@ -73,18 +74,18 @@ void DialogueHost::start() {
 void DialogueHost::choose_port() {
   TData d;
   efdPort.getData(d, 0);
-  mxIdent.doWork(d, 1);
+  mxIdent.doWork(d, identification_pins::kChosen);
 }
 
 void DialogueHost::start_write() {
   TData d;
   set_integer(d, 0);
-  mxFlash.doWork(d, 1);
+  mxFlash.doWork(d, transfer_pins::kClick);
 }
 
 std::int32_t DialogueHost::route() {
   TData d;
-  mxIdent.getVar(d, 0);
+  mxIdent.getVar(d, identification_pins::kRoute);
   return to_integer(d);
 }
 
@@ -93,11 +94,11 @@ std::string DialogueHost::crc_text() {
 }
 
 TClassMultiElementEx_26088F0& DialogueHost::identification() {
-  return *static_cast<TClassMultiElementEx_26088F0*>(mxIdent.current->scheme);
+  return *TClassMultiElementEx_26088F0::in(mxIdent);
 }
 
 TClassMultiElementEx_2608DC0& DialogueHost::transfer() {
-  return *static_cast<TClassMultiElementEx_2608DC0*>(mxFlash.current->scheme);
+  return *TClassMultiElementEx_2608DC0::in(mxFlash);
 }
 
 }  // namespace kx::harness
