@@ -1,10 +1,31 @@
 #include "app/unattended.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "app/update_log.hpp"
+#include "elements/stream/stream2hex.hpp"
 
 namespace kx {
+
+namespace {
+
+constexpr std::size_t kMaxHeard = 1024;     // bytes of an identification answer kept for the log
+constexpr std::size_t kMaxShownBytes = 32;  // bytes of a refused transfer answer in the log
+
+// "1A2B" as "1A 2B"; a long text is cut.
+std::string hex_pairs(std::string_view hex) {
+  std::string out;
+  for (std::size_t i = 0; i < hex.size() && i < 2 * kMaxShownBytes; i += 2) {
+    if (!out.empty()) out += ' ';
+    out += hex.substr(i, 2);
+  }
+  if (hex.size() > 2 * kMaxShownBytes) out += " ...";
+  return out;
+}
+
+}  // namespace
 
 TKxUnattended::TKxUnattended() : handover_(this), run_(handover_.begin_run()) {}
 
@@ -39,18 +60,30 @@ void TKxUnattended::log(const std::string& text) {
 void TKxUnattended::doChoice(TData& d, std::uint16_t) {
   if (stage_ != Stage::Waiting && stage_ != Stage::Identifying) return;
   stage_ = Stage::Identifying;
+  heard_.clear();
+  refused_.clear();
+  refused_count_ = 0;
+  reason_.clear();
   log("port chosen: " + printable(to_string(d)));
   if (driving()) fire_null(onWatchStart);
 }
 
 void TKxUnattended::doAnswer(TData& d, std::uint16_t) {
   // Only the answers that identify the device; the transfer's acknowledgements are counted.
-  if (stage_ == Stage::Identifying) log("device answered: \"" + printable(to_string(d)) + "\"");
+  // The identification's answers are logged; the transfer's are kept until the next block is
+  // acknowledged, to say what came before a failure.
+  if (stage_ != Stage::Identifying && stage_ != Stage::Writing) return;
+  const std::string run = to_string(d);
+  if (stage_ == Stage::Identifying) log("device answered: \"" + printable(run) + "\"");
+  heard_ += run.substr(0, kMaxHeard - std::min(heard_.size(), kMaxHeard));
 }
 
 void TKxUnattended::doFound(TData&, std::uint16_t) {
   if (stage_ != Stage::Identifying) return;
   stage_ = Stage::Identified;
+  device_answer_ = std::move(heard_);
+  heard_.clear();
+  reason_.clear();
   log("device identified");
   if (!driving()) return;
   fire_null(onWatchStop);
@@ -60,23 +93,39 @@ void TKxUnattended::doFound(TData&, std::uint16_t) {
   });
 }
 
+std::string TKxUnattended::port_words(const std::function<std::string()>& hook) {
+  return hook ? hook() : std::string();
+}
+
 void TKxUnattended::doNotFound(TData& d, std::uint16_t) {
   if (stage_ != Stage::Identifying) return;
-  if (kind_of(d) == kNull)
-    log("no device: the port could not be opened");
-  else
-    log("no device: the answer is not the device's");
-  if (driving())
-    finish(kExitNoDevice);
-  else
-    stage_ = Stage::Waiting;  // a person may choose another port
+  if (kind_of(d) == kNull) {
+    reason_ = "no device: the port could not be opened";
+    const std::string why = port_words(OpenFailure);
+    if (!why.empty()) reason_ += ": " + why;
+    log(reason_);
+    if (driving()) finish(kExitNoDevice);
+    return;
+  }
+  // Judged as the window judges it: a later answer within the time may still be the device's
+  // (a banner or an empty line before the answer). A person may also choose another port.
+  refused_ = heard_.empty() ? to_string(d) : heard_;
+  heard_.clear();
+  ++refused_count_;
+  reason_ = "no device: the answer is not the device's: \"" + printable(refused_) + "\"";
+  log("answer refused: \"" + printable(refused_) + "\"");
 }
 
 void TKxUnattended::doTimeout(TData&, std::uint16_t) {
   if (stage_ != Stage::Identifying || !driving()) return;
   char text[64];
   std::snprintf(text, sizeof text, "no device: not identified within %d s", WatchSeconds);
-  log(text);
+  reason_ = text;
+  if (refused_count_ > 0) {
+    reason_ += "; refused: \"" + printable(refused_) + "\"";
+    if (refused_count_ > 1) reason_ += " and " + std::to_string(refused_count_ - 1) + " before it";
+  }
+  log(reason_);
   finish(kExitNoDevice);
 }
 
@@ -85,12 +134,14 @@ void TKxUnattended::doClick(TData&, std::uint16_t) {
   stage_ = Stage::Writing;
   code_ = kExitTransferFailed;  // until the transfer reports success
   clicked_ = std::chrono::steady_clock::now();
+  heard_.clear();
   log("write clicked");
 }
 
 void TKxUnattended::doProgress(TData&, std::uint16_t) {
   if (stage_ != Stage::Writing) return;
   ++acknowledged_;
+  heard_.clear();
   log_progress();
 }
 
@@ -120,13 +171,51 @@ void TKxUnattended::doSuccess(TData&, std::uint16_t) {
   if (stage_ != Stage::Writing) return;
   ++acknowledged_;  // the final answer acknowledges the last block
   log_progress();
+  reason_.clear();
   log("result: updated, " + blocks_and_time());
   finish(kExitUpdated);
 }
 
-void TKxUnattended::doFail(TData&, std::uint16_t) {
+std::string TKxUnattended::why_failed(TData& d) {
+  std::string why;
+  const std::string block = std::to_string(acknowledged_);
+  TData scratch;  // an unconnected input leaves the failure's record alone
+  std::string expected = read_string(scratch, dataCrc, "");
+  if (acknowledged_ + 1 >= TotalBlocks) expected += "465A";  // after the last block
+  if (kind_of(d) == kInteger) {
+    const std::string silence = std::to_string(SilenceSeconds) + " s";
+    if (heard_.empty())
+      why = "no byte for " + silence + " after block " + block;
+    else
+      why = "after block " + block + ": received " + hex_pairs(bytes_to_hex(heard_)) +
+            " and nothing more for " + silence + ", expected " + hex_pairs(expected);
+  } else {
+    const std::string received = to_string(d);
+    const std::string where =
+        stage_ == Stage::Writing ? "after block " + block : "before the write button";
+    if (received.empty()) {
+      why = where + ": a read from the port failed";
+    } else {
+      why = where + ": received " + hex_pairs(received);
+      if (stage_ == Stage::Writing) why += ", expected " + hex_pairs(expected);
+    }
+  }
+  const std::string port = port_words(PortFailure);
+  if (!port.empty()) why += "; the port reported: " + port;
+  return why;
+}
+
+void TKxUnattended::doFail(TData& d, std::uint16_t) {
+  if (stage_ == Stage::Identified) {
+    // Bytes before the click: the error screen shows, and the click must not follow it.
+    reason_ = why_failed(d);
+    log("result: transfer failed; " + reason_);
+    finish(kExitTransferFailed);
+    return;
+  }
   if (stage_ != Stage::Writing) return;
-  log("result: transfer failed, " + blocks_and_time());
+  reason_ = why_failed(d);
+  log("result: transfer failed, " + blocks_and_time() + "; " + reason_);
   finish(kExitTransferFailed);
 }
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,11 +32,18 @@ class TKxUnattended : Pinned {
   ~TKxUnattended();
 
   // Properties.
-  std::string Port;               // the port to choose; empty: a person drives, only watch
-  TData ClickData;                // what the write button's click carries
-  std::int32_t TotalBlocks = 0;   // blocks of a whole transfer
-  std::int32_t WatchSeconds = 0;  // how long identification may take (for the log's words)
-  UpdateLog* Log = nullptr;       // not owned; none: nothing is logged
+  std::string Port;                 // the port to choose; empty: a person drives, only watch
+  TData ClickData;                  // what the write button's click carries
+  std::int32_t TotalBlocks = 0;     // blocks of a whole transfer
+  std::int32_t WatchSeconds = 0;    // how long identification may take (for the log's words)
+  std::int32_t SilenceSeconds = 0;  // how long the transfer waits for an answer (the log's words)
+  UpdateLog* Log = nullptr;         // not owned; none: nothing is logged
+  // The port's own words on a failure, asked when it happens; empty or unset: none.
+  std::function<std::string()> OpenFailure;  // why the port could not be opened
+  std::function<std::string()> PortFailure;  // what the port reported during the transfer
+
+  // Data inputs.
+  EventLink dataCrc;  // String: the running CRC as hexadecimal text (what the device must answer)
 
   // Outputs.
   EventLink onChoose;      // String: the port, where the port list's choice goes
@@ -53,8 +61,9 @@ class TKxUnattended : Pinned {
   void doClick(TData& d, std::uint16_t index);     // the write button was clicked
   void doProgress(TData& d, std::uint16_t index);  // one more block acknowledged
   void doSuccess(TData& d, std::uint16_t index);   // the transfer succeeded
-  void doFail(TData& d, std::uint16_t index);      // the transfer failed
-  void doListed(TData& d, std::uint16_t index);    // the port list's first listing is over
+  // The transfer failed: a refused answer's hexadecimal text, or the watchdog's count (Integer).
+  void doFail(TData& d, std::uint16_t index);
+  void doListed(TData& d, std::uint16_t index);  // the port list's first listing is over
 
   // Registered in the start-up list. A driving run chooses its port once the window shows and
   // the port list's first listing is over: until then a trial open may hold the port.
@@ -63,6 +72,10 @@ class TKxUnattended : Pinned {
   bool driving() const { return !Port.empty(); }
   // What the process returns: 0 when a person drives, else the outcome of the run so far.
   int exit_code() const { return driving() ? code_ : kExitUpdated; }
+  // Why the run failed, as the log says it; empty while nothing failed, and after success.
+  const std::string& failure_reason() const { return reason_; }
+  // The identification answer that was accepted, as received; empty until then.
+  const std::string& device_answer() const { return device_answer_; }
 
  private:
   enum class Stage { Waiting, Identifying, Identified, Writing, Done };
@@ -72,6 +85,8 @@ class TKxUnattended : Pinned {
   void finish(int code);
   void log_progress();
   std::string blocks_and_time() const;
+  std::string why_failed(TData& d);
+  static std::string port_words(const std::function<std::string()>& hook);
 
   Stage stage_ = Stage::Waiting;
   int code_ = kExitNoDevice;
@@ -80,6 +95,11 @@ class TKxUnattended : Pinned {
   std::chrono::steady_clock::time_point clicked_{};
   bool ending_ = false;
   bool started_ = false, listed_ = false, chosen_ = false;
+  std::string heard_;          // received since the last verdict on an identification answer
+  std::string refused_;        // the last identification answer refused
+  int refused_count_ = 0;      // identification answers refused on this port
+  std::string reason_;         // see failure_reason()
+  std::string device_answer_;  // see device_answer()
   // Runs `act` on the element in a later step of the element thread, as a person's action
   // would come, unless the element is gone by then.
   template <class Act>

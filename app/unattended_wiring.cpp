@@ -4,13 +4,16 @@
 #include "elements/flow/hub.hpp"
 #include "elements/serial/com_async.hpp"
 #include "elements/serial/port_watch.hpp"
+#include "elements/text/text_holder.hpp"
 #include "elements/timer/mm_timer.hpp"
 #include "elements/window/button.hpp"
 #include "elements/window/combo_box.hpp"
 #include "elements/window/simple_form.hpp"
 #include "runtime/multi_element.hpp"
+#include "schemes/identification_scheme.hpp"
 #include "schemes/main_scheme.hpp"
 #include "schemes/scheme_parts.hpp"
+#include "schemes/transfer_scheme.hpp"
 
 namespace kx {
 
@@ -18,6 +21,7 @@ namespace {
 
 constexpr std::int32_t kBlocks = 508;         // 130048 image bytes in blocks of 256
 constexpr std::int32_t kIdentifySeconds = 3;  // from the port choice to the device's identity
+constexpr std::int32_t kSilenceSeconds = 3;   // the transfer's watchdog: three ticks of 1 s
 
 }  // namespace
 
@@ -37,6 +41,7 @@ UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::strin
   set_integer(driver->ClickData, 0);
   driver->TotalBlocks = kBlocks;
   driver->WatchSeconds = kIdentifySeconds;
+  driver->SilenceSeconds = kSilenceSeconds;
   driver->Log = log;
 
   TKxMMTimer* tmrIdentify = identify_timer_.get();
@@ -49,22 +54,25 @@ UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::strin
   // an identification, progress and a result after the window shows it.
   TKxHub* hubChoice = tap(s->cbxPort->onClick, 1);
   TKxHub* hubRx = tap(s->com->onRead, 1);
-  TKxHub* hubFoundTap = tap(s->mxIdent->onEvent[4], 0);
+  TKxHub* hubFoundTap = tap(s->mxIdent->onEvent[identification_pins::kFound], 0);
   TKxHub* hubClick = tap(s->btnWrite->onClick, 1);
-  TKxHub* hubProgressTap = tap(s->mxFlash->onEvent[0], 0);
-  TKxHub* hubSuccessTap = tap(s->mxFlash->onEvent[2], 0);
-  TKxHub* hubFailTap = tap(s->mxFlash->onEvent[3], 0);
+  TKxHub* hubProgressTap = tap(s->mxFlash->onEvent[transfer_pins::kProgress], 0);
+  TKxHub* hubSuccessTap = tap(s->mxFlash->onEvent[transfer_pins::kSuccess], 0);
+  TKxHub* hubFailTap = tap(s->mxFlash->onEvent[transfer_pins::kFault], 0);
 
   hubChoice->onEvent[0] = make_link<&TKxUnattended::doChoice>(0, driver);
   hubRx->onEvent[0] = make_link<&TKxUnattended::doAnswer>(1, driver);
   hubFoundTap->onEvent[1] = make_link<&TKxUnattended::doFound>(2, driver);
-  s->mxIdent->onEvent[3] = make_link<&TKxUnattended::doNotFound>(3, driver);
+  // The scheme leaves "not found" unconnected: the driver takes it.
+  s->mxIdent->onEvent[identification_pins::kNotFound] =
+      make_link<&TKxUnattended::doNotFound>(3, driver);
   tmrIdentify->onTimer = make_link<&TKxUnattended::doTimeout>(4, driver);
   hubClick->onEvent[0] = make_link<&TKxUnattended::doClick>(5, driver);
   hubProgressTap->onEvent[1] = make_link<&TKxUnattended::doProgress>(6, driver);
   hubSuccessTap->onEvent[1] = make_link<&TKxUnattended::doSuccess>(7, driver);
   hubFailTap->onEvent[1] = make_link<&TKxUnattended::doFail>(8, driver);
   s->pwPorts->onListed = make_link<&TKxUnattended::doListed>(9, driver);
+  driver->dataCrc = make_link<&TKxTextHolder::getText>(0, s->edtCrc);
   driver->onChoose = make_link<&TKxHub::doEvent>(0, hubChoice);
   driver->onWrite = make_link<&TKxHub::doEvent>(0, hubClick);
   driver->onEnd = make_link<&TKxSimpleForm::doClose>(0, s->Form);

@@ -26,6 +26,8 @@ class UnattendedWiring : Pinned {
   ~UnattendedWiring();
 
   const TKxUnattended& driver() const { return *driver_; }
+  // Its hooks (OpenFailure, PortFailure) are set here, before the form starts.
+  TKxUnattended& driver() { return *driver_; }
 
  private:
   // A hub in place of the link in `pin`: output `first` goes where the link went.

@@ -6,11 +6,14 @@
 
 #include <chrono>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "app/unattended.hpp"
+#include "app/unattended_wiring.hpp"
 #include "elements/serial/com_async.hpp"
 #include "elements/serial/port_table.hpp"
 #include "elements/serial/port_watch.hpp"
@@ -66,7 +69,10 @@ struct Case {
   Fault fault;
   int block;
   Screen screen;
-  int progress;       // the bar at the end; -1: not checked
+  int progress;  // the bar at the end; -1: not checked
+  // The reason the run's log gives, as a regular expression; "CRC" stands for the running CRC
+  // the device owed, as the log writes it. Empty: none (nothing failed).
+  const char* reason;
   bool click = true;  // the write button is pressed once the device is identified
 };
 
@@ -87,6 +93,7 @@ class FaultTable : public ::testing::TestWithParam<Case> {
       disable_pins();
       delete scheme;
     }
+    watch.reset();
     hl::reset();
     if (sim) sim->stop();
     clear_registered_ports();
@@ -104,12 +111,30 @@ class FaultTable : public ::testing::TestWithParam<Case> {
     disable_pins();
     set_startup_done(false);
     scheme = new TClassSimpleForm_2597650();
+    // A person drives; the driver only watches, and says why a run failed.
+    watch = std::make_unique<UnattendedWiring>(scheme, "", nullptr);
+    // What the port says once the device has pulled it, as the serial back-end would say it.
+    watch->driver().PortFailure = [this] {
+      return sim->results().unplugged ? std::string("the port was removed") : std::string();
+    };
   }
 
   std::size_t threads_before = 0;
   std::unique_ptr<devsim::Simulator> sim;
   TClassSimpleForm_2597650* scheme = nullptr;
+  std::unique_ptr<UnattendedWiring> watch;
 };
+
+// The running CRC the device owes after block `block`, as the log writes it ("1A 2B").
+std::string crc_after(int block) {
+  const std::vector<std::uint8_t> image = test_texts::image_bytes();
+  std::uint16_t crc = 0xFFFF;
+  for (std::size_t i = 0; i < 256u * static_cast<std::size_t>(block + 1) && i < image.size(); ++i)
+    crc = devsim::crc16_step(crc, image[i]);
+  char text[8];
+  std::snprintf(text, sizeof text, "%02X %02X", crc >> 8, crc & 0xFF);
+  return text;
+}
 
 TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
   const Case& c = GetParam();
@@ -170,6 +195,13 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
     EXPECT_TRUE(hl::task_states().empty());
   }
 
+  // The reason the log gives.
+  std::string reason = c.reason;
+  for (std::size_t at = reason.find("CRC"); at != std::string::npos; at = reason.find("CRC"))
+    reason.replace(at, 3, crc_after(c.progress));
+  EXPECT_TRUE(std::regex_match(watch->driver().failure_reason(), std::regex(reason)))
+      << watch->driver().failure_reason() << " does not match " << reason;
+
   // The window still answers, and ends at once.
   tk::Window& form = *hl::main_form();
   EXPECT_TRUE(form.enabled());
@@ -187,6 +219,7 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
   disable_pins();
   delete scheme;
   scheme = nullptr;
+  watch.reset();
   hl::reset();
   sim->stop();
   EXPECT_EQ(threads_settled(threads_before), threads_before);
@@ -194,26 +227,40 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Device, FaultTable,
-    ::testing::Values(Case{"silent_after_vers", Fault::SilentVers, 0, Screen::Choosing, -1},
-                      Case{"another_device", Fault::OtherDevice, 0, Screen::NotFound, -1},
-                      Case{"silent_after_block_0", Fault::SilentBlock, 0, Screen::Failure, 0},
-                      Case{"silent_mid_transfer", Fault::SilentBlock, 250, Screen::Failure, 250},
-                      Case{"silent_after_last_block", Fault::SilentLast, 0, Screen::Failure, 507},
-                      Case{"wrong_crc", Fault::WrongCrc, 0, Screen::Failure, 0},
-                      Case{"swapped_crc", Fault::SwappedCrc, 100, Screen::Failure, -1},
-                      Case{"split_answer", Fault::SplitAnswer, 300, Screen::Success, 507},
-                      Case{"split_final_answer", Fault::SplitAnswer, 507, Screen::Success, 507},
-                      Case{"final_answer_without_fz", Fault::MissingFz, 507, Screen::Failure, 507},
-                      Case{"short_answer", Fault::ShortAnswer, 5, Screen::Failure, 5},
-                      Case{"long_answer", Fault::LongAnswer, 7, Screen::Failure, 7},
-                      Case{"garbage", Fault::Garbage, 400, Screen::Failure, 400},
-                      Case{"early_final_answer", Fault::EarlyFz, 100, Screen::Success, 100},
-                      Case{"final_answer_repeated", Fault::RepeatFinal, 0, Screen::Success, 507},
-                      Case{"bytes_before_the_write_button", Fault::Chatter, 0, Screen::Failure, 0,
-                           false},
-                      Case{"pulled_after_identification", Fault::Unplug, -1, Screen::Failure, 0},
-                      Case{"pulled_mid_transfer", Fault::Unplug, 200, Screen::Failure, 200},
-                      Case{"pulled_after_last_block", Fault::Unplug, 507, Screen::Failure, 507}),
+    ::testing::Values(
+        Case{"silent_after_vers", Fault::SilentVers, 0, Screen::Choosing, -1, ""},
+        Case{"another_device", Fault::OtherDevice, 0, Screen::NotFound, -1,
+             R"(no device: the answer is not the device's: "GIGAWATT VKD7 9\.0\\r\\n")"},
+        Case{"silent_after_block_0", Fault::SilentBlock, 0, Screen::Failure, 0,
+             "no byte for 3 s after block 0"},
+        Case{"silent_mid_transfer", Fault::SilentBlock, 250, Screen::Failure, 250,
+             "no byte for 3 s after block 250"},
+        Case{"silent_after_last_block", Fault::SilentLast, 0, Screen::Failure, 507,
+             "no byte for 3 s after block 507"},
+        Case{"wrong_crc", Fault::WrongCrc, 0, Screen::Failure, 0,
+             "after block 0: received [0-9A-F]{2} [0-9A-F]{2}, expected CRC"},
+        Case{"swapped_crc", Fault::SwappedCrc, 100, Screen::Failure, 100,
+             "after block 100: received [0-9A-F]{2} [0-9A-F]{2}, expected CRC"},
+        Case{"split_answer", Fault::SplitAnswer, 300, Screen::Success, 507, ""},
+        Case{"split_final_answer", Fault::SplitAnswer, 507, Screen::Success, 507, ""},
+        Case{"final_answer_without_fz", Fault::MissingFz, 507, Screen::Failure, 507,
+             "after block 507: received CRC and nothing more for 3 s, expected CRC 46 5A"},
+        Case{"short_answer", Fault::ShortAnswer, 5, Screen::Failure, 5,
+             "after block 5: received [0-9A-F]{2} and nothing more for 3 s, expected CRC"},
+        Case{"long_answer", Fault::LongAnswer, 7, Screen::Failure, 7,
+             "after block 7: received ([0-9A-F]{2} ){2}[0-9A-F]{2}, expected CRC"},
+        Case{"garbage", Fault::Garbage, 400, Screen::Failure, 400,
+             "after block 400: received [0-9A-F ]+, expected CRC"},
+        Case{"early_final_answer", Fault::EarlyFz, 100, Screen::Success, 100, ""},
+        Case{"final_answer_repeated", Fault::RepeatFinal, 0, Screen::Success, 507, ""},
+        Case{"bytes_before_the_write_button", Fault::Chatter, 0, Screen::Failure, 0,
+             "before the write button: received 0D 0A", false},
+        Case{"pulled_after_identification", Fault::Unplug, -1, Screen::Failure, 0,
+             "no byte for 3 s after block 0; the port reported: the port was removed"},
+        Case{"pulled_mid_transfer", Fault::Unplug, 200, Screen::Failure, 200,
+             "no byte for 3 s after block 200; the port reported: the port was removed"},
+        Case{"pulled_after_last_block", Fault::Unplug, 507, Screen::Failure, 507,
+             "no byte for 3 s after block 507; the port reported: the port was removed"}),
     [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
 
 }  // namespace

@@ -193,6 +193,91 @@ TEST(Unattended, ChoosesItsPortOnceTheWindowShowsAndThePortsAreListed) {
   disable_pins();
 }
 
+// The driver's verdicts and the reasons it gives, without a window: the port's own words come
+// from its hooks; a failure between the identification and the deferred click stops the click.
+TEST(Unattended, SaysWhyARunFailedAndClicksNothingAfterAFailure) {
+  struct Clicks {
+    int count = 0;
+    void on(TData&, std::uint16_t) { ++count; }
+  };
+  struct Crc {
+    void get(TData& d, std::uint16_t) { set_string(d, "3C4D"); }
+  };
+  enable_pins();
+  EventQueue queue;
+  ScopedElementThread scoped{&queue};
+  TData none, port, opened, refused;
+  set_string(port, "COM3");
+  set_string(refused, "GIGAWATT");
+  {
+    TKxUnattended driver;
+    driver.Port = "COM3";
+    driver.OpenFailure = [] { return std::string("access denied (port busy)"); };
+    driver.doChoice(port, 0);
+    driver.doNotFound(none, 3);
+    EXPECT_EQ(driver.failure_reason(),
+              "no device: the port could not be opened: access denied (port busy)");
+    EXPECT_EQ(driver.exit_code(), kExitNoDevice);
+  }
+  {
+    // Refused answers leave the run waiting; the time-out names the last.
+    TKxUnattended driver;
+    driver.Port = "COM3";
+    driver.WatchSeconds = 3;
+    driver.doChoice(port, 0);
+    for (const char* answer : {"\r\n", "GIGAWATT A 1\r\n"}) {
+      TData d;
+      set_string(d, answer);
+      driver.doAnswer(d, 1);
+      driver.doNotFound(refused, 3);
+    }
+    EXPECT_EQ(driver.failure_reason(),
+              "no device: the answer is not the device's: \"GIGAWATT A 1\\r\\n\"");
+    driver.doTimeout(none, 4);
+    EXPECT_EQ(driver.failure_reason(),
+              "no device: not identified within 3 s; refused: \"GIGAWATT A 1\\r\\n\" and 1 "
+              "before it");
+    EXPECT_EQ(driver.exit_code(), kExitNoDevice);
+  }
+  for (const bool fail_first : {false, true}) {
+    SCOPED_TRACE(fail_first ? "a failure before the click" : "no failure");
+    TKxUnattended driver;
+    driver.Port = "COM3";
+    driver.TotalBlocks = 508;
+    driver.SilenceSeconds = 3;
+    driver.PortFailure = [] { return std::string("OS error 5"); };
+    Clicks clicks;
+    Crc crc;
+    driver.onWrite = make_link<&Clicks::on>(0, &clicks);
+    driver.dataCrc = make_link<&Crc::get>(0, &crc);
+    TData answer, hex;
+    set_string(answer, "MAGNETOFLUX VKD7 9.0\r\n");
+    set_string(hex, "0D0A");
+    driver.doChoice(port, 0);
+    driver.doAnswer(answer, 1);
+    driver.doFound(answer, 2);
+    EXPECT_EQ(driver.device_answer(), "MAGNETOFLUX VKD7 9.0\r\n");
+    if (fail_first) driver.doFail(hex, 8);  // the deferred click is on its way
+    queue.drain();
+    EXPECT_EQ(clicks.count, fail_first ? 0 : 1);
+    if (fail_first) {
+      EXPECT_EQ(driver.failure_reason(),
+                "before the write button: received 0D 0A; the port reported: OS error 5");
+      EXPECT_EQ(driver.exit_code(), kExitTransferFailed);
+      continue;
+    }
+    TData click, wrong, silence;
+    driver.doClick(click, 5);
+    driver.doProgress(opened, 6);
+    set_string(wrong, "1A2B");
+    driver.doFail(wrong, 8);
+    EXPECT_EQ(driver.failure_reason(),
+              "after block 1: received 1A 2B, expected 3C 4D; the port reported: OS error 5");
+    EXPECT_EQ(driver.exit_code(), kExitTransferFailed);
+  }
+  disable_pins();
+}
+
 struct AutoCase {
   const char* name;
   Fault fault;
@@ -201,6 +286,8 @@ struct AutoCase {
   int code;
   bool pusk;
   std::vector<std::string> last_lines;  // the log's last lines
+  std::string version = "";             // the identification answer, when not the usual one
+  std::size_t version_cut = 0;          // the answer in two writes, cut after this many bytes
 };
 
 // Unattended runs through the program's entry against the simulated device: the exit code,
@@ -237,8 +324,19 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
        true,
        2,
        false,
-       {"device answered: \"GIGAWATT VKD7 9.0\\r\\n\"", "no device: the answer is not the device's",
+       {"answer refused: \"GIGAWATT VKD7 9.0\\r\\n\"",
+        "no device: not identified within 3 s; refused: \"GIGAWATT VKD7 9.0\\r\\n\"",
         "exit code 2"}},
+      // A banner line before the answer is refused, and the answer after it identifies.
+      {"banner",
+       Fault::None,
+       0,
+       true,
+       0,
+       true,
+       {"result: updated, 508 of 508 blocks", "exit code 0"},
+       "BOOT 1.0\r\nMAGNETOFLUX VKD7 9.0\r\n",
+       10},
       {"silent-vers",
        Fault::SilentVers,
        0,
@@ -260,6 +358,8 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
     options.fault = c.fault;
     options.fault_block = c.fault_block;
     options.final_read_pause = 300ms;
+    if (!c.version.empty()) options.version = c.version;
+    options.version_cut = c.version_cut;
     devsim::Simulator& device = add_device(c.device ? "COM3" : "COM4", options);
     const std::string log = log_path(c.name);
 
@@ -289,9 +389,16 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
 
     if (c.code == 0) {
       // The whole story of a success, line by line.
-      std::vector<std::string> expected = {"port chosen: COM3",
-                                           "device answered: \"MAGNETOFLUX VKD7 9.0\\r\\n\"",
-                                           identified, "write clicked"};
+      std::vector<std::string> expected = {"port chosen: COM3"};
+      if (!c.version.empty()) {
+        const std::string banner = printable(c.version.substr(0, c.version_cut));
+        expected.push_back("device answered: \"" + banner + "\"");
+        expected.push_back("answer refused: \"" + banner + "\"");
+      }
+      for (const std::string& line :
+           {std::string("device answered: \"MAGNETOFLUX VKD7 9.0\\r\\n\""), identified,
+            std::string("write clicked")})
+        expected.push_back(line);
       for (int p = 10; p <= 100; p += 10) {
         const int blocks = (p * 508 + 99) / 100;
         expected.push_back("progress " + std::to_string(p) + " % (" + std::to_string(blocks) +
