@@ -45,6 +45,13 @@ CommandLine parse_command_line(int argc, char** argv) {
     line.mode = CommandLine::Mode::Info;
     return line;
   }
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg(argv[i]);
+    if (arg == "/?" || compare_text_nocase(arg, "/help") == 0) {
+      line.mode = CommandLine::Mode::Help;
+      return line;
+    }
+  }
   bool auto_seen = false, log_seen = false;
   std::string problem;
   auto complain = [&](std::string what) {

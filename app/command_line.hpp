@@ -10,6 +10,7 @@ struct CommandLine {
   enum class Mode {
     Normal,  // the window, driven by a person; exit code 0
     Info,    // "/qv" first: the information box only
+    Help,    // "/?" or "/help" anywhere: the command line's use only
     Auto,    // "/auto=COMn": the window, driven without a person
     Bad,     // "/auto" given, but the command line is not right: exit code 3, nothing else
   };
@@ -19,8 +20,8 @@ struct CommandLine {
   std::string problem;   // Bad: what is wrong, for the log
 };
 
-// Switch names ("/auto", "/log") are matched without regard to letter case; "/qv" only as
-// the whole first argument, exactly. Without "/auto" anything else is ignored, as it always
+// Switch names ("/auto", "/log", "/help") are matched without regard to letter case; "/qv" only
+// as the whole first argument, exactly. Without "/auto" anything else is ignored, as it always
 // was; with it, an unknown or repeated argument or a bad port name makes the line Bad.
 CommandLine parse_command_line(int argc, char** argv);
 

@@ -6,9 +6,12 @@
 #include <string_view>
 
 #include "app/command_line.hpp"
+#include "app/console.hpp"
+#include "app/disk_file.hpp"
 #include "app/unattended.hpp"
 #include "app/unattended_wiring.hpp"
 #include "app/update_log.hpp"
+#include "app/usage.hpp"
 #include "elements/stream/crc16_32.hpp"
 #include "elements/window/simple_form.hpp"
 #include "runtime/resource.hpp"
@@ -48,10 +51,23 @@ int run_tool(int argc, char** argv) {
     tk::message_box(kInfoCaption, kInfoText);
     return 0;
   }
-  UpdateLog log = line.log_path.empty() ? UpdateLog() : UpdateLog(line.log_path);
-  if (line.mode == CommandLine::Mode::Bad) {
+  if (line.mode == CommandLine::Mode::Help) {
+    show_command_line_use();
+    return 0;
+  }
+  // The log goes to a disk file only: a path that names a port would send the port its lines.
+  const std::string log_problem =
+      line.log_path.empty() ? std::string() : disk_file_problem(line.log_path);
+  const bool echo = line.mode != CommandLine::Mode::Normal;  // /auto, also a bad one
+  UpdateLog log(log_problem.empty() ? line.log_path : std::string(),
+                echo ? parent_console() : nullptr);
+  if (line.mode == CommandLine::Mode::Bad ||
+      (line.mode == CommandLine::Mode::Auto && !log_problem.empty())) {
     // Nothing waits for a person: no window, no box; the script reads the code.
-    log.line("bad command line: " + printable(line.problem) + "; exit code " +
+    const std::string problem = line.mode == CommandLine::Mode::Bad
+                                    ? line.problem
+                                    : "the log path " + log_problem + ": " + line.log_path;
+    log.line("bad command line: " + printable(problem) + "; exit code " +
              std::to_string(kExitBadCommandLine));
     return kExitBadCommandLine;
   }

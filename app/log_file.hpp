@@ -19,7 +19,8 @@ class LogFile : Pinned {
   virtual bool append(std::string_view bytes) = 0;
 };
 
-// Opens (or creates) the file for appending, shared with readers; nullptr when it cannot.
+// Opens (or creates) the file for appending, shared with readers; nullptr when it cannot, or
+// when the path is not a disk file (disk_file.hpp), by its name or by the handle opened.
 std::unique_ptr<LogFile> open_log_file(const std::string& path);
 
 }  // namespace kx

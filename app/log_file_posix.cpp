@@ -1,9 +1,11 @@
 // The update log's file on POSIX systems: open with O_APPEND, write.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "app/disk_file.hpp"
 #include "app/log_file.hpp"
 
 namespace kx {
@@ -32,8 +34,16 @@ class PosixLogFile final : public LogFile {
 }  // namespace
 
 std::unique_ptr<LogFile> open_log_file(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (!disk_file_problem(path).empty()) return nullptr;
+  // Without waiting: a pipe without a reader, or a device whose open blocks, fails at once.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
   if (fd < 0) return nullptr;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // it changed since it was looked at
+    ::close(fd);
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, O_APPEND);
   return std::make_unique<PosixLogFile>(fd);
 }
 

@@ -2,6 +2,7 @@
 // lands at the end even when another program appends too.
 #include <windows.h>
 
+#include "app/disk_file.hpp"
 #include "app/log_file.hpp"
 
 namespace kx {
@@ -30,9 +31,14 @@ class Win32LogFile final : public LogFile {
 }  // namespace
 
 std::unique_ptr<LogFile> open_log_file(const std::string& path) {
+  if (!disk_file_problem(path).empty()) return nullptr;
   HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                          nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
+  if (GetFileType(h) != FILE_TYPE_DISK) {  // it changed since its name was looked at
+    CloseHandle(h);
+    return nullptr;
+  }
   return std::make_unique<Win32LogFile>(h);
 }
 

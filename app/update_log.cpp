@@ -38,9 +38,14 @@ constexpr auto kFinishBound = std::chrono::seconds(2);
 
 }  // namespace
 
-UpdateLog::UpdateLog(std::string path) : shared_(std::make_shared<Shared>()) {
+UpdateLog::UpdateLog(std::string path, std::unique_ptr<LogFile> echo)
+    : shared_(std::make_shared<Shared>()) {
+  if (path.empty() && !echo) {
+    shared_.reset();  // nowhere to write
+    return;
+  }
   try {
-    writer_ = std::thread(&UpdateLog::write_lines, shared_, std::move(path));
+    writer_ = std::thread(&UpdateLog::write_lines, shared_, std::move(path), std::move(echo));
   } catch (const std::system_error&) {
     shared_.reset();  // no thread, no log
   }
@@ -72,8 +77,9 @@ void UpdateLog::line(std::string_view text) {
   shared_->cv.notify_all();
 }
 
-void UpdateLog::write_lines(std::shared_ptr<Shared> shared, std::string path) {
-  std::unique_ptr<LogFile> file = open_log_file(path);
+void UpdateLog::write_lines(std::shared_ptr<Shared> shared, std::string path,
+                            std::unique_ptr<LogFile> echo) {
+  std::unique_ptr<LogFile> file = path.empty() ? nullptr : open_log_file(path);
   std::unique_lock<std::mutex> lock(shared->mutex);
   for (;;) {
     shared->cv.wait(lock, [&] { return shared->stop || !shared->lines.empty(); });
@@ -84,9 +90,11 @@ void UpdateLog::write_lines(std::shared_ptr<Shared> shared, std::string path) {
     std::string bytes;
     for (const std::string& l : batch) bytes += l;
     if (file) file->append(bytes);  // a failed write loses these lines, nothing else
+    if (echo) echo->append(bytes);
     lock.lock();
   }
   file.reset();
+  echo.reset();
   shared->finished = true;
   shared->cv.notify_all();
 }

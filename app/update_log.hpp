@@ -14,10 +14,13 @@
 
 namespace kx {
 
+class LogFile;
+
 class UpdateLog : Pinned {
  public:
   UpdateLog() = default;  // no file: lines go nowhere
-  explicit UpdateLog(std::string path);
+  // `path` empty: no file. `echo`: where every line goes as well (the parent's console); none.
+  explicit UpdateLog(std::string path, std::unique_ptr<LogFile> echo = nullptr);
   // Waits a bounded time for the lines to reach the file; a writer stuck in the file system
   // is left behind rather than waited for.
   ~UpdateLog();
@@ -27,7 +30,8 @@ class UpdateLog : Pinned {
 
  private:
   struct Shared;  // the queue the writer thread takes the lines from
-  static void write_lines(std::shared_ptr<Shared> shared, std::string path);
+  static void write_lines(std::shared_ptr<Shared> shared, std::string path,
+                          std::unique_ptr<LogFile> echo);
 
   std::shared_ptr<Shared> shared_;
   std::thread writer_;

@@ -1,6 +1,11 @@
 // Unattended and logged runs: the command line, exit codes and the update log, through the
 // program entry against simulated devices.
+#include <sys/stat.h>
+
+#include "app/disk_file.hpp"
+#include "app/log_file.hpp"
 #include "app/unattended.hpp"
+#include "app/usage.hpp"
 #include "runtime/element_thread.hpp"
 #include "tests/tool/tool_fixture.hpp"
 
@@ -43,6 +48,9 @@ TEST(CommandLine, FormsAndWhatTheyMean) {
       {{"/auto=COM5", "/log="}, M::Bad, "COM5", ""},
       {{"/auto=COM5", "/log=a", "/log=b"}, M::Bad, "COM5", "a"},
       {{"/auto=COM5", "extra"}, M::Bad, "COM5", ""},
+      {{"/?"}, M::Help, "", ""},
+      {{"/auto=COM5", "/HELP"}, M::Help, "", ""},
+      {{"/log=x", "/help=1"}, M::Normal, "", "x"},
   };
   for (const LineCase& c : cases) {
     std::vector<std::string> storage = {"kxflash"};
@@ -56,6 +64,77 @@ TEST(CommandLine, FormsAndWhatTheyMean) {
     EXPECT_EQ(line.log_path, c.log) << what;
     EXPECT_EQ(line.problem.empty(), c.mode != M::Bad) << what;
   }
+}
+
+// A log (or any record the user names) is written to a disk file only: a name that Windows
+// reads as a device, in any folder, with any extension and in any letter case, a device path,
+// a pipe and a folder are refused.
+TEST(DiskFile, OnlyAFileOnDiskIsALog) {
+  const std::string dir = ::testing::TempDir() + "kxflash_disk_" + std::to_string(::getpid());
+  ::mkdir(dir.c_str(), 0700);
+  const std::string fifo = dir + "/fifo";
+  ::mkfifo(fifo.c_str(), 0600);
+  const std::string plain = dir + "/run.log";
+  std::ofstream(plain) << "x";
+  struct PathCase {
+    std::string path;
+    const char* problem;
+  };
+  const char* device = "names a device";
+  const char* folder = "names a folder";
+  const std::vector<PathCase> cases = {
+      {"run.log", ""},
+      {"COM5", device},
+      {"COM5.log", device},
+      {"com5.LOG", device},
+      {"Com9.txt.bak", device},
+      {"COM0.log", device},
+      {"COM5 .log", device},
+      {"COM5...", device},
+      {"COM5  ", device},
+      {"COM5:", device},
+      {"com\xB9.log", device},
+      {"LPT1", device},
+      {"lpt9.txt", device},
+      {"CON", device},
+      {"con.txt", device},
+      {"PRN.log", device},
+      {"aux", device},
+      {"NuL.log", device},
+      {"C:\\logs\\COM5.log", device},
+      {"logs/com1.log", device},
+      {"C:COM5.log", device},
+      {"\\\\.\\COM5", device},
+      {"//./COM5", device},
+      {"\\\\.\\pipe\\kxflash", device},
+      {"\\\\?\\GLOBALROOT\\Device\\Serial0", device},
+      {"\\\\?\\C:\\logs\\run.log", ""},
+      {"\\\\?\\UNC\\server\\share\\run.log", ""},
+      {"COM10.log", ""},
+      {"COMA.log", ""},
+      {"CONSOLE.log", ""},
+      {"nullable.log", ""},
+      {"C:\\logs\\", folder},
+      {"logs/", folder},
+      {"..", folder},
+      {"", "is empty"},
+      {dir, folder},
+      {fifo, "names a pipe"},
+      {"/dev/null", device},
+      {plain, ""},
+      {dir + "/not-yet.log", ""},
+  };
+  for (const PathCase& c : cases) {
+    EXPECT_EQ(disk_file_problem(c.path), c.problem) << c.path;
+    // The file's opening refuses what the rule refuses.
+    if (*c.problem != 0) {
+      EXPECT_EQ(open_log_file(c.path), nullptr) << c.path;
+    }
+  }
+  EXPECT_NE(open_log_file(plain), nullptr);
+  std::remove(fifo.c_str());
+  std::remove(plain.c_str());
+  ::rmdir(dir.c_str());
 }
 
 // Log times in zones east and west of UTC, across a day's and a year's end; texts from the
@@ -155,6 +234,36 @@ TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
             "bad command line: not a port name (COM1 to COM255): COM0; exit code 3");
   EXPECT_EQ(message_of(lines[3]), "bad command line: unknown argument: /what; exit code 3");
   EXPECT_EQ(message_of(lines[4]), "bad command line: /auto is given more than once; exit code 3");
+}
+
+// A log path that names a device ends an unattended run with code 3 before anything starts:
+// the port is never opened, and the device hears nothing.
+TEST_F(Tool, ALogPathThatIsNoDiskFileEndsWithCodeThreeAndTouchesNoPort) {
+  devsim::Simulator& device = add_device("COM3");
+  for (const std::string log : {"COM3.log", "com3", "\\\\.\\COM3", "NUL.txt"}) {
+    EXPECT_EQ(run_entry({"/auto=COM3", "/log=" + log}), 3) << log;
+    EXPECT_TRUE(hl::windows().empty());
+    EXPECT_TRUE(hl::message_boxes().empty());
+    hl::reset();
+  }
+  EXPECT_EQ(run_entry({"/auto=COM3", "/log=" + ::testing::TempDir()}), 3);  // a folder
+  hl::reset();
+  const devsim::Results r = device.results();
+  EXPECT_EQ(r.vers_count, 0u);
+  EXPECT_EQ(r.bytes_received, 0u);
+  EXPECT_EQ(r.unexpected_bytes, 0u);
+}
+
+// "/?" shows the command line's use (in a box: a test has no console) and nothing else.
+TEST(Entry, HelpShowsTheCommandLinesUse) {
+  for (const char* ask : {"/?", "/help"}) {
+    EXPECT_EQ(run_entry({"/auto=COM5", ask}), 0);
+    ASSERT_EQ(hl::message_boxes().size(), 1u);
+    EXPECT_EQ(hl::message_boxes()[0].second, command_line_use());
+    EXPECT_NE(command_line_use().find("/auto=COMn"), std::string::npos);
+    EXPECT_EQ(hl::windows().size(), 0u);
+    hl::reset();
+  }
 }
 
 // The driver chooses its port once, when the window shows and the port list's first listing

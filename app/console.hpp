@@ -1,0 +1,17 @@
+// The console of the program that started this one (a command prompt running a batch file), if
+// it has one: an unattended run writes its log lines there too, so that an operator sees the
+// progress, and "/?" prints the command line's use there. One implementation per platform
+// (console_win32.cpp, console_posix.cpp).
+#pragma once
+
+#include <memory>
+
+#include "app/log_file.hpp"
+
+namespace kx {
+
+// The parent's console (Windows: the standard output the parent handed over, else the console
+// attached to; POSIX: standard error when it is a terminal); nullptr when there is none.
+std::unique_ptr<LogFile> parent_console();
+
+}  // namespace kx

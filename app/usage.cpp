@@ -1,0 +1,32 @@
+#include "app/usage.hpp"
+
+#include "app/console.hpp"
+#include "app/entry.hpp"
+#include "toolkit/toolkit.hpp"
+
+namespace kx {
+
+std::string command_line_use() {
+  return "kxflash [/auto=COMn] [/log=FILE]\r\n"
+         "\r\n"
+         "  (none)      the window: choose the port, press the write button\r\n"
+         "  /auto=COMn  update the device on COMn (COM1 to COM255) with no one clicking\r\n"
+         "  /log=FILE   append one line per step to FILE, a file on disk (not a port or a "
+         "device)\r\n"
+         "  /qv         as the first argument: the information box only\r\n"
+         "  /?, /help   this text\r\n"
+         "\r\n"
+         "Exit codes with /auto: 0 updated, 1 the transfer failed, 2 no device, 3 a bad command\r\n"
+         "line. Started from a console, /auto writes its log lines there too.\r\n";
+}
+
+void show_command_line_use() {
+  const std::string text = command_line_use();
+  if (std::unique_ptr<LogFile> console = parent_console()) {
+    console->append(text);
+    return;
+  }
+  tk::message_box(kInfoCaption, text);
+}
+
+}  // namespace kx
