@@ -136,6 +136,22 @@ scenario_auto-failure() {
   [ "$(report_value pusk_received)" != 1 ] || fail "\"PUSK\" sent after a wrong CRC" || return 1
 }
 
+# A log path that names the device's own port (a batch file writing /log=%1.log): the run ends
+# with code 3 before anything starts, and the device receives no byte, not even "VERS".
+scenario_auto-log-device() {
+  rm -f "$work/$port.log"
+  start_sim auto-log-device --baud "$baud" || return 1
+  start_app auto-log-device /auto="$port" /log="$port.log"
+  app_exit 60
+  [ "$app_rc" = 3 ] || fail "exit code $app_rc with the log on $port.log" || return 1
+  sleep 0.5  # whatever reached the port is read by now
+  stop_sim
+  [ "$(report_value vers_count)" = 0 ] || fail "the device was asked \"VERS\"" || return 1
+  [ "$(report_value bytes_received)" = 0 ] ||
+    fail "the device received $(report_value bytes_received) bytes" || return 1
+  [ ! -e "$work/$port.log" ] || fail "a file $port.log was written" || return 1
+}
+
 # Figures, not a check: start-up to the window with its port list, the transfer from the click
 # to the success message (unpaced, then at the line's pace against the wire time) and the
 # peak resident size of the program. Measured from outside, so Wine's own process start and

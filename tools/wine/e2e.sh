@@ -7,8 +7,8 @@
 #   bash tools/wine/e2e.sh show            show the tool on this display against the simulator
 #
 # Scenarios: success wrong-crc silent split unplug other-device qv pieces close planted
-# minimize dpi144 ports auto-success auto-failure (and, only when named, bench: start-up,
-# transfer and memory figures under Wine). Each prints PASS or FAIL;
+# minimize dpi144 ports auto-success auto-failure auto-log-device (and, only when named, bench:
+# start-up, transfer and memory figures under Wine). Each prints PASS or FAIL;
 # the script exits non-zero when any fails. Screenshots of every final screen go to
 # artifacts/screenshots/, logs to artifacts/e2e-logs/.
 #
@@ -36,7 +36,7 @@ if [ "${1:-}" = show ]; then
   shift
 fi
 all_scenarios=(success wrong-crc silent split unplug other-device qv pieces close planted minimize
-  dpi144 ports auto-success auto-failure)
+  dpi144 ports auto-success auto-failure auto-log-device)
 known_scenarios=("${all_scenarios[@]}" bench)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
