@@ -69,7 +69,6 @@ void TKxUnattended::doChoice(TData& d, std::uint16_t) {
 }
 
 void TKxUnattended::doAnswer(TData& d, std::uint16_t) {
-  // Only the answers that identify the device; the transfer's acknowledgements are counted.
   // The identification's answers are logged; the transfer's are kept until the next block is
   // acknowledged, to say what came before a failure.
   if (stage_ != Stage::Identifying && stage_ != Stage::Writing) return;
