@@ -132,6 +132,9 @@ scenario_auto-failure() {
   app_exit 120
   [ "$app_rc" = 1 ] || fail "exit code $app_rc after a failed unattended update" || return 1
   auto_log_ends auto-failure 1 || return 1
+  tr -d '\r' <"$work/auto-failure.log" |
+    grep -Eq "result: transfer failed, .*; after block $fault_block: received [0-9A-F]{2} [0-9A-F]{2}, expected [0-9A-F]{2} [0-9A-F]{2}\$" ||
+    fail "the log does not say which answer was refused" || return 1
   stop_sim
   [ "$(report_value pusk_received)" != 1 ] || fail "\"PUSK\" sent after a wrong CRC" || return 1
 }
