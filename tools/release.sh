@@ -53,7 +53,7 @@ work=$(cd "$work" && pwd)
 mkdir "$work/src"
 git -C "$root" archive --format=tar "$commit" | tar -x -C "$work/src"
 SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct "$commit")
-export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
+export SOURCE_DATE_EPOCH LC_ALL=C
 say "commit $commit ($(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC')), building in $work"
 
 jobs=$(nproc)
