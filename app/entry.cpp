@@ -12,6 +12,7 @@
 #include "app/unattended_wiring.hpp"
 #include "app/update_log.hpp"
 #include "app/usage.hpp"
+#include "app/version.hpp"
 #include "elements/stream/crc16_32.hpp"
 #include "elements/window/simple_form.hpp"
 #include "runtime/resource.hpp"
@@ -27,7 +28,7 @@ const char* const kInfoText =
     "\xF3\xF1\xF2\xF0\xEE\xE9\xF1\xF2\xE2\xE0 MAGNETOFLUX.\r\n\xC2\xE5\xF0\xF1\xE8\xFF \xCF\xCE "
     "\xE4\xEB\xFF \xEE\xE1\xED\xEE\xE2\xEB\xE5\xED\xE8\xFF: 9.1 (VKD7/NKD7)";
 
-const char* const kToolVersion = "1.1";
+const char* const kToolVersion = KX_VERSION;
 
 namespace {
 

@@ -2,12 +2,15 @@
 
 #include "app/console.hpp"
 #include "app/entry.hpp"
+#include "app/version.hpp"
 #include "toolkit/toolkit.hpp"
 
 namespace kx {
 
 std::string command_line_use() {
-  return "kxflash [/auto=COMn] [/log=FILE]\r\n"
+  return "kxflash " KX_VERSION "\r\n"
+         "\r\n"
+         "kxflash [/auto=COMn] [/log=FILE]\r\n"
          "\r\n"
          "  (none)      the window: choose the port, press the write button\r\n"
          "  /auto=COMn  update the device on COMn (COM1 to COM255) with no one clicking\r\n"

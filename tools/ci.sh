@@ -45,6 +45,9 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.
 bash tools/check-exe.sh build/windows/app/kxflash.exe i386 "$version"
 bash tools/check-exe.sh build/windows64/app/kxflash.exe x86-64 "$version"
 
+echo "=== release: HEAD built twice from a clean export (identical), signed and verified, tampering caught"
+bash tools/release-check.sh
+
 echo "=== windows: the executable under Wine against the simulated device"
 # 32-bit Wine where the machine runs 32-bit programs, 64-bit Wine where it cannot.
 KX_E2E_SETUP=0 bash tools/wine/e2e.sh

@@ -9,7 +9,9 @@ need=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev
       # The end-to-end runs under Wine: its fonts (Cyrillic included) and the X libraries its
       # display driver loads, which are only recommended and so not installed by default.
       fonts-wine libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxfixes3:i386
-      libxcomposite1:i386 libxinerama1:i386)
+      libxcomposite1:i386 libxinerama1:i386
+      # The release: Authenticode signing and its check, and the throw-away certificate in CI.
+      osslsigncode openssl)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
