@@ -22,6 +22,7 @@
 #include "elements/window/label.hpp"
 #include "elements/window/progress_bar.hpp"
 #include "elements/window/simple_form.hpp"
+#include "runtime/image_layout.hpp"
 #include "runtime/multi_element.hpp"
 #include "schemes/main_scheme.hpp"
 #include "schemes/transfer_scheme.hpp"
@@ -35,6 +36,7 @@ namespace {
 using namespace std::chrono_literals;
 namespace hl = headless;
 using devsim::Fault;
+constexpr std::int32_t kLast = image_layout::kLastBlock;
 
 using test_texts::kChoose;
 using test_texts::kNotFound;
@@ -156,14 +158,14 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
     ASSERT_FALSE(hl::task_states().empty());
     EXPECT_EQ(hl::task_states().front(), c.click ? tk::TaskState::Busy : hl::task_state());
     if (c.progress >= 0) {
-      EXPECT_EQ(hl::task_progress(), std::make_pair(c.click ? c.progress : 0, c.click ? 507 : 0));
+      EXPECT_EQ(hl::task_progress(), std::make_pair(c.click ? c.progress : 0, c.click ? kLast : 0));
     }
     if (!failed) {
       ASSERT_TRUE(sim->wait_done(5s));
       EXPECT_TRUE(sim->results().pusk_received);
     }
     // Never a byte past the image, whatever the device answered.
-    EXPECT_LE(sim->results().bytes_received, 130048u);
+    EXPECT_LE(sim->results().bytes_received, image_layout::kSize);
     EXPECT_EQ(sim->results().unexpected_bytes, 0u);
   }
   if (c.screen == Screen::Choosing || c.screen == Screen::NotFound) {
@@ -195,26 +197,26 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Device, FaultTable,
-    ::testing::Values(Case{"silent_after_vers", Fault::SilentVers, 0, Screen::Choosing, -1},
-                      Case{"another_device", Fault::OtherDevice, 0, Screen::NotFound, -1},
-                      Case{"silent_after_block_0", Fault::SilentBlock, 0, Screen::Failure, 0},
-                      Case{"silent_mid_transfer", Fault::SilentBlock, 250, Screen::Failure, 250},
-                      Case{"silent_after_last_block", Fault::SilentLast, 0, Screen::Failure, 507},
-                      Case{"wrong_crc", Fault::WrongCrc, 0, Screen::Failure, 0},
-                      Case{"swapped_crc", Fault::SwappedCrc, 100, Screen::Failure, -1},
-                      Case{"split_answer", Fault::SplitAnswer, 300, Screen::Success, 507},
-                      Case{"split_final_answer", Fault::SplitAnswer, 507, Screen::Success, 507},
-                      Case{"final_answer_without_fz", Fault::MissingFz, 507, Screen::Failure, 507},
-                      Case{"short_answer", Fault::ShortAnswer, 5, Screen::Failure, 5},
-                      Case{"long_answer", Fault::LongAnswer, 7, Screen::Failure, 7},
-                      Case{"garbage", Fault::Garbage, 400, Screen::Failure, 400},
-                      Case{"early_final_answer", Fault::EarlyFz, 100, Screen::Success, 100},
-                      Case{"final_answer_repeated", Fault::RepeatFinal, 0, Screen::Success, 507},
-                      Case{"bytes_before_the_write_button", Fault::Chatter, 0, Screen::Failure, 0,
-                           false},
-                      Case{"pulled_after_identification", Fault::Unplug, -1, Screen::Failure, 0},
-                      Case{"pulled_mid_transfer", Fault::Unplug, 200, Screen::Failure, 200},
-                      Case{"pulled_after_last_block", Fault::Unplug, 507, Screen::Failure, 507}),
+    ::testing::Values(
+        Case{"silent_after_vers", Fault::SilentVers, 0, Screen::Choosing, -1},
+        Case{"another_device", Fault::OtherDevice, 0, Screen::NotFound, -1},
+        Case{"silent_after_block_0", Fault::SilentBlock, 0, Screen::Failure, 0},
+        Case{"silent_mid_transfer", Fault::SilentBlock, 250, Screen::Failure, 250},
+        Case{"silent_after_last_block", Fault::SilentLast, 0, Screen::Failure, kLast},
+        Case{"wrong_crc", Fault::WrongCrc, 0, Screen::Failure, 0},
+        Case{"swapped_crc", Fault::SwappedCrc, 100, Screen::Failure, -1},
+        Case{"split_answer", Fault::SplitAnswer, 300, Screen::Success, kLast},
+        Case{"split_final_answer", Fault::SplitAnswer, kLast, Screen::Success, kLast},
+        Case{"final_answer_without_fz", Fault::MissingFz, kLast, Screen::Failure, kLast},
+        Case{"short_answer", Fault::ShortAnswer, 5, Screen::Failure, 5},
+        Case{"long_answer", Fault::LongAnswer, 7, Screen::Failure, 7},
+        Case{"garbage", Fault::Garbage, 400, Screen::Failure, 400},
+        Case{"early_final_answer", Fault::EarlyFz, 100, Screen::Success, 100},
+        Case{"final_answer_repeated", Fault::RepeatFinal, 0, Screen::Success, kLast},
+        Case{"bytes_before_the_write_button", Fault::Chatter, 0, Screen::Failure, 0, false},
+        Case{"pulled_after_identification", Fault::Unplug, -1, Screen::Failure, 0},
+        Case{"pulled_mid_transfer", Fault::Unplug, 200, Screen::Failure, 200},
+        Case{"pulled_after_last_block", Fault::Unplug, kLast, Screen::Failure, kLast}),
     [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
 
 }  // namespace

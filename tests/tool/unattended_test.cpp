@@ -2,10 +2,16 @@
 // program entry against simulated devices.
 #include "app/unattended.hpp"
 #include "runtime/element_thread.hpp"
+#include "runtime/image_layout.hpp"
 #include "tests/tool/tool_fixture.hpp"
 
 namespace kx::tool_testing {
 namespace {
+
+// "n of 508 blocks": how the log counts blocks against the whole image.
+std::string of_all(std::size_t n) {
+  return std::to_string(n) + " of " + std::to_string(image_layout::kBlockCount) + " blocks";
+}
 
 struct LineCase {
   std::vector<std::string> args;
@@ -215,21 +221,22 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
        true,
        0,
        true,
-       {"progress 100 % (508 of 508 blocks)", "result: updated, 508 of 508 blocks", "exit code 0"}},
+       {"progress 100 % (" + of_all(image_layout::kBlockCount) + ")",
+        "result: updated, " + of_all(image_layout::kBlockCount), "exit code 0"}},
       {"wrong-crc",
        Fault::WrongCrc,
        2,
        true,
        1,
        false,
-       {"write clicked", "result: transfer failed, 2 of 508 blocks", "exit code 1"}},
+       {"write clicked", "result: transfer failed, " + of_all(2), "exit code 1"}},
       {"silent",
        Fault::SilentBlock,
        60,
        true,
        1,
        false,
-       {"progress 10 % (51 of 508 blocks)", "result: transfer failed, 60 of 508 blocks",
+       {"progress 10 % (" + of_all(51) + ")", "result: transfer failed, " + of_all(60),
         "exit code 1"}},
       {"other-device",
        Fault::OtherDevice,
@@ -293,9 +300,8 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
                                            "device answered: \"MAGNETOFLUX VKD7 9.0\\r\\n\"",
                                            identified, "write clicked"};
       for (int p = 10; p <= 100; p += 10) {
-        const int blocks = (p * 508 + 99) / 100;
-        expected.push_back("progress " + std::to_string(p) + " % (" + std::to_string(blocks) +
-                           " of 508 blocks)");
+        const std::size_t blocks = (p * image_layout::kBlockCount + 99) / 100;
+        expected.push_back("progress " + std::to_string(p) + " % (" + of_all(blocks) + ")");
       }
       ASSERT_EQ(lines.size(), expected.size() + 3);
       for (std::size_t i = 0; i < expected.size(); ++i)
@@ -340,7 +346,7 @@ TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
   ASSERT_EQ(lines.size(), 7u);
   EXPECT_NE(message_of(lines[0]).find(", attended"), std::string::npos);
   EXPECT_EQ(message_of(lines[4]), "write clicked");
-  EXPECT_EQ(message_of(lines[5]).rfind("result: transfer failed, 1 of 508 blocks", 0), 0u);
+  EXPECT_EQ(message_of(lines[5]).rfind("result: transfer failed, " + of_all(1), 0), 0u);
   EXPECT_EQ(message_of(lines[6]), "exit code 0");
   hl::reset();
 
