@@ -25,8 +25,6 @@
 
 namespace kx {
 
-TClassSimpleForm_2597650* current_scheme = nullptr;
-
 namespace {
 
 enum FontKind { kNormal, kLarge, kLargeBold };
@@ -61,8 +59,6 @@ TKxLabel* new_label(WindowElement* parent, std::string caption, std::uint8_t ali
 }  // namespace
 
 TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
-  current_scheme = this;
-
   Form = new TKxSimpleForm();
   place(Form, 200, 200, 503, 162, 15, kNormal, 1, 1);
   Form->set_caption("Magnetoflux bootloader");

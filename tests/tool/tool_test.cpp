@@ -204,8 +204,9 @@ TEST_F(Tool, TheEntryRunsAWholeUpdateAndReturnsZero) {
   set_startup_done(false);
   int step = 0;
   const auto give_up = std::chrono::steady_clock::now() + 60s;
+  TClassSimpleForm_2597650* running = nullptr;
   tk::set_idle_hook([&] {
-    TClassSimpleForm_2597650* s = current_scheme;
+    TClassSimpleForm_2597650* s = running;
     if (s == nullptr || !hl::shown(*s->Form->control())) return;
     if (step == 0 && hl::choose_item(*s->cbxPort->control(), "COM3")) step = 1;
     if (step == 1 && hl::usable(*s->btnWrite->control()) && hl::click(*s->btnWrite->control()))
@@ -217,7 +218,7 @@ TEST_F(Tool, TheEntryRunsAWholeUpdateAndReturnsZero) {
   });
   char program[] = "kxflash";
   char* argv[] = {program, nullptr};
-  EXPECT_EQ(run_tool(1, argv), 0);
+  EXPECT_EQ(run_tool(1, argv, &running), 0);
   EXPECT_EQ(step, 3);
   EXPECT_TRUE(device.results().image_matched);
   EXPECT_TRUE(device.results().pusk_received);

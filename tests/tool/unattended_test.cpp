@@ -326,8 +326,9 @@ TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
   set_startup_done(false);
   int step = 0;
   const auto give_up = std::chrono::steady_clock::now() + 60s;
+  TClassSimpleForm_2597650* running = nullptr;
   const auto person = [&] {
-    TClassSimpleForm_2597650* s = current_scheme;
+    TClassSimpleForm_2597650* s = running;
     if (s == nullptr || !hl::shown(*s->Form->control())) return;
     if (step == 0 && hl::choose_item(*s->cbxPort->control(), "COM3")) step = 1;
     if (step == 1 && hl::usable(*s->btnWrite->control()) && hl::click(*s->btnWrite->control()))
@@ -340,7 +341,7 @@ TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
   std::string log_arg = "/log=" + log;
   char nowhere[] = "/log=/nonexistent-dir/x.log";
   char* argv[] = {program, log_arg.data(), nullptr};
-  EXPECT_EQ(run_tool(2, argv), 0);
+  EXPECT_EQ(run_tool(2, argv, &running), 0);
   EXPECT_EQ(step, 3);
   const std::vector<std::string> lines = read_lines(log);
   ASSERT_EQ(lines.size(), 7u);
@@ -360,7 +361,7 @@ TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
   disable_pins();
   set_startup_done(false);
   tk::set_idle_hook(person);
-  EXPECT_EQ(run_tool(2, argv2), 0);
+  EXPECT_EQ(run_tool(2, argv2, &running), 0);
   EXPECT_EQ(step, 3);
   // "PUSK" has left the port when the tool ends; the device thread reads it a moment later.
   ASSERT_TRUE(device.wait_done(5s));
