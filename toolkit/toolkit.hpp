@@ -330,10 +330,6 @@ void set_idle_hook(std::function<void()> hook);
 // A message box without owner and with a single OK button.
 void message_box(std::string_view caption, std::string_view text);
 
-// Called on the window thread when the system reports that a serial port arrived or went (an
-// adapter plugged in or pulled out); empty: nothing is called. One hook for the program.
-void set_device_change_hook(std::function<void()> hook);
-
 // A long task of the program (the transfer) as the system sees it. Busy: the machine is kept
 // from sleeping and the taskbar button shows the task's progress; Idle: both are released;
 // Failed: released, and the taskbar button shows the error state. Where the system has no

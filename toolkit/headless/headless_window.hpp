@@ -144,7 +144,6 @@ struct State : tk::WindowRegistry<HeadlessWindow> {
   std::vector<std::pair<std::string, std::string>> message_boxes;
   std::function<void(int)> exit_routine;
   int screen_dpi = 96;  // the resolution new forms are shown at
-  std::function<void()> device_change;
   // The long task as the system would see it (set_task_state, set_task_progress).
   tk::TaskState task_state = tk::TaskState::Idle;
   std::vector<tk::TaskState> task_states;  // every change, in order

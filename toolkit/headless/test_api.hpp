@@ -98,7 +98,7 @@ bool read_only(const tk::Window& edit);
 bool password(const tk::Window& edit);
 bool editable(const tk::Window& combo);
 int item_height(const tk::Window& combo);
-// The system reports that a serial port arrived or went: the device-change hook runs.
+// The system reports that a serial port arrived or went: the device-change listener runs.
 void device_change();
 
 // ---- the screen's resolution ----
