@@ -28,6 +28,9 @@ struct Item {
 class HeadlessWindow final : public tk::WindowBase<HeadlessWindow> {
  public:
   explicit HeadlessWindow(const tk::CreateOptions& options);
+  static std::unique_ptr<HeadlessWindow> create(const tk::CreateOptions& options) {
+    return std::make_unique<HeadlessWindow>(options);
+  }
   ~HeadlessWindow() override;
 
   bool alive() const override { return alive_; }

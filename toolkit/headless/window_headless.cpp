@@ -279,7 +279,7 @@ std::uint32_t resolve_color(std::uint32_t color) {
 }
 
 std::unique_ptr<Window> create_window(const CreateOptions& options) {
-  return std::make_unique<headless::HeadlessWindow>(options);
+  return headless::HeadlessWindow::create(options);
 }
 
 }  // namespace kx::tk

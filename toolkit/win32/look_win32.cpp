@@ -276,7 +276,7 @@ void Win32Window::move_focus(bool backwards) {
     next = backwards ? (i + stops.size() - 1) % stops.size() : (i + 1) % stops.size();
   }
   Win32Window* target = stops[next];
-  SetFocus(target->inner_edit_ != nullptr ? target->inner_edit_ : target->hwnd_);
+  SetFocus(target->focus_hwnd());
   if (target->kind_ == tk::Kind::Edit) SendMessageW(target->hwnd_, EM_SETSEL, 0, -1);
 }
 
