@@ -61,10 +61,10 @@ class HeadlessWindow final : public tk::WindowBase<HeadlessWindow> {
 
   void set_look(int look) override;
   void set_tab_order(int order) override;
-  std::uint32_t style() const override { return style_; }
-  void set_style(std::uint32_t style) override;
-  std::uint32_t ex_style() const override { return ex_style_; }
-  void set_ex_style(std::uint32_t ex_style) override;
+  void set_frame(tk::Frame frame) override;
+  void set_edge(tk::Edge edge) override;
+  void set_flat() override;
+  void hide_from_taskbar() override;
   void set_alignment(int alignment) override;
 
   void set_icon(std::string_view resource_name) override;

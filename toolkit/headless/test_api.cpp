@@ -227,6 +227,15 @@ std::string icon(const tk::Window& w) {
 int look(const tk::Window& w) {
   return hw(w).look_;
 }
+std::uint32_t style(const tk::Window& w) {
+  return hw(w).style_;
+}
+std::uint32_t ex_style(const tk::Window& w) {
+  return hw(w).ex_style_;
+}
+void set_style(tk::Window& w, std::uint32_t style) {
+  hw(w).style_ = style;
+}
 int tab_order(const tk::Window& w) {
   return hw(w).tab_order_;
 }

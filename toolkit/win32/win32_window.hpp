@@ -72,10 +72,10 @@ class Win32Window : public tk::WindowBase<Win32Window>, public MessageTarget {
 
   void set_look(int look) override;
   void set_tab_order(int order) override;
-  std::uint32_t style() const override;
-  void set_style(std::uint32_t style) override;
-  std::uint32_t ex_style() const override;
-  void set_ex_style(std::uint32_t ex_style) override;
+  void set_frame(tk::Frame frame) override;
+  void set_edge(tk::Edge edge) override;
+  void set_flat() override;
+  void hide_from_taskbar() override;
   void set_alignment(int alignment) override;
 
   void set_icon(std::string_view resource_name) override;
@@ -159,6 +159,8 @@ class Win32Window : public tk::WindowBase<Win32Window>, public MessageTarget {
   // GWL_STYLE or GWL_EXSTYLE: read (0 once dead), and replaced with the frame redrawn.
   std::uint32_t style_word(int index) const;
   void replace_style_word(int index, std::uint32_t value);
+  // The style word replaced and the window redrawn.
+  void set_style(std::uint32_t style);
   void subclass(HWND hwnd);
   void detach();
   // Off the window thread: hands the change over as a task; true when it did.
