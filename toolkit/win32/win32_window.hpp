@@ -40,7 +40,7 @@ class MessageTarget {
 
 class Win32Window : public tk::WindowBase<Win32Window>, public MessageTarget {
  public:
-  // A window of the kind the options name (window_kinds_win32.cpp).
+  // A window of the kind the options name (control_window_win32.cpp).
   static std::unique_ptr<Win32Window> create(const tk::CreateOptions& options);
   ~Win32Window() override;
 
