@@ -46,7 +46,7 @@ std::string start_line(const CommandLine& line) {
 
 }  // namespace
 
-int run_tool(int argc, char** argv) {
+int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
   const CommandLine line = parse_command_line(argc, argv);
   if (line.mode == CommandLine::Mode::Info) {
     tk::message_box(kInfoCaption, kInfoText);
@@ -74,13 +74,14 @@ int run_tool(int argc, char** argv) {
   }
   log.line(start_line(line));
   auto* scheme = new TClassSimpleForm_2597650();
-  current_scheme = scheme;
+  if (running != nullptr) *running = scheme;
   auto* unattended = new UnattendedWiring(scheme, line.port, &log);
   scheme->Form->Start();
   tk::run_message_loop();
   const int code = unattended->driver().exit_code();
   // The scheme goes first: its teardown fires nothing (the pins are silent), and no link of
   // the driver's elements points into it.
+  if (running != nullptr) *running = nullptr;
   delete scheme;
   delete unattended;
   log.line("exit code " + std::to_string(code));

@@ -3,6 +3,8 @@
 
 namespace kx {
 
+class TClassSimpleForm_2597650;
+
 // The information box shown for "/qv": the tool's name and the firmware version it carries.
 extern const char* const kInfoCaption;
 extern const char* const kInfoText;
@@ -12,6 +14,8 @@ extern const char* const kToolVersion;
 
 // Runs the tool with the process's arguments (argv[0] is the program); returns the exit code:
 // 0 when a person drives; with "/auto=COMn" the outcome (app/unattended.hpp, ExitCode).
-int run_tool(int argc, char** argv);
+// `running`, when given, holds the main scheme from its construction until just before it is
+// destroyed, and nullptr before and after: a caller drives the window from the loop's idle hook.
+int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running = nullptr);
 
 }  // namespace kx

@@ -9,6 +9,7 @@
 #include "elements/window/button.hpp"
 #include "elements/window/combo_box.hpp"
 #include "elements/window/simple_form.hpp"
+#include "runtime/image_layout.hpp"
 #include "runtime/multi_element.hpp"
 #include "schemes/identification_scheme.hpp"
 #include "schemes/main_scheme.hpp"
@@ -19,7 +20,6 @@ namespace kx {
 
 namespace {
 
-constexpr std::int32_t kBlocks = 508;         // 130048 image bytes in blocks of 256
 constexpr std::int32_t kIdentifySeconds = 3;  // from the port choice to the device's identity
 constexpr std::int32_t kSilenceSeconds = 3;   // the transfer's watchdog: three ticks of 1 s
 
@@ -39,7 +39,7 @@ UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::strin
   TKxUnattended* driver = driver_.get();
   driver->Port = port;
   set_integer(driver->ClickData, 0);
-  driver->TotalBlocks = kBlocks;
+  driver->TotalBlocks = static_cast<std::int32_t>(image_layout::kBlockCount);
   driver->WatchSeconds = kIdentifySeconds;
   driver->SilenceSeconds = kSilenceSeconds;
   driver->Log = log;

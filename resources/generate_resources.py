@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Generates the executable's resources, deterministically, into one output directory.
 
-  stream0.bin          the firmware image: the real one (--image, exactly 130048 bytes) or a
+  stream0.bin          the firmware image: the real one (--image, exactly --image-size bytes) or a
                        placeholder of varied bytes, so that a transfer that reorders, drops or
                        repeats bytes is caught
   bitmap0.bmp          the error picture: a warning sign, 290 x 290, 32 bits per pixel
@@ -10,7 +10,8 @@
                        BITMAP0, ZEDA)
   resource_data.cpp    the same three, embedded as byte arrays for the native build
 
-Standard library only. Usage: generate_resources.py --out DIR [--image FILE]
+Standard library only. Usage: generate_resources.py --out DIR --image-size BYTES [--image FILE]
+(the build gives the size from runtime/image_layout.hpp)
 """
 
 import argparse
@@ -18,15 +19,14 @@ import os
 import struct
 import sys
 
-IMAGE_SIZE = 130048
 BITMAP_SIDE = 290
 
 
-def placeholder_image():
-    """130048 bytes from a fixed linear congruential generator (high bits of each step)."""
+def placeholder_image(size):
+    """size bytes from a fixed linear congruential generator (high bits of each step)."""
     state = 0x4B58464C  # fixed seed
-    out = bytearray(IMAGE_SIZE)
-    for i in range(IMAGE_SIZE):
+    out = bytearray(size)
+    for i in range(size):
         state = (state * 1103515245 + 12345) & 0xFFFFFFFF
         out[i] = (state >> 16) & 0xFF
     return bytes(out)
@@ -190,18 +190,19 @@ def write_if_changed(path, data):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('--out', required=True, help='output directory')
-    parser.add_argument('--image', help='the real firmware image (exactly %d bytes)' % IMAGE_SIZE)
+    parser.add_argument('--image-size', type=int, required=True, help='bytes in the image')
+    parser.add_argument('--image', help='the real firmware image (exactly --image-size bytes)')
     args = parser.parse_args()
 
     if args.image:
         with open(args.image, 'rb') as f:
             image = f.read()
-        if len(image) != IMAGE_SIZE:
+        if len(image) != args.image_size:
             sys.stderr.write('generate_resources.py: the firmware image %s is %d bytes; it must be '
-                             'exactly %d bytes\n' % (args.image, len(image), IMAGE_SIZE))
+                             'exactly %d bytes\n' % (args.image, len(image), args.image_size))
             return 1
     else:
-        image = placeholder_image()
+        image = placeholder_image(args.image_size)
 
     bitmap = bitmap0()
     icon = zeda_icon()

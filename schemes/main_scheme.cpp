@@ -17,14 +17,13 @@
 #include "elements/window/progress_bar.hpp"
 #include "elements/window/simple_form.hpp"
 #include "elements/window/task_state.hpp"
+#include "runtime/image_layout.hpp"
 #include "runtime/multi_element.hpp"
 #include "schemes/identification_scheme.hpp"
 #include "schemes/scheme_parts.hpp"
 #include "schemes/transfer_scheme.hpp"
 
 namespace kx {
-
-TClassSimpleForm_2597650* current_scheme = nullptr;
 
 namespace {
 
@@ -60,8 +59,6 @@ TKxLabel* new_label(WindowElement* parent, std::string caption, std::uint8_t ali
 }  // namespace
 
 TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
-  current_scheme = this;
-
   Form = new TKxSimpleForm();
   place(Form, 200, 200, 503, 162, 15, kNormal, 1, 1);
   Form->set_caption("Magnetoflux bootloader");
@@ -160,7 +157,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   place(pbProgress, 5, 90, 485, 30, 15, kNormal, 1, 0);
   pbProgress->Orientation = 0;
   pbProgress->Smooth = 1;
-  pbProgress->Max = 507;
+  pbProgress->Max = image_layout::kLastBlock;
   pbProgress->BarColor = tk::system_color(16);
   pbProgress->Init();
 
@@ -179,7 +176,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   lblVersion->Init();
 
   // The running CRC of a transfer lives in this text; it is never seen, so it is held without
-  // a window (an edit field's text costs window messages for each of the 130048 bytes).
+  // a window (an edit field's text costs window messages for each byte of the image).
   edtCrc = new TKxTextHolder();
   edtCrc->Text = "FFFF";
 
@@ -255,7 +252,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
 
   hubProgress = new_hub(1, 2);
   tskWrite = new TKxTaskState();
-  tskWrite->Max = 507;
+  tskWrite->Max = image_layout::kLastBlock;
 
   pwPorts = new TKxPortWatch();
   pwPorts->CheckPorts = true;

@@ -75,7 +75,4 @@ class TClassSimpleForm_2597650 : Pinned {
   TKxPortWatch* pwPorts = nullptr;
 };
 
-// The one main scheme: stored by its constructor as its first act, never cleared.
-extern TClassSimpleForm_2597650* current_scheme;
-
 }  // namespace kx

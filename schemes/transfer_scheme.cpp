@@ -17,6 +17,7 @@
 #include "elements/text/str_cat.hpp"
 #include "elements/text/str_mask.hpp"
 #include "elements/timer/mm_timer.hpp"
+#include "runtime/image_layout.hpp"
 #include "runtime/resource.hpp"
 #include "schemes/scheme_parts.hpp"
 
@@ -35,7 +36,7 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
 
   dtfImage = new TKxDataToFile();
 
-  cntBlock = new_counter(507);
+  cntBlock = new_counter(image_layout::kLastBlock);
   hubBlock = new_hub(2, 1);
 
   smAck = new TKxStrMask();
@@ -53,7 +54,7 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
 
   forBlock = new TKxFor();
   forBlock->Start = 0;
-  forBlock->End = 255;
+  forBlock->End = static_cast<std::int32_t>(image_layout::kBlockSize) - 1;
   forBlock->Step = 1;
   forBlock->IncludeEnd = 1;
   forBlock->PassData = 0;
@@ -101,10 +102,10 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   set_integer(ifTimeout->Op2, 3);
 
   // Collects received runs into one answer: the CRC (while blocks remain) or the CRC
-  // followed by "FZ"; after the last block (count 507) only the latter.
+  // followed by "FZ"; after the last block only the latter.
   acReply = new TKxAnswerCollector();
   acReply->set_AnswerCount(2);
-  acReply->FinalStage = 507;
+  acReply->FinalStage = image_layout::kLastBlock;
 
   // The watchdog starts once block 0 has been handed to the port, at the end of the click's step.
   asWatch = new TKxAfterStep();

@@ -60,21 +60,28 @@
 
 namespace kx::tk {
 
-// Window style bits (the platform's values).
-inline constexpr std::uint32_t kStyleBorder = 0x00800000;
-inline constexpr std::uint32_t kStyleDlgFrame = 0x00400000;
-inline constexpr std::uint32_t kStyleCaption = 0x00C00000;
-inline constexpr std::uint32_t kStyleThickFrame = 0x00040000;
-inline constexpr std::uint32_t kStyleMinimizeBox = 0x00020000;
-inline constexpr std::uint32_t kStyleMaximizeBox = 0x00010000;
-inline constexpr std::uint32_t kStyleSysMenu = 0x00080000;
-inline constexpr std::uint32_t kStyleFlatButton = 0x00008000;
-// Extended style bits.
-inline constexpr std::uint32_t kExDlgModalFrame = 0x00000001;
-inline constexpr std::uint32_t kExToolWindow = 0x00000080;
-inline constexpr std::uint32_t kExWindowEdge = 0x00000100;
-inline constexpr std::uint32_t kExClientEdge = 0x00000200;
-inline constexpr std::uint32_t kExStaticEdge = 0x00020000;
+// A form's frame: its border, caption and boxes. A form is made Sizeable.
+enum class Frame : std::uint8_t {
+  None,                   // no border, no caption
+  Single,                 // caption, minimise box, fixed size
+  Sizeable,               // caption, sizing border, minimise and maximise boxes
+  Dialog,                 // caption, raised edge, fixed size
+  Tool,                   // small caption, fixed size
+  SizeableTool,           // small caption, sizing border
+  Modal,                  // dialog frame, no caption
+  SizeableToolNoCaption,  // sizing border of a tool window, no caption
+  ModalSunken,            // dialog frame, sunken client area, no caption
+  SizeableSunken,         // sizing border, sunken client area, no caption
+};
+inline constexpr int kFrameCount = 10;
+
+// The edge around a control, in place of the one it had.
+enum class Edge : std::uint8_t {
+  None,
+  Static,        // a thin sunken edge
+  Raised,        // a raised dialog edge
+  RaisedSunken,  // a raised edge around a sunken client area
+};
 
 // A colour with the top bit set names the system colour whose index is the low byte.
 inline constexpr std::uint32_t kSystemColor = 0x80000000u;
@@ -243,10 +250,14 @@ class Window : Pinned {
   virtual void set_look(int look) = 0;
   // > 0: tab stop with this order; 0: no tab stop, can take the focus; < 0: cannot take it.
   virtual void set_tab_order(int order) = 0;
-  virtual std::uint32_t style() const = 0;
-  virtual void set_style(std::uint32_t style) = 0;
-  virtual std::uint32_t ex_style() const = 0;
-  virtual void set_ex_style(std::uint32_t ex_style) = 0;
+  // Form: the frame; the system menu and the client area's edge are kept.
+  virtual void set_frame(Frame frame) = 0;
+  // The edge drawn around the window (a control's), replacing the one it had.
+  virtual void set_edge(Edge edge) = 0;
+  // Button: the flat look.
+  virtual void set_flat() = 0;
+  // The application window: a tool window, which the taskbar does not show.
+  virtual void hide_from_taskbar() = 0;
   // Edit and Label: kTextLeft, kTextRight or kTextCentre. A label loses its no-word-wrap style.
   virtual void set_alignment(int alignment) = 0;
 
@@ -329,10 +340,6 @@ void set_idle_hook(std::function<void()> hook);
 
 // A message box without owner and with a single OK button.
 void message_box(std::string_view caption, std::string_view text);
-
-// Called on the window thread when the system reports that a serial port arrived or went (an
-// adapter plugged in or pulled out); empty: nothing is called. One hook for the program.
-void set_device_change_hook(std::function<void()> hook);
 
 // A long task of the program (the transfer) as the system sees it. Busy: the machine is kept
 // from sleeping and the taskbar button shows the task's progress; Idle: both are released;

@@ -30,7 +30,7 @@ struct WindowRegistry {
     if (!application) {
       CreateOptions options;
       options.kind = Kind::Application;
-      application = std::make_unique<W>(options);
+      application = W::create(options);
     }
     return *application;
   }

@@ -30,5 +30,9 @@ for dll in $imports; do
 done
 
 # The resources: image, picture, icon, manifest and version.
-python3 "$(dirname "$0")/pe_resources.py" "$exe" ${version:+--version "$version"} || fail "resources"
+# shellcheck source=tools/image-layout.sh
+source "$(dirname "$0")/image-layout.sh"
+kx_image_layout
+python3 "$(dirname "$0")/pe_resources.py" "$exe" --image-size "$image_size" ${version:+--version "$version"} ||
+  fail "resources"
 echo "$exe: checks passed"

@@ -2,11 +2,12 @@
 """Checks the resources a Windows executable carries: the firmware image, the error picture
 and the icon, the manifest and the version resource.
 
-    pe_resources.py EXE --version X.Y.Z     checks both; prints what it found; exit 1 on a fault
+    pe_resources.py EXE --image-size BYTES [--version X.Y.Z]
+                                            checks both; prints what it found; exit 1 on a fault
     pe_resources.py EXE --dump              prints the manifest and the version strings
 
 Reads the PE file itself (no Windows tool needed): the resource tree of the .rsrc section,
-the image (STREAM0, type 100, exactly 130048 bytes), the bitmap BITMAP0, the icon group ZEDA,
+the image (STREAM0, type 100, exactly --image-size bytes), the bitmap BITMAP0, the icon group ZEDA,
 the manifest (type 24, identifier 1) and the version block (type 16).
 """
 import argparse
@@ -19,7 +20,6 @@ RT_GROUP_ICON = 14
 RT_VERSION = 16
 RT_MANIFEST = 24
 RT_IMAGE = 100
-IMAGE_SIZE = 130048
 
 SUPPORTED_OS = {
     '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}': 'Windows 7',
@@ -151,6 +151,7 @@ def main():
     parser.add_argument('exe')
     parser.add_argument('--version', help='the expected version, X.Y.Z or X.Y.Z.W')
     parser.add_argument('--dump', action='store_true')
+    parser.add_argument('--image-size', type=int, help='bytes in the image STREAM0')
     args = parser.parse_args()
 
     with open(args.exe, 'rb') as f:
@@ -161,9 +162,9 @@ def main():
     faults = []
 
     named = {(r[0], r[1]): len(r[3]) for r in res}
-    if named.get((RT_IMAGE, 'STREAM0')) != IMAGE_SIZE:
-        faults.append('image STREAM0 of type 100: %s bytes, want %d' %
-                      (named.get((RT_IMAGE, 'STREAM0')), IMAGE_SIZE))
+    if named.get((RT_IMAGE, 'STREAM0')) != args.image_size:
+        faults.append('image STREAM0 of type 100: %s bytes, want %s' %
+                      (named.get((RT_IMAGE, 'STREAM0')), args.image_size))
     if (RT_BITMAP, 'BITMAP0') not in named:
         faults.append('no bitmap BITMAP0')
     if (RT_GROUP_ICON, 'ZEDA') not in named:

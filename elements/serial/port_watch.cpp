@@ -5,21 +5,21 @@
 
 #include "elements/serial/com_async.hpp"
 #include "elements/serial/port.hpp"
-#include "toolkit/toolkit.hpp"
+#include "runtime/device_change.hpp"
 
 namespace kx {
 
 TKxPortWatch::TKxPortWatch(serial::PortProbe::Check check) : probe_(std::move(check)) {}
 
 TKxPortWatch::~TKxPortWatch() {
-  if (watching_) tk::set_device_change_hook(nullptr);
+  if (watching_) set_device_change_listener(nullptr);
 }
 
 void TKxPortWatch::doList(TData&, std::uint16_t) {
   if (stopped_) return;
   if (!watching_) {
     watching_ = true;
-    tk::set_device_change_hook([this] {
+    set_device_change_listener([this] {
       TData d;
       doDeviceChange(d, 0);
     });
@@ -30,7 +30,7 @@ void TKxPortWatch::doList(TData&, std::uint16_t) {
 void TKxPortWatch::doStop(TData&, std::uint16_t) {
   stopped_ = true;
   again_ = false;
-  if (watching_) tk::set_device_change_hook(nullptr);
+  if (watching_) set_device_change_listener(nullptr);
   watching_ = false;
   // The list stays as it is: a listing still under way ends here.
   probe_.cancel();

@@ -37,7 +37,7 @@ class TKxPortWatch : Pinned {
 
   void doList(TData& d, std::uint16_t index);
   void doStop(TData& d, std::uint16_t index);
-  // A port arrived or went (the toolkit's device-change notice); also a pin for tests.
+  // A port arrived or went (the system's device-change notice); also a pin for tests.
   void doDeviceChange(TData& d, std::uint16_t index);
 
   // Read-only views (tests).

@@ -9,7 +9,7 @@ void TKxProgressBar::Init() {
   control_ = tk::create_window(options);
   control_->set_range(Max);
   control_->set_bar_color(tk::resolve_color(BarColor));
-  if (Ctl3D == 1) control_->set_ex_style(0);
+  if (Ctl3D == 1) control_->set_edge(tk::Edge::None);
   TKxWin::Init();
 }
 

@@ -2,34 +2,6 @@
 
 namespace kx {
 
-namespace {
-
-struct BorderStyle {
-  std::uint32_t style;
-  std::uint32_t ex_style;
-};
-
-constexpr BorderStyle kBorderStyles[10] = {
-    {0, 0},
-    {tk::kStyleCaption | tk::kStyleMinimizeBox, 0},
-    {tk::kStyleCaption | tk::kStyleThickFrame | tk::kStyleMinimizeBox | tk::kStyleMaximizeBox, 0},
-    {tk::kStyleCaption, tk::kExWindowEdge},
-    {tk::kStyleCaption, tk::kExToolWindow},
-    {tk::kStyleCaption | tk::kStyleThickFrame, tk::kExToolWindow},
-    {0, tk::kExDlgModalFrame},
-    {tk::kStyleThickFrame, tk::kExToolWindow},
-    {0, tk::kExDlgModalFrame | tk::kExClientEdge},
-    {tk::kStyleThickFrame, tk::kExClientEdge},
-};
-
-constexpr std::uint32_t kBorderStyleMask = tk::kStyleBorder | tk::kStyleDlgFrame |
-                                           tk::kStyleThickFrame | tk::kStyleMinimizeBox |
-                                           tk::kStyleMaximizeBox;
-constexpr std::uint32_t kBorderExMask =
-    tk::kExDlgModalFrame | tk::kExToolWindow | tk::kExWindowEdge;
-
-}  // namespace
-
 TKxSimpleForm::TKxSimpleForm() : TKxSimpleWin(nullptr) {
   if (tk::application_window() == nullptr) tk::create_application_window();
   tk::CreateOptions options;
@@ -45,17 +17,15 @@ void TKxSimpleForm::set_caption(std::string_view text) {
   if (tk::Window* app = tk::application_window()) app->set_text(text);
 }
 
+// The border styles are the frames in their order.
 void TKxSimpleForm::set_border_style(int index) {
-  if (index < 0 || index > 9) return;
-  const BorderStyle& b = kBorderStyles[index];
-  control_->set_style((control_->style() & ~kBorderStyleMask) | b.style);
-  control_->set_ex_style((control_->ex_style() & ~kBorderExMask) | b.ex_style);
+  if (index < 0 || index >= tk::kFrameCount) return;
+  control_->set_frame(static_cast<tk::Frame>(index));
 }
 
 void TKxSimpleForm::set_taskbar_mode(int mode) {
   if (mode != 1) return;
-  if (tk::Window* app = tk::application_window())
-    app->set_ex_style(tk::kExToolWindow | tk::kExDlgModalFrame);
+  if (tk::Window* app = tk::application_window()) app->hide_from_taskbar();
 }
 
 void TKxSimpleForm::set_icon(std::string_view resource_name) {

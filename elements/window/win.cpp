@@ -31,7 +31,7 @@ void TKxWin::set_Hint(std::string_view text) {
 void TKxWin::Init() {
   if (!control_) return;
   apply_common();
-  if (Flat != 0) control_->set_style(control_->style() | tk::kStyleFlatButton);
+  if (Flat != 0) control_->set_flat();
   if (ParentFont != 0) {
     control_->use_parent_font();
   } else {
@@ -45,16 +45,16 @@ void TKxWin::Init() {
   if (Ctl3D == 0) {
     switch (EdgeStyle) {
       case 1:
-        control_->set_ex_style(0);
+        control_->set_edge(tk::Edge::None);
         break;
       case 2:
-        control_->set_ex_style(tk::kExStaticEdge);
+        control_->set_edge(tk::Edge::Static);
         break;
       case 3:
-        control_->set_ex_style(tk::kExDlgModalFrame);
+        control_->set_edge(tk::Edge::Raised);
         break;
       case 4:
-        control_->set_ex_style(tk::kExDlgModalFrame | tk::kExClientEdge);
+        control_->set_edge(tk::Edge::RaisedSunken);
         break;
       default:
         break;

@@ -8,6 +8,7 @@
 #include "elements/flow/counter.hpp"
 #include "elements/flow/for.hpp"
 #include "recorder.hpp"
+#include "runtime/image_layout.hpp"
 
 namespace kx {
 namespace {
@@ -58,14 +59,16 @@ TEST_F(Counter, ResetGoesBackToMinWithoutAnEvent) {
 }
 
 TEST_F(Counter, The508thStepOfABlockCounterWrapsToZero) {
-  cnt.Max = 507;
+  constexpr std::int32_t last = image_layout::kLastBlock;
+  constexpr std::size_t blocks = image_layout::kBlockCount;
+  cnt.Max = last;
   cnt.Step = 1;
   cnt.onCount = out.link();
-  next(508);
-  ASSERT_EQ(out.got.size(), 508u);
+  next(static_cast<int>(blocks));
+  ASSERT_EQ(out.got.size(), blocks);
   EXPECT_EQ(out.got[0], 1);
-  EXPECT_EQ(out.got[506], 507);
-  EXPECT_EQ(out.got[507], 0);
+  EXPECT_EQ(out.got[blocks - 2], last);
+  EXPECT_EQ(out.got[blocks - 1], 0);
 }
 
 TEST_F(Counter, WrappingJumpsToTheBoundItIsNotModular) {

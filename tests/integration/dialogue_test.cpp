@@ -10,6 +10,7 @@
 #include "elements/stream/answer_collector.hpp"
 #include "elements/timer/mm_timer.hpp"
 #include "runtime/element_thread.hpp"
+#include "runtime/image_layout.hpp"
 #include "schemes/identification_scheme.hpp"
 #include "schemes/transfer_scheme.hpp"
 #include "tests/common/device_texts.hpp"
@@ -141,19 +142,19 @@ TEST_P(DialogueDelivery, AGoodDeviceTakesTheWholeImageOneWritePerBlockThenTheSta
 
   devsim::Results r = sim->results();
   EXPECT_TRUE(r.image_matched);
-  EXPECT_EQ(r.bytes_received, 130048u);
+  EXPECT_EQ(r.bytes_received, image_layout::kSize);
   EXPECT_TRUE(r.pusk_received);
   EXPECT_EQ(r.pusk_count, 1u);
   EXPECT_EQ(r.unexpected_bytes, 0u);
   // The sub-schemes hand the port "VERS", every image byte on its own, "PUSK"; the port
   // writes "VERS", each block in one call, "PUSK".
-  EXPECT_EQ(host->written.writes, 1u + 130048u + 1u);
-  EXPECT_EQ(host->written.bytes, 4u + 130048u + 4u);
+  EXPECT_EQ(host->written.writes, 1u + image_layout::kSize + 1u);
+  EXPECT_EQ(host->written.bytes, 4u + image_layout::kSize + 4u);
   EXPECT_EQ(host->written.last, "PUSK");
-  EXPECT_EQ(host->com.write_calls(), 1u + 508u + 1u);
+  EXPECT_EQ(host->com.write_calls(), 1u + image_layout::kBlockCount + 1u);
 
-  ASSERT_EQ(host->progress.count(), 507u);
-  for (std::size_t i = 0; i < 507; ++i)
+  ASSERT_EQ(host->progress.count(), image_layout::kBlockCount - 1);
+  for (std::size_t i = 0; i + 1 < image_layout::kBlockCount; ++i)
     ASSERT_EQ(host->progress.entries()[i].text, std::to_string(i + 1));
   EXPECT_EQ(host->success.count(), 1u);
   EXPECT_EQ(host->failure.count(), 0u);
@@ -235,14 +236,13 @@ TEST_P(DialogueFaults, EndAsTheDeviceAnswered) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, DialogueFaults,
-                         ::testing::Values(FaultCase{Fault::WrongCrc, 3, 0, 1},
-                                           FaultCase{Fault::SwappedCrc, 0, 0, 1},
-                                           FaultCase{Fault::SplitAnswer, 10, 1, 0},
-                                           FaultCase{Fault::SplitAnswer, 507, 1, 0},
-                                           FaultCase{Fault::Garbage, 100, 0, 1},
-                                           FaultCase{Fault::LongAnswer, 7, 0, 1},
-                                           FaultCase{Fault::EarlyFz, 20, 1, 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Answers, DialogueFaults,
+    ::testing::Values(FaultCase{Fault::WrongCrc, 3, 0, 1}, FaultCase{Fault::SwappedCrc, 0, 0, 1},
+                      FaultCase{Fault::SplitAnswer, 10, 1, 0},
+                      FaultCase{Fault::SplitAnswer, image_layout::kLastBlock, 1, 0},
+                      FaultCase{Fault::Garbage, 100, 0, 1}, FaultCase{Fault::LongAnswer, 7, 0, 1},
+                      FaultCase{Fault::EarlyFz, 20, 1, 0}));
 
 TEST_F(Dialogue, ASilentDeviceFailsOnTheThirdTickAndAgainAHundredAndOneTicksLater) {
   devsim::Options options;
@@ -271,7 +271,7 @@ TEST_F(Dialogue, TheWatchdogStartsOnceBlockZeroHasBeenHandedToThePort) {
   queue.drain();
   const std::size_t calls = host->com.write_calls();
   host->start_write();
-  EXPECT_EQ(host->com.pending_bytes(), 256u);
+  EXPECT_EQ(host->com.pending_bytes(), image_layout::kBlockSize);
   EXPECT_FALSE(host->transfer().tmrWatch->running());
   ASSERT_TRUE(queue.run_one(1s));
   EXPECT_EQ(host->com.write_calls(), calls + 1);
@@ -286,7 +286,7 @@ TEST_F(Dialogue, TheWatchdogStartsOnceBlockZeroHasBeenHandedToThePort) {
 TEST_F(Dialogue, ACrcWithoutFzAfterTheLastBlockFailsOnTheWatchdog) {
   devsim::Options options;
   options.fault = Fault::MissingFz;
-  options.fault_block = 507;
+  options.fault_block = image_layout::kLastBlock;
   begin(options);
   host->transfer().tmrWatch->set_Interval(50);
   transfer_until_outcome();
@@ -294,10 +294,10 @@ TEST_F(Dialogue, ACrcWithoutFzAfterTheLastBlockFailsOnTheWatchdog) {
   EXPECT_EQ(host->success.count(), 0u);
   EXPECT_EQ(host->failure.count(), 1u);
   EXPECT_EQ(host->failure.last_text(), "3");  // the watchdog's count
-  EXPECT_EQ(host->progress.count(), 507u);
+  EXPECT_EQ(host->progress.count(), image_layout::kBlockCount - 1);
   const devsim::Results r = sim->results();
   EXPECT_TRUE(r.image_matched);
-  EXPECT_EQ(r.bytes_received, 130048u);
+  EXPECT_EQ(r.bytes_received, image_layout::kSize);
   EXPECT_EQ(r.unexpected_bytes, 0u);
   EXPECT_FALSE(r.pusk_received);
 }

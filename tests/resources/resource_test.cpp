@@ -6,12 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/image_layout.hpp"
 #include "runtime/resource.hpp"
 
 namespace kx {
 namespace {
-
-constexpr std::size_t kImageSize = 130048;
 
 std::uint32_t u32(std::span<const std::uint8_t> b, std::size_t at) {
   std::uint32_t v;
@@ -27,7 +26,7 @@ std::uint16_t u16(std::span<const std::uint8_t> b, std::size_t at) {
 TEST(Resources, FirmwareImageIsTheFileInUse) {
   std::unique_ptr<MemoryStream> s = load_resource_stream("STREAM0");
   ASSERT_NE(s, nullptr);
-  EXPECT_EQ(s->size(), kImageSize);
+  EXPECT_EQ(s->size(), image_layout::kSize);
   EXPECT_EQ(s->position(), 0u);
   std::ifstream f(KX_IMAGE_PATH, std::ios::binary);
   ASSERT_TRUE(f) << KX_IMAGE_PATH;
@@ -47,12 +46,13 @@ TEST(Resources, ImageBytesAreVariedEnoughToCatchReordering) {
   const auto& b = s->bytes();
   std::set<std::uint8_t> values(b.begin(), b.end());
   EXPECT_GT(values.size(), 200u);
-  // No two 256-byte blocks alike: a block sent twice or out of order changes the stream.
+  // No two blocks alike: a block sent twice or out of order changes the stream.
+  constexpr std::size_t block = image_layout::kBlockSize;
   std::set<std::vector<std::uint8_t>> blocks;
-  for (std::size_t at = 0; at < b.size(); at += 256)
+  for (std::size_t at = 0; at < b.size(); at += block)
     blocks.emplace(b.begin() + static_cast<std::ptrdiff_t>(at),
-                   b.begin() + static_cast<std::ptrdiff_t>(at + 256));
-  EXPECT_EQ(blocks.size(), kImageSize / 256);
+                   b.begin() + static_cast<std::ptrdiff_t>(at + block));
+  EXPECT_EQ(blocks.size(), image_layout::kBlockCount);
 }
 
 TEST(Resources, OnlyTypeHundredIsAStream) {
@@ -61,7 +61,7 @@ TEST(Resources, OnlyTypeHundredIsAStream) {
   EXPECT_EQ(load_resource_stream("STREAM1"), nullptr);
   EXPECT_EQ(load_resource_stream(""), nullptr);
   EXPECT_TRUE(resource_bytes("NOSUCH").empty());
-  EXPECT_EQ(resource_bytes("STREAM0").size(), kImageSize);
+  EXPECT_EQ(resource_bytes("STREAM0").size(), image_layout::kSize);
 }
 
 TEST(Resources, ErrorPictureIsAWarningSign) {

@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "runtime/image_layout.hpp"
 #include "tools/devsim/simulator.hpp"
 
 namespace kx::devsim_testing {
 
 inline constexpr std::size_t kBlocks = 4;
-inline constexpr std::size_t kBlock = 256;
+inline constexpr std::size_t kBlock = image_layout::kBlockSize;
 
 inline std::uint16_t crc_of(const std::vector<std::uint8_t>& image, std::size_t n) {
   std::uint16_t crc = 0xFFFF;

@@ -11,9 +11,12 @@
 
 #include "elements/stream/answer_collector.hpp"
 #include "runtime/element_thread.hpp"
+#include "runtime/image_layout.hpp"
 
 namespace kx {
 namespace {
+
+constexpr std::int32_t kLast = image_layout::kLastBlock;
 
 // A timer back-end whose ticks the test gives by hand.
 class HandTimer : public MMTimerBackend {
@@ -66,7 +69,7 @@ class AnswerCollector : public ::testing::Test {
   std::unique_ptr<TKxAnswerCollector> make_transfer() {
     auto c = make();
     c->set_AnswerCount(2);
-    c->FinalStage = 507;
+    c->FinalStage = kLast;
     c->dataAnswer[0] = make_link<&Sink::getFinal>(0, &sink);
     c->dataAnswer[1] = make_link<&Sink::getAck>(0, &sink);
     c->dataStage = make_link<&Sink::getStage>(0, &sink);
@@ -128,20 +131,20 @@ TEST_F(AnswerCollector, TransferAnswersGoOnWholeAndAsSoonAsTheyAreDecided) {
       // (taken as it stood, a CRC alone after the last block would pass as an acknowledgement).
       {"an empty read keeps what is held", 3, {"\x12", "", "\x34"}, {"\x12\x34"}, 1},
       {"an empty read after the last block",
-       507,
+       kLast,
        {"\x12\x34", "", "FZ"},
        {"\x12\x34"
         "FZ"},
        1},
       {"an empty read alone", 3, {""}, {""}, 0},
-      {"after the last block the CRC waits", 507, {"\x12\x34"}, {}, 1},
+      {"after the last block the CRC waits", kLast, {"\x12\x34"}, {}, 1},
       {"after the last block, CRC then FZ",
-       507,
+       kLast,
        {"\x12\x34", "FZ"},
        {"\x12\x34"
         "FZ"},
        1},
-      {"after the last block, CRC then more", 507, {"\x12\x34", "\x01"}, {"\x12\x34\x01"}, 1},
+      {"after the last block, CRC then more", kLast, {"\x12\x34", "\x01"}, {"\x12\x34\x01"}, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -25,6 +25,7 @@
 #include "elements/window/label.hpp"
 #include "elements/window/progress_bar.hpp"
 #include "elements/window/simple_form.hpp"
+#include "runtime/image_layout.hpp"
 #include "runtime/multi_element.hpp"
 #include "schemes/main_scheme.hpp"
 #include "schemes/transfer_scheme.hpp"
@@ -38,6 +39,7 @@ namespace {
 using namespace std::chrono_literals;
 namespace hl = headless;
 using devsim::Fault;
+constexpr std::int32_t kLast = image_layout::kLastBlock;
 
 using test_texts::kChoose;
 using test_texts::kNotFound;
@@ -180,14 +182,14 @@ TEST_P(FaultTable, EndsOnItsScreenAndClosesCleanly) {
     ASSERT_FALSE(hl::task_states().empty());
     EXPECT_EQ(hl::task_states().front(), c.click ? tk::TaskState::Busy : hl::task_state());
     if (c.progress >= 0) {
-      EXPECT_EQ(hl::task_progress(), std::make_pair(c.click ? c.progress : 0, c.click ? 507 : 0));
+      EXPECT_EQ(hl::task_progress(), std::make_pair(c.click ? c.progress : 0, c.click ? kLast : 0));
     }
     if (!failed) {
       ASSERT_TRUE(sim->wait_done(5s));
       EXPECT_TRUE(sim->results().pusk_received);
     }
     // Never a byte past the image, whatever the device answered.
-    EXPECT_LE(sim->results().bytes_received, 130048u);
+    EXPECT_LE(sim->results().bytes_received, image_layout::kSize);
     EXPECT_EQ(sim->results().unexpected_bytes, 0u);
   }
   if (c.screen == Screen::Choosing || c.screen == Screen::NotFound) {
@@ -235,15 +237,15 @@ INSTANTIATE_TEST_SUITE_P(
              "no byte for 3 s after block 0"},
         Case{"silent_mid_transfer", Fault::SilentBlock, 250, Screen::Failure, 250,
              "no byte for 3 s after block 250"},
-        Case{"silent_after_last_block", Fault::SilentLast, 0, Screen::Failure, 507,
+        Case{"silent_after_last_block", Fault::SilentLast, 0, Screen::Failure, kLast,
              "no byte for 3 s after block 507"},
         Case{"wrong_crc", Fault::WrongCrc, 0, Screen::Failure, 0,
              "after block 0: received [0-9A-F]{2} [0-9A-F]{2}, expected CRC"},
         Case{"swapped_crc", Fault::SwappedCrc, 100, Screen::Failure, 100,
              "after block 100: received [0-9A-F]{2} [0-9A-F]{2}, expected CRC"},
-        Case{"split_answer", Fault::SplitAnswer, 300, Screen::Success, 507, ""},
-        Case{"split_final_answer", Fault::SplitAnswer, 507, Screen::Success, 507, ""},
-        Case{"final_answer_without_fz", Fault::MissingFz, 507, Screen::Failure, 507,
+        Case{"split_answer", Fault::SplitAnswer, 300, Screen::Success, kLast, ""},
+        Case{"split_final_answer", Fault::SplitAnswer, kLast, Screen::Success, kLast, ""},
+        Case{"final_answer_without_fz", Fault::MissingFz, kLast, Screen::Failure, kLast,
              "after block 507: received CRC and nothing more for 3 s, expected CRC 46 5A"},
         Case{"short_answer", Fault::ShortAnswer, 5, Screen::Failure, 5,
              "after block 5: received [0-9A-F]{2} and nothing more for 3 s, expected CRC"},
@@ -252,14 +254,14 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"garbage", Fault::Garbage, 400, Screen::Failure, 400,
              "after block 400: received [0-9A-F ]+, expected CRC"},
         Case{"early_final_answer", Fault::EarlyFz, 100, Screen::Success, 100, ""},
-        Case{"final_answer_repeated", Fault::RepeatFinal, 0, Screen::Success, 507, ""},
+        Case{"final_answer_repeated", Fault::RepeatFinal, 0, Screen::Success, kLast, ""},
         Case{"bytes_before_the_write_button", Fault::Chatter, 0, Screen::Failure, 0,
              "before the write button: received 0D 0A", false},
         Case{"pulled_after_identification", Fault::Unplug, -1, Screen::Failure, 0,
              "no byte for 3 s after block 0; the port reported: the port was removed"},
         Case{"pulled_mid_transfer", Fault::Unplug, 200, Screen::Failure, 200,
              "no byte for 3 s after block 200; the port reported: the port was removed"},
-        Case{"pulled_after_last_block", Fault::Unplug, 507, Screen::Failure, 507,
+        Case{"pulled_after_last_block", Fault::Unplug, kLast, Screen::Failure, kLast,
              "no byte for 3 s after block 507; the port reported: the port was removed"}),
     [](const ::testing::TestParamInfo<Case>& p) { return std::string(p.param.name); });
 

@@ -1,5 +1,6 @@
 // The whole tool as a user meets it: the window, the port list, identification, the transfer
 // and the end screens, driven through the headless toolkit against the simulated device.
+#include "runtime/image_layout.hpp"
 #include "tests/tool/tool_fixture.hpp"
 
 namespace kx::tool_testing {
@@ -22,7 +23,7 @@ TEST_F(Tool, StartsWithTheOpenablePortsAndNothingChosen) {
   EXPECT_FALSE(hl::usable(w(scheme->btnWrite)));
   EXPECT_TRUE(hl::shown(w(scheme->lblVersion)));
   EXPECT_EQ(hl::progress_position(w(scheme->pbProgress)), 0);
-  EXPECT_EQ(hl::progress_max(w(scheme->pbProgress)), 507);
+  EXPECT_EQ(hl::progress_max(w(scheme->pbProgress)), image_layout::kLastBlock);
   for (WindowElement* hidden : std::initializer_list<WindowElement*>{
            scheme->btnOk, scheme->lblSuccess, scheme->lblError, scheme->lblRetry, scheme->imgError})
     EXPECT_FALSE(hl::shown(w(hidden)));
@@ -51,7 +52,7 @@ TEST_F(Tool, UpdatesTheDeviceAndEndsOnOk) {
   std::snprintf(crc, sizeof crc, "%04X", r.crc);
   EXPECT_EQ(scheme->edtCrc->Text, crc);  // kept current to the last byte, never shown
   EXPECT_TRUE(r.pusk_received);
-  EXPECT_EQ(hl::progress_position(w(scheme->pbProgress)), 507);
+  EXPECT_EQ(hl::progress_position(w(scheme->pbProgress)), image_layout::kLastBlock);
   EXPECT_TRUE(hl::shown(w(scheme->lblSuccess)));
   EXPECT_TRUE(hl::usable(w(scheme->btnOk)));
   for (WindowElement* gone : std::initializer_list<WindowElement*>{
@@ -203,8 +204,9 @@ TEST_F(Tool, TheEntryRunsAWholeUpdateAndReturnsZero) {
   set_startup_done(false);
   int step = 0;
   const auto give_up = std::chrono::steady_clock::now() + 60s;
+  TClassSimpleForm_2597650* running = nullptr;
   tk::set_idle_hook([&] {
-    TClassSimpleForm_2597650* s = current_scheme;
+    TClassSimpleForm_2597650* s = running;
     if (s == nullptr || !hl::shown(*s->Form->control())) return;
     if (step == 0 && hl::choose_item(*s->cbxPort->control(), "COM3")) step = 1;
     if (step == 1 && hl::usable(*s->btnWrite->control()) && hl::click(*s->btnWrite->control()))
@@ -216,7 +218,7 @@ TEST_F(Tool, TheEntryRunsAWholeUpdateAndReturnsZero) {
   });
   char program[] = "kxflash";
   char* argv[] = {program, nullptr};
-  EXPECT_EQ(run_tool(1, argv), 0);
+  EXPECT_EQ(run_tool(1, argv, &running), 0);
   EXPECT_EQ(step, 3);
   EXPECT_TRUE(device.results().image_matched);
   EXPECT_TRUE(device.results().pusk_received);

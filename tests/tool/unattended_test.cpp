@@ -7,10 +7,16 @@
 #include "app/unattended.hpp"
 #include "app/usage.hpp"
 #include "runtime/element_thread.hpp"
+#include "runtime/image_layout.hpp"
 #include "tests/tool/tool_fixture.hpp"
 
 namespace kx::tool_testing {
 namespace {
+
+// "n of 508 blocks": how the log counts blocks against the whole image.
+std::string of_all(std::size_t n) {
+  return std::to_string(n) + " of " + std::to_string(image_layout::kBlockCount) + " blocks";
+}
 
 struct LineCase {
   std::vector<std::string> args;
@@ -352,7 +358,7 @@ TEST(Unattended, SaysWhyARunFailedAndClicksNothingAfterAFailure) {
     SCOPED_TRACE(fail_first ? "a failure before the click" : "no failure");
     TKxUnattended driver;
     driver.Port = "COM3";
-    driver.TotalBlocks = 508;
+    driver.TotalBlocks = image_layout::kBlockCount;
     driver.SilenceSeconds = 3;
     driver.PortFailure = [] { return std::string("OS error 5"); };
     Clicks clicks;
@@ -411,21 +417,22 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
        true,
        0,
        true,
-       {"progress 100 % (508 of 508 blocks)", "result: updated, 508 of 508 blocks", "exit code 0"}},
+       {"progress 100 % (" + of_all(image_layout::kBlockCount) + ")",
+        "result: updated, " + of_all(image_layout::kBlockCount), "exit code 0"}},
       {"wrong-crc",
        Fault::WrongCrc,
        2,
        true,
        1,
        false,
-       {"write clicked", "result: transfer failed, 2 of 508 blocks", "exit code 1"}},
+       {"write clicked", "result: transfer failed, " + of_all(2), "exit code 1"}},
       {"silent",
        Fault::SilentBlock,
        60,
        true,
        1,
        false,
-       {"progress 10 % (51 of 508 blocks)", "result: transfer failed, 60 of 508 blocks",
+       {"progress 10 % (" + of_all(51) + ")", "result: transfer failed, " + of_all(60),
         "exit code 1"}},
       {"other-device",
        Fault::OtherDevice,
@@ -443,7 +450,7 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
        true,
        0,
        true,
-       {"result: updated, 508 of 508 blocks", "exit code 0"},
+       {"result: updated, " + of_all(image_layout::kBlockCount), "exit code 0"},
        "BOOT 1.0\r\nMAGNETOFLUX VKD7 9.0\r\n",
        10},
       {"silent-vers",
@@ -509,9 +516,8 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
             std::string("write clicked")})
         expected.push_back(line);
       for (int p = 10; p <= 100; p += 10) {
-        const int blocks = (p * 508 + 99) / 100;
-        expected.push_back("progress " + std::to_string(p) + " % (" + std::to_string(blocks) +
-                           " of 508 blocks)");
+        const std::size_t blocks = (p * image_layout::kBlockCount + 99) / 100;
+        expected.push_back("progress " + std::to_string(p) + " % (" + of_all(blocks) + ")");
       }
       ASSERT_EQ(lines.size(), expected.size() + 3);
       for (std::size_t i = 0; i < expected.size(); ++i)
@@ -536,8 +542,9 @@ TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
   set_startup_done(false);
   int step = 0;
   const auto give_up = std::chrono::steady_clock::now() + 60s;
+  TClassSimpleForm_2597650* running = nullptr;
   const auto person = [&] {
-    TClassSimpleForm_2597650* s = current_scheme;
+    TClassSimpleForm_2597650* s = running;
     if (s == nullptr || !hl::shown(*s->Form->control())) return;
     if (step == 0 && hl::choose_item(*s->cbxPort->control(), "COM3")) step = 1;
     if (step == 1 && hl::usable(*s->btnWrite->control()) && hl::click(*s->btnWrite->control()))
@@ -550,13 +557,13 @@ TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
   std::string log_arg = "/log=" + log;
   char nowhere[] = "/log=/nonexistent-dir/x.log";
   char* argv[] = {program, log_arg.data(), nullptr};
-  EXPECT_EQ(run_tool(2, argv), 0);
+  EXPECT_EQ(run_tool(2, argv, &running), 0);
   EXPECT_EQ(step, 3);
   const std::vector<std::string> lines = read_lines(log);
   ASSERT_EQ(lines.size(), 7u);
   EXPECT_NE(message_of(lines[0]).find(", attended"), std::string::npos);
   EXPECT_EQ(message_of(lines[4]), "write clicked");
-  EXPECT_EQ(message_of(lines[5]).rfind("result: transfer failed, 1 of 508 blocks", 0), 0u);
+  EXPECT_EQ(message_of(lines[5]).rfind("result: transfer failed, " + of_all(1), 0), 0u);
   EXPECT_EQ(message_of(lines[6]), "exit code 0");
   hl::reset();
 
@@ -570,7 +577,7 @@ TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
   disable_pins();
   set_startup_done(false);
   tk::set_idle_hook(person);
-  EXPECT_EQ(run_tool(2, argv2), 0);
+  EXPECT_EQ(run_tool(2, argv2, &running), 0);
   EXPECT_EQ(step, 3);
   // "PUSK" has left the port when the tool ends; the device thread reads it a moment later.
   ASSERT_TRUE(device.wait_done(5s));

@@ -4,6 +4,7 @@
 #include "elements/window/image.hpp"
 #include "elements/window/label.hpp"
 #include "elements/window/progress_bar.hpp"
+#include "runtime/image_layout.hpp"
 #include "tests/window/window_fixture.hpp"
 
 namespace kx::testing {
@@ -255,23 +256,23 @@ using ProgressBar = WindowTest;
 
 TEST_F(ProgressBar, PositionComesFromTheEventValueAndIsClamped) {
   auto& bar = add<TKxProgressBar>();
-  bar.Max = 507;
+  bar.Max = image_layout::kLastBlock;
   bar.Smooth = 1;
   bar.BarColor = tk::system_color(16);
   bar.Init();
   start();
-  EXPECT_EQ(hl::progress_max(*bar.control()), 507);
+  EXPECT_EQ(hl::progress_max(*bar.control()), image_layout::kLastBlock);
   EXPECT_EQ(hl::bar_color(*bar.control()), tk::resolve_color(tk::system_color(16)));
   TData d;
   set_string(d, "12");
   bar.doPosition(d, 0);
   EXPECT_EQ(hl::progress_position(*bar.control()), 12);
-  set_integer(d, 507);
+  set_integer(d, image_layout::kLastBlock);
   bar.doPosition(d, 0);
-  EXPECT_EQ(hl::progress_position(*bar.control()), 507);
+  EXPECT_EQ(hl::progress_position(*bar.control()), image_layout::kLastBlock);
   set_integer(d, 600);
   bar.doPosition(d, 0);
-  EXPECT_EQ(hl::progress_position(*bar.control()), 507);
+  EXPECT_EQ(hl::progress_position(*bar.control()), image_layout::kLastBlock);
   set_null(d);
   bar.doPosition(d, 0);
   EXPECT_EQ(hl::progress_position(*bar.control()), 0);

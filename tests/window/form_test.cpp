@@ -4,6 +4,7 @@
 #include "elements/window/button.hpp"
 #include "tests/window/window_fixture.hpp"
 #include "toolkit/headless/headless_window.hpp"
+#include "toolkit/style_bits.hpp"
 
 namespace kx::testing {
 namespace {
@@ -152,30 +153,30 @@ using FormLook = WindowTest;
 
 TEST_F(FormLook, BorderStylesReplaceOnlyTheFrameBits) {
   tk::Window& w = *form->control();
-  ASSERT_NE(w.style() & tk::kStyleSysMenu, 0u);
+  ASSERT_NE(hl::style(w) & tk::kStyleSysMenu, 0u);
   form->set_border_style(1);
-  EXPECT_EQ(w.style() & ~tk::kStyleSysMenu, 0x00C20000u);
-  EXPECT_NE(w.style() & tk::kStyleSysMenu, 0u) << "the system menu stays";
+  EXPECT_EQ(hl::style(w) & ~tk::kStyleSysMenu, 0x00C20000u);
+  EXPECT_NE(hl::style(w) & tk::kStyleSysMenu, 0u) << "the system menu stays";
   form->set_border_style(8);
-  EXPECT_EQ(w.style() & ~tk::kStyleSysMenu, 0u);
-  EXPECT_EQ(w.ex_style(), 0x201u);
+  EXPECT_EQ(hl::style(w) & ~tk::kStyleSysMenu, 0u);
+  EXPECT_EQ(hl::ex_style(w), 0x201u);
   form->set_border_style(5);
-  EXPECT_EQ(w.style() & ~tk::kStyleSysMenu, 0x00C40000u);
-  EXPECT_EQ(w.ex_style(), 0x280u) << "the client edge of style 8 is not one of the cleared bits";
-  const std::uint32_t style = w.style();
-  const std::uint32_t ex = w.ex_style();
+  EXPECT_EQ(hl::style(w) & ~tk::kStyleSysMenu, 0x00C40000u);
+  EXPECT_EQ(hl::ex_style(w), 0x280u) << "the client edge of style 8 is not one of the cleared bits";
+  const std::uint32_t style = hl::style(w);
+  const std::uint32_t ex = hl::ex_style(w);
   form->set_border_style(10);
-  EXPECT_EQ(w.style(), style);
-  EXPECT_EQ(w.ex_style(), ex);
+  EXPECT_EQ(hl::style(w), style);
+  EXPECT_EQ(hl::ex_style(w), ex);
 }
 
 TEST_F(FormLook, CaptionIconAndTaskbarModeReachTheApplicationWindow) {
   form->set_caption("Magnetoflux bootloader");
   form->set_icon("ZEDA");
   form->set_taskbar_mode(0);
-  EXPECT_EQ(tk::application_window()->ex_style(), 0u);
+  EXPECT_EQ(hl::ex_style(*tk::application_window()), 0u);
   form->set_taskbar_mode(1);
-  EXPECT_EQ(tk::application_window()->ex_style(), 0x81u);
+  EXPECT_EQ(hl::ex_style(*tk::application_window()), 0x81u);
   EXPECT_EQ(form->control()->text(), "Magnetoflux bootloader");
   EXPECT_EQ(tk::application_window()->text(), "Magnetoflux bootloader");
   EXPECT_EQ(hl::icon(*form->control()), "ZEDA");
@@ -311,11 +312,11 @@ TEST_F(WinBase, LookTabOrderFontAndColourAreApplied) {
   sunken.Init();
   EXPECT_EQ(flat.Color, tk::system_color(15)) << "the parent's colour by default";
   EXPECT_EQ(hl::look(*flat.control()), 1);
-  EXPECT_NE(flat.control()->style() & tk::kStyleBorder, 0u);
+  EXPECT_NE(hl::style(*flat.control()) & tk::kStyleBorder, 0u);
   EXPECT_EQ(hl::tab_order(*flat.control()), -1);
   EXPECT_EQ(hl::font(*flat.control()).height, points_to_height(10));
   EXPECT_EQ(hl::font(*flat.control()).style_bits, 1);
-  EXPECT_EQ(sunken.control()->ex_style(), tk::kExStaticEdge);
+  EXPECT_EQ(hl::ex_style(*sunken.control()), tk::kExStaticEdge);
 }
 
 }  // namespace

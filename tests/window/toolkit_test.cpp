@@ -8,6 +8,7 @@
 #include "toolkit/bmp_reader.hpp"
 #include "toolkit/dpi.hpp"
 #include "toolkit/headless/test_api.hpp"
+#include "toolkit/style_bits.hpp"
 #include "toolkit/toolkit.hpp"
 
 namespace kx {
@@ -142,7 +143,7 @@ TEST_F(Headless, ComboItemsKeepNumbersAndSelectionThroughInsertsAndDeletes) {
 }
 
 TEST_F(Headless, FramedFormClientAreaAndTopAlignedControls) {
-  form->set_style(tk::kStyleCaption | tk::kStyleMinimizeBox | tk::kStyleSysMenu);
+  hl::set_style(*form, tk::kStyleCaption | tk::kStyleMinimizeBox | tk::kStyleSysMenu);
   EXPECT_EQ(form->client_size().width, 497);
   EXPECT_EQ(form->client_size().height, 134);
   auto label = make(tk::Kind::Label);
@@ -150,7 +151,7 @@ TEST_F(Headless, FramedFormClientAreaAndTopAlignedControls) {
   label->set_size(10, 24);
   label->set_align(2);
   EXPECT_EQ(label->rect(), (tk::Rect{0, 24, 497, 24}));
-  form->set_style(0);
+  hl::set_style(*form, 0);
   form->set_size(300, 100);
   EXPECT_EQ(label->rect().width, 300) << "the aligned control follows the parent's size";
 }

@@ -28,6 +28,9 @@ struct Item {
 class HeadlessWindow final : public tk::WindowBase<HeadlessWindow> {
  public:
   explicit HeadlessWindow(const tk::CreateOptions& options);
+  static std::unique_ptr<HeadlessWindow> create(const tk::CreateOptions& options) {
+    return std::make_unique<HeadlessWindow>(options);
+  }
   ~HeadlessWindow() override;
 
   bool alive() const override { return alive_; }
@@ -58,10 +61,10 @@ class HeadlessWindow final : public tk::WindowBase<HeadlessWindow> {
 
   void set_look(int look) override;
   void set_tab_order(int order) override;
-  std::uint32_t style() const override { return style_; }
-  void set_style(std::uint32_t style) override;
-  std::uint32_t ex_style() const override { return ex_style_; }
-  void set_ex_style(std::uint32_t ex_style) override;
+  void set_frame(tk::Frame frame) override;
+  void set_edge(tk::Edge edge) override;
+  void set_flat() override;
+  void hide_from_taskbar() override;
   void set_alignment(int alignment) override;
 
   void set_icon(std::string_view resource_name) override;
@@ -144,7 +147,6 @@ struct State : tk::WindowRegistry<HeadlessWindow> {
   std::vector<std::pair<std::string, std::string>> message_boxes;
   std::function<void(int)> exit_routine;
   int screen_dpi = 96;  // the resolution new forms are shown at
-  std::function<void()> device_change;
   // The long task as the system would see it (set_task_state, set_task_progress).
   tk::TaskState task_state = tk::TaskState::Idle;
   std::vector<tk::TaskState> task_states;  // every change, in order

@@ -2,6 +2,7 @@
 // alignment to an edge of the parent, and the resolution it is shown at.
 #include "toolkit/align.hpp"
 #include "toolkit/headless/headless_window.hpp"
+#include "toolkit/style_bits.hpp"
 
 namespace kx::headless {
 

@@ -1,6 +1,7 @@
 // The headless toolkit's test API (see test_api.hpp).
 #include "toolkit/headless/test_api.hpp"
 
+#include "runtime/device_change.hpp"
 #include "toolkit/dpi.hpp"
 #include "toolkit/loop_state.hpp"
 
@@ -65,11 +66,11 @@ void reset() {
   st.task_position = 0;
   st.task_max = 0;
   st.screen_dpi = 96;
-  st.device_change = nullptr;
+  set_device_change_listener(nullptr);
 }
 
 void device_change() {
-  if (auto hook = state().device_change) hook();
+  report_device_change();
 }
 
 std::vector<tk::Window*> windows(std::optional<tk::Kind> kind) {
@@ -225,6 +226,15 @@ std::string icon(const tk::Window& w) {
 }
 int look(const tk::Window& w) {
   return hw(w).look_;
+}
+std::uint32_t style(const tk::Window& w) {
+  return hw(w).style_;
+}
+std::uint32_t ex_style(const tk::Window& w) {
+  return hw(w).ex_style_;
+}
+void set_style(tk::Window& w, std::uint32_t style) {
+  hw(w).style_ = style;
 }
 int tab_order(const tk::Window& w) {
   return hw(w).tab_order_;

@@ -87,6 +87,11 @@ std::uint32_t color(const tk::Window& w);
 tk::Font font(const tk::Window& w);
 std::string icon(const tk::Window& w);
 int look(const tk::Window& w);  // 0 3D, 1 flat, 2 as created
+// The style words the window would have on the system (toolkit/style_bits.hpp), and a style
+// word set directly.
+std::uint32_t style(const tk::Window& w);
+std::uint32_t ex_style(const tk::Window& w);
+void set_style(tk::Window& w, std::uint32_t style);
 int tab_order(const tk::Window& w);
 int alignment(const tk::Window& w);
 bool word_wrap(const tk::Window& w);
@@ -98,7 +103,7 @@ bool read_only(const tk::Window& edit);
 bool password(const tk::Window& edit);
 bool editable(const tk::Window& combo);
 int item_height(const tk::Window& combo);
-// The system reports that a serial port arrived or went: the device-change hook runs.
+// The system reports that a serial port arrived or went: the device-change listener runs.
 void device_change();
 
 // ---- the screen's resolution ----

@@ -7,6 +7,7 @@
 #include "toolkit/dpi.hpp"
 #include "toolkit/headless/headless_window.hpp"
 #include "toolkit/loop_state.hpp"
+#include "toolkit/style_bits.hpp"
 
 namespace kx::headless {
 
@@ -227,11 +228,19 @@ void HeadlessWindow::set_look(int look) {
 void HeadlessWindow::set_tab_order(int order) {
   tab_order_ = order;
 }
-void HeadlessWindow::set_style(std::uint32_t style) {
-  style_ = style;
+void HeadlessWindow::set_frame(tk::Frame frame) {
+  const tk::StyleWords words = tk::with_frame({style_, ex_style_}, frame);
+  style_ = words.style;
+  ex_style_ = words.ex_style;
 }
-void HeadlessWindow::set_ex_style(std::uint32_t ex_style) {
-  ex_style_ = ex_style;
+void HeadlessWindow::set_edge(tk::Edge edge) {
+  ex_style_ = tk::edge_ex_style(edge);
+}
+void HeadlessWindow::set_flat() {
+  style_ |= tk::kStyleFlatButton;
+}
+void HeadlessWindow::hide_from_taskbar() {
+  ex_style_ = tk::kExNoTaskbarButton;
 }
 
 void HeadlessWindow::set_alignment(int alignment) {
@@ -279,7 +288,7 @@ std::uint32_t resolve_color(std::uint32_t color) {
 }
 
 std::unique_ptr<Window> create_window(const CreateOptions& options) {
-  return std::make_unique<headless::HeadlessWindow>(options);
+  return headless::HeadlessWindow::create(options);
 }
 
 }  // namespace kx::tk

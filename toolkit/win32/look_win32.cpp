@@ -8,11 +8,21 @@
 #include <vector>
 
 #include "toolkit/dpi.hpp"
+#include "toolkit/style_bits.hpp"
 #include "toolkit/win32/classes_win32.hpp"
 #include "toolkit/win32/text_win32.hpp"
 #include "toolkit/win32/win32_window.hpp"
 
 namespace kx::win32 {
+
+// The frames and edges are made of the system's own bits.
+static_assert(tk::kStyleBorder == WS_BORDER && tk::kStyleDlgFrame == WS_DLGFRAME &&
+              tk::kStyleCaption == WS_CAPTION && tk::kStyleThickFrame == WS_THICKFRAME &&
+              tk::kStyleMinimizeBox == WS_MINIMIZEBOX && tk::kStyleMaximizeBox == WS_MAXIMIZEBOX &&
+              tk::kStyleSysMenu == WS_SYSMENU && tk::kStyleFlatButton == BS_FLAT);
+static_assert(tk::kExDlgModalFrame == WS_EX_DLGMODALFRAME &&
+              tk::kExToolWindow == WS_EX_TOOLWINDOW && tk::kExWindowEdge == WS_EX_WINDOWEDGE &&
+              tk::kExClientEdge == WS_EX_CLIENTEDGE && tk::kExStaticEdge == WS_EX_STATICEDGE);
 
 namespace {
 
@@ -182,24 +192,33 @@ void Win32Window::replace_style_word(int index, std::uint32_t value) {
   if (kind_ == tk::Kind::Form && sized_) apply_size();
 }
 
-std::uint32_t Win32Window::style() const {
-  return style_word(GWL_STYLE);
-}
-
 void Win32Window::set_style(std::uint32_t style) {
-  if (marshal([style](Win32Window& w) { w.set_style(style); })) return;
-  if (!alive()) return;
   replace_style_word(GWL_STYLE, style);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-std::uint32_t Win32Window::ex_style() const {
-  return style_word(GWL_EXSTYLE);
+void Win32Window::set_frame(tk::Frame frame) {
+  if (marshal([frame](Win32Window& w) { w.set_frame(frame); })) return;
+  if (!alive()) return;
+  const tk::StyleWords words =
+      tk::with_frame({style_word(GWL_STYLE), style_word(GWL_EXSTYLE)}, frame);
+  set_style(words.style);
+  replace_style_word(GWL_EXSTYLE, words.ex_style);
 }
 
-void Win32Window::set_ex_style(std::uint32_t ex_style) {
-  if (marshal([ex_style](Win32Window& w) { w.set_ex_style(ex_style); })) return;
-  if (alive()) replace_style_word(GWL_EXSTYLE, ex_style);
+void Win32Window::set_edge(tk::Edge edge) {
+  if (marshal([edge](Win32Window& w) { w.set_edge(edge); })) return;
+  if (alive()) replace_style_word(GWL_EXSTYLE, tk::edge_ex_style(edge));
+}
+
+void Win32Window::set_flat() {
+  if (marshal([](Win32Window& w) { w.set_flat(); })) return;
+  if (alive()) set_style(style_word(GWL_STYLE) | tk::kStyleFlatButton);
+}
+
+void Win32Window::hide_from_taskbar() {
+  if (marshal([](Win32Window& w) { w.hide_from_taskbar(); })) return;
+  if (alive()) replace_style_word(GWL_EXSTYLE, tk::kExNoTaskbarButton);
 }
 
 void Win32Window::set_alignment(int alignment) {
@@ -276,7 +295,7 @@ void Win32Window::move_focus(bool backwards) {
     next = backwards ? (i + stops.size() - 1) % stops.size() : (i + 1) % stops.size();
   }
   Win32Window* target = stops[next];
-  SetFocus(target->inner_edit_ != nullptr ? target->inner_edit_ : target->hwnd_);
+  SetFocus(target->focus_hwnd());
   if (target->kind_ == tk::Kind::Edit) SendMessageW(target->hwnd_, EM_SETSEL, 0, -1);
 }
 

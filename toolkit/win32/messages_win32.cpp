@@ -1,12 +1,11 @@
-// Message translation: the system's messages to a window (and the notifications its parent
-// gets for it) as the toolkit's messages, and painting an Image through its handler.
+// The messages every window translates alike: the system's messages as the toolkit's, handed
+// to the handler and the toolkit's processing, and the notifications a form gets for its
+// controls. What only one kind of window has is in that kind's file (window_kinds_win32.hpp).
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include "toolkit/dpi.hpp"
-#include "toolkit/win32/device_change_win32.hpp"
-#include "toolkit/win32/minimize_win32.hpp"
 #include "toolkit/win32/text_win32.hpp"
 #include "toolkit/win32/win32_window.hpp"
 
@@ -36,30 +35,10 @@ WPARAM byte_to_char(std::int32_t byte) {
   return static_cast<WPARAM>(wc);
 }
 
-// The paint surface handed to an Image's handler.
-class PaintCanvas final : public tk::Canvas {
- public:
-  PaintCanvas(HDC dc, HBRUSH brush, int dpi) : dc_(dc), brush_(brush), dpi_(dpi) {}
-  void fill(const tk::Rect& design) override {
-    const tk::Rect r = tk::to_screen(design, dpi_);
-    RECT rc{r.left, r.top, r.left + r.width, r.top + r.height};
-    FillRect(dc_, &rc, brush_);
-  }
-  void stretch(const tk::Bitmap& bitmap, const tk::Rect& design, int stretch_mode) override {
-    const tk::Rect target = tk::to_screen(design, dpi_);
-    const auto* b = dynamic_cast<const Win32Bitmap*>(&bitmap);
-    if (b == nullptr) return;
-    SetStretchBltMode(dc_, stretch_mode);
-    if (stretch_mode == HALFTONE) SetBrushOrgEx(dc_, 0, 0, nullptr);
-    StretchDIBits(dc_, target.left, target.top, target.width, target.height, 0, 0, b->width(),
-                  b->height(), b->bits(), b->info(), DIB_RGB_COLORS, SRCCOPY);
-  }
-
- private:
-  HDC dc_;
-  HBRUSH brush_;
-  int dpi_;
-};
+// The mouse button of a button message: 0 left, 1 right, 2 middle.
+std::int32_t button_of(UINT msg, UINT left, UINT right) {
+  return msg == left ? 0 : msg == right ? 1 : 2;
+}
 
 }  // namespace
 
@@ -95,138 +74,89 @@ LRESULT Win32Window::control_colors(HDC dc) {
   return reinterpret_cast<LRESULT>(brush_);
 }
 
-void Win32Window::paint() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(hwnd_, &ps);
-  HBRUSH brush = brush_ != nullptr ? brush_ : GetSysColorBrush(COLOR_BTNFACE);
-  PaintCanvas canvas(dc, brush, dpi());
-  RECT client;
-  GetClientRect(hwnd_, &client);
-  if (handler_) {
-    tk::Message m{tk::Msg::Paint};
-    m.canvas = &canvas;
-    if (!run_handler(m)) return;  // gone while painting: the DC went with the window
-  } else {
-    FillRect(dc, &client, brush);
-  }
-  EndPaint(hwnd_, &ps);
+bool Win32Window::refuse_focus(UINT msg, WPARAM wp) {
+  if (msg != WM_SETFOCUS || tab_order_ >= 0) return false;
+  HWND previous = reinterpret_cast<HWND>(wp);
+  SetFocus(previous != nullptr && IsWindow(previous) ? previous : GetParent(hwnd_));
+  return true;
 }
 
-LRESULT Win32Window::on_native(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  const bool inner = hwnd != hwnd_;
-
-  if (!inner && (kind_ == tk::Kind::Form || kind_ == tk::Kind::Application)) {
-    LRESULT result = 0;
-    if (minimize_message(*this, hwnd, msg, wp, lp, result)) return result;
+bool Win32Window::translate_key(UINT msg, WPARAM wp, tk::Message& m) {
+  switch (msg) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      m.id = tk::Msg::KeyDown;
+      m.wparam = static_cast<std::int32_t>(wp);
+      return true;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      m.id = tk::Msg::KeyUp;
+      m.wparam = static_cast<std::int32_t>(wp);
+      return true;
+    case WM_CHAR:
+    case WM_SYSCHAR:
+      m.id = tk::Msg::Char;
+      m.wparam = char_to_byte(wp);
+      return true;
+    default:
+      return false;
   }
-  if (!inner && kind_ == tk::Kind::Application && device_change_message(msg, wp, lp)) return TRUE;
+}
 
-  // The parent's side: notifications and colours of the controls on a form.
-  if (!inner && (kind_ == tk::Kind::Form || kind_ == tk::Kind::Application)) {
-    switch (msg) {
-      case WM_COMMAND:
-        if (lp != 0) {
-          Win32Window* child = from_hwnd(reinterpret_cast<HWND>(lp));
-          if (child != nullptr && child != this) {
-            child->reflect_notification(HIWORD(wp));
-            return 0;
-          }
-        }
-        break;
-      case WM_CTLCOLOREDIT:
-      case WM_CTLCOLORSTATIC:
-      case WM_CTLCOLORBTN:
-      case WM_CTLCOLORLISTBOX: {
-        HWND child_hwnd = reinterpret_cast<HWND>(lp);
-        Win32Window* child = from_hwnd(child_hwnd);
-        if (child == nullptr) child = from_hwnd(GetParent(child_hwnd));
-        if (child != nullptr && child != this && child->has_color_)
-          return child->control_colors(reinterpret_cast<HDC>(wp));
-        break;
-      }
-      case WM_ERASEBKGND:
-        if (has_color_) {
-          RECT r;
-          GetClientRect(hwnd, &r);
-          FillRect(reinterpret_cast<HDC>(wp), &r, brush_);
-          return 1;
-        }
-        break;
-      case WM_DPICHANGED:
-        if (kind_ == tk::Kind::Form) {
-          change_dpi(LOWORD(wp), *reinterpret_cast<const RECT*>(lp));
-          return 0;
-        }
-        break;
-      case kTaskMessage:
-        if (kind_ == tk::Kind::Application) {
-          state().tasks.run_pending();
-          return 0;
-        }
-        break;
-      default:
-        break;
-    }
-  }
-
-  // A control with a negative tab order does not take the focus: it goes back where it was.
-  if (msg == WM_SETFOCUS && tab_order_ < 0 && kind_ != tk::Kind::Form &&
-      kind_ != tk::Kind::Application) {
-    HWND previous = reinterpret_cast<HWND>(wp);
-    SetFocus(previous != nullptr && IsWindow(previous) ? previous : GetParent(hwnd_));
-    return 0;
-  }
-
-  tk::Message m;
-  bool mapped = true;
+bool Win32Window::translate(UINT msg, WPARAM wp, LPARAM lp, tk::Message& m) const {
+  if (translate_key(msg, wp, m)) return true;
   const bool mouse = msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST;
+  if (mouse && msg != WM_MOUSEWHEEL) {
+    m.x = tk::to_design(low_word_signed(lp), dpi());
+    m.y = tk::to_design(high_word_signed(lp), dpi());
+  }
   switch (msg) {
     case WM_CLOSE:
       m.id = tk::Msg::Close;
       m.lparam = static_cast<std::int32_t>(lp);
-      break;
+      return true;
     case WM_ENDSESSION:
       m.id = tk::Msg::EndSession;
       m.wparam = wp != 0 ? 1 : 0;
-      break;
+      return true;
     case WM_MOVE:
       m.id = tk::Msg::Move;
       m.x = tk::to_design(low_word_signed(lp), dpi());
       m.y = tk::to_design(high_word_signed(lp), dpi());
-      break;
+      return true;
     case WM_SIZE:
       m.id = tk::Msg::Size;
       m.x = tk::to_design(LOWORD(static_cast<DWORD_PTR>(lp)), dpi());
       m.y = tk::to_design(HIWORD(static_cast<DWORD_PTR>(lp)), dpi());
-      break;
+      return true;
     case WM_SETFOCUS:
       m.id = tk::Msg::SetFocus;
-      break;
+      return true;
     case WM_KILLFOCUS:
       m.id = tk::Msg::KillFocus;
-      break;
+      return true;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
       m.id = tk::Msg::MouseDown;
-      m.wparam = msg == WM_LBUTTONDOWN ? 0 : msg == WM_RBUTTONDOWN ? 1 : 2;
-      break;
+      m.wparam = button_of(msg, WM_LBUTTONDOWN, WM_RBUTTONDOWN);
+      return true;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
       m.id = tk::Msg::MouseUp;
-      m.wparam = msg == WM_LBUTTONUP ? 0 : msg == WM_RBUTTONUP ? 1 : 2;
-      break;
+      m.wparam = button_of(msg, WM_LBUTTONUP, WM_RBUTTONUP);
+      return true;
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDBLCLK:
     case WM_MBUTTONDBLCLK:
       m.id = tk::Msg::DblClick;
-      m.wparam = msg == WM_LBUTTONDBLCLK ? 0 : msg == WM_RBUTTONDBLCLK ? 1 : 2;
-      break;
+      m.wparam = button_of(msg, WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK);
+      return true;
     case WM_MOUSEMOVE:
       m.id = tk::Msg::MouseMove;
       m.wparam = static_cast<std::int32_t>(wp & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON));
-      break;
+      return true;
     case WM_MOUSEWHEEL: {
       m.id = tk::Msg::MouseWheel;
       m.wparam = static_cast<short>(HIWORD(wp));
@@ -234,72 +164,28 @@ LRESULT Win32Window::on_native(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       ScreenToClient(hwnd_, &p);
       m.x = tk::to_design(p.x, dpi());
       m.y = tk::to_design(p.y, dpi());
-      break;
+      return true;
     }
     case WM_MOUSEHOVER:
       m.id = tk::Msg::MouseHover;
-      break;
+      return true;
     case WM_MOUSELEAVE:
       m.id = tk::Msg::MouseLeave;
-      break;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-      m.id = tk::Msg::KeyDown;
-      m.wparam = static_cast<std::int32_t>(wp);
-      break;
-    case WM_KEYUP:
-    case WM_SYSKEYUP:
-      m.id = tk::Msg::KeyUp;
-      m.wparam = static_cast<std::int32_t>(wp);
-      break;
-    case WM_CHAR:
-    case WM_SYSCHAR:
-      m.id = tk::Msg::Char;
-      m.wparam = char_to_byte(wp);
-      break;
-    case WM_PAINT:
-      if (kind_ == tk::Kind::Image && !inner) {
-        paint();
-        return 0;
-      }
-      mapped = false;
-      break;
-    case WM_ERASEBKGND:
-      if (kind_ == tk::Kind::Image && !inner) return 1;  // the paint covers the whole control
-      mapped = false;
-      break;
+      return true;
     case WM_DESTROY:
       m.id = tk::Msg::Destroy;
-      break;
-    case WM_NCDESTROY: {
-      const LRESULT r = call_original(hwnd, msg, wp, lp);
-      if (inner) {
-        RemovePropW(hwnd, kObjectProp);
-        RemovePropW(hwnd, kProcProp);
-        inner_edit_ = nullptr;
-      } else {
-        detach();
-      }
-      return r;
-    }
+      return true;
     default:
-      mapped = false;
-      break;
+      return false;
   }
-  // The edit field of a combo box reports only its keys.
-  if (inner && m.id != tk::Msg::KeyDown && m.id != tk::Msg::KeyUp && m.id != tk::Msg::Char)
-    mapped = false;
-  if (!mapped) return call_original(hwnd, msg, wp, lp);
+}
 
-  if (mouse && m.id != tk::Msg::MouseWheel) {
-    m.x = tk::to_design(low_word_signed(lp), dpi());
-    m.y = tk::to_design(high_word_signed(lp), dpi());
-  }
-  if (mouse) {
+LRESULT Win32Window::deliver(tk::Message& m, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
+                             WNDPROC original) {
+  if (msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST) {
     TRACKMOUSEEVENT t{sizeof(TRACKMOUSEEVENT), TME_LEAVE, hwnd_, HOVER_DEFAULT};
     TrackMouseEvent(&t);
   }
-
   const std::int32_t wparam_before = m.wparam;
   if (!run_handler(m)) return 0;
   if (m.id == tk::Msg::MouseLeave && alive()) {
@@ -324,7 +210,18 @@ LRESULT Win32Window::on_native(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (!alive()) return 0;
       break;
   }
-  return call_original(hwnd, msg, wp, lp);
+  return pass_on(original, hwnd, msg, wp, lp);
+}
+
+LRESULT Win32Window::on_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCDESTROY) {
+    const LRESULT r = pass_on(original_proc_, hwnd, msg, wp, lp);
+    detach();
+    return r;
+  }
+  tk::Message m;
+  if (!translate(msg, wp, lp, m)) return pass_on(original_proc_, hwnd, msg, wp, lp);
+  return deliver(m, hwnd, msg, wp, lp, original_proc_);
 }
 
 }  // namespace kx::win32

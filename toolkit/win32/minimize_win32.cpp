@@ -45,24 +45,25 @@ bool is_command(UINT msg, WPARAM wp, WPARAM command) {
 
 }  // namespace
 
-bool minimize_message(Win32Window& window, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
-                      LRESULT& result) {
+bool form_minimize_message(UINT msg, WPARAM wp) {
   HWND app = application_hwnd();
   if (app == nullptr) return false;
-  result = 0;
-  if (window.kind() == tk::Kind::Form) {
-    if (is_command(msg, wp, SC_MINIMIZE)) {
-      minimize_application(app);
-      return true;
-    }
-    if (is_command(msg, wp, SC_RESTORE) && IsIconic(app)) {
-      ShowWindow(app, SW_RESTORE);
-      show_hidden_forms();
-      return true;
-    }
-    return false;
+  if (is_command(msg, wp, SC_MINIMIZE)) {
+    minimize_application(app);
+    return true;
   }
-  if (window.kind() != tk::Kind::Application || hwnd != app) return false;
+  if (is_command(msg, wp, SC_RESTORE) && IsIconic(app)) {
+    ShowWindow(app, SW_RESTORE);
+    show_hidden_forms();
+    return true;
+  }
+  return false;
+}
+
+bool application_minimize_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  HWND app = application_hwnd();
+  if (app == nullptr || hwnd != app) return false;
+  result = 0;
   if (is_command(msg, wp, SC_MINIMIZE)) {
     minimize_application(app);
     return true;

@@ -7,11 +7,11 @@
 
 namespace kx::win32 {
 
-class Win32Window;
+// Offered every message of a form first; true when it dealt with the message (the result is 0).
+bool form_minimize_message(UINT msg, WPARAM wp);
 
-// Offered every message of a form or the application window first; true when it dealt with
-// the message, whose result is then in `result`.
-bool minimize_message(Win32Window& window, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
-                      LRESULT& result);
+// Offered every message of the application window first; true when it dealt with the message,
+// whose result is then in `result`.
+bool application_minimize_message(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
 }  // namespace kx::win32

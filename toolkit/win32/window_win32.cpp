@@ -1,15 +1,12 @@
-// The Win32 window: creation, subclassing of the standard controls, the handler and what the
-// toolkit does with a message the handler left, and the window procedures.
+// The Win32 window: what every kind shares of its making, the subclassing of the standard
+// controls, the handler and what the toolkit does with a message the handler left, and the
+// window procedures that dispatch each system window's messages to the object of its kind.
 #include <windows.h>
 
-#include <commctrl.h>
-
-#include <algorithm>
+#include <string>
 
 #include "toolkit/loop_state.hpp"
 #include "toolkit/win32/classes_win32.hpp"
-#include "toolkit/win32/dpi_win32.hpp"
-#include "toolkit/win32/text_win32.hpp"
 #include "toolkit/win32/win32_window.hpp"
 
 namespace kx::win32 {
@@ -20,81 +17,25 @@ Win32Window::Win32Window(const tk::CreateOptions& options) : WindowBase(options)
   init_common_controls();
   register_classes();
   st.add(*this);
+}
 
-  const std::wstring text = to_wide(options.text);
-  switch (kind_) {
-    case tk::Kind::Application:
-      // Without a frame and of no size; the system menu and minimise box let the taskbar
-      // minimise and restore it.
-      CreateWindowExW(0, kApplicationClass, text.c_str(), WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0,
-                      0, 0, 0, nullptr, nullptr, instance(), this);
-      return;
-    case tk::Kind::Form: {
-      HWND owner = st.application ? st.application->hwnd() : nullptr;
-      CreateWindowExW(0, kFormClass, text.c_str(),
-                      WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
-                          WS_MAXIMIZEBOX | WS_CLIPCHILDREN,
-                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
-                      instance(), this);
-      if (hwnd_ != nullptr) dpi_ = window_dpi(hwnd_);
-      if (st.main_form == nullptr && hwnd_ != nullptr) st.main_form = this;
-      return;
-    }
-    default:
-      break;
-  }
-
-  const wchar_t* window_class = L"STATIC";
-  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-  switch (kind_) {
-    case tk::Kind::Button:
-      window_class = L"BUTTON";
-      style |= WS_TABSTOP | BS_MULTILINE |
-               static_cast<DWORD>(options.default_button ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-      break;
-    case tk::Kind::Edit:
-      window_class = L"EDIT";
-      style |= WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
-      if (options.password) style |= ES_PASSWORD;
-      if (options.read_only) style |= ES_READONLY;
-      break;
-    case tk::Kind::Label:
-      style |= SS_NOTIFY | SS_NOPREFIX | SS_LEFTNOWORDWRAP;
-      break;
-    case tk::Kind::ProgressBar:
-      window_class = PROGRESS_CLASSW;
-      if (options.vertical) style |= PBS_VERTICAL;
-      if (options.smooth) style |= PBS_SMOOTH;
-      break;
-    case tk::Kind::Image:
-      style |= SS_NOTIFY;
-      break;
-    case tk::Kind::ComboBox:
-      window_class = WC_COMBOBOXW;
-      style |= WS_VSCROLL | WS_TABSTOP | CBS_HASSTRINGS | CBS_AUTOHSCROLL;
-      style |= static_cast<DWORD>(options.editable ? CBS_DROPDOWN : CBS_DROPDOWNLIST);
-      if (options.sorted) style |= CBS_SORT;
-      break;
-    default:
-      break;
-  }
+void Win32Window::create_control(const wchar_t* window_class, DWORD style,
+                                 const std::wstring& text) {
   // Every control starts in the flat look: an edit with its thin border, the others without
   // a sunken edge. Asking for the flat look then changes nothing; the 3D look sinks it.
   look_ = 1;
   HWND parent_hwnd = parent_ != nullptr && parent_->alive() ? parent_->hwnd() : HWND_MESSAGE;
-  control_id_ = st.next_control_id++;
+  control_id_ = state().next_control_id++;
   HWND h = CreateWindowExW(
-      0, window_class, kind_ == tk::Kind::Image ? L"" : text.c_str(), style, 0, 0, 0, 0,
-      parent_hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id_)), instance(), nullptr);
+      0, window_class, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style, 0, 0, 0, 0, parent_hwnd,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id_)), instance(), nullptr);
   if (h == nullptr) return;
   subclass(h);
   // A control made later lies above those made before it: a picture placed on a label's
   // band shows on top of the label.
   SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  if (kind_ == tk::Kind::ProgressBar) classic_look(h);
   font_handle_ = make_font(font_, dpi());
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_handle_), FALSE);
-  if (kind_ == tk::Kind::ComboBox && options.editable) attach_inner_edit();
 }
 
 Win32Window::~Win32Window() {
@@ -111,46 +52,29 @@ Win32Window::~Win32Window() {
   st.remove(*this);
 }
 
-Win32Window* Win32Window::from_hwnd(HWND hwnd) {
+MessageTarget* Win32Window::target_of(HWND hwnd) {
   if (hwnd == nullptr) return nullptr;
-  return static_cast<Win32Window*>(GetPropW(hwnd, kObjectProp));
+  return static_cast<MessageTarget*>(GetPropW(hwnd, kObjectProp));
+}
+
+Win32Window* Win32Window::from_hwnd(HWND hwnd) {
+  MessageTarget* target = target_of(hwnd);
+  return target != nullptr ? &target->window() : nullptr;
 }
 
 void Win32Window::bind(HWND hwnd) {
   hwnd_ = hwnd;
-  SetPropW(hwnd, kObjectProp, this);
+  SetPropW(hwnd, kObjectProp, static_cast<MessageTarget*>(this));
 }
 
 void Win32Window::subclass(HWND hwnd) {
-  hwnd_ = hwnd;
-  SetPropW(hwnd, kObjectProp, this);
+  bind(hwnd);
   original_proc_ = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control_proc)));
   SetPropW(hwnd, kProcProp, reinterpret_cast<HANDLE>(original_proc_));
 }
 
-// The edit field of an editable combo box: its keys are the combo box's keys.
-void Win32Window::attach_inner_edit() {
-  COMBOBOXINFO info{};
-  info.cbSize = sizeof info;
-  if (!GetComboBoxInfo(hwnd_, &info) || info.hwndItem == nullptr || info.hwndItem == hwnd_) return;
-  inner_edit_ = info.hwndItem;
-  SetPropW(inner_edit_, kObjectProp, this);
-  inner_original_proc_ = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrW(inner_edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(control_proc)));
-  SetPropW(inner_edit_, kProcProp, reinterpret_cast<HANDLE>(inner_original_proc_));
-}
-
 void Win32Window::detach() {
-  if (inner_edit_ != nullptr) {
-    if (IsWindow(inner_edit_)) {
-      SetWindowLongPtrW(inner_edit_, GWLP_WNDPROC,
-                        reinterpret_cast<LONG_PTR>(inner_original_proc_));
-      RemovePropW(inner_edit_, kObjectProp);
-      RemovePropW(inner_edit_, kProcProp);
-    }
-    inner_edit_ = nullptr;
-  }
   if (hwnd_ == nullptr) return;
   if (original_proc_ != nullptr)
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_proc_));
@@ -161,10 +85,8 @@ void Win32Window::detach() {
   if (st.main_form == this) st.main_form = nullptr;
 }
 
-LRESULT Win32Window::call_original(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (hwnd == inner_edit_ && inner_original_proc_ != nullptr)
-    return CallWindowProcW(inner_original_proc_, hwnd, msg, wp, lp);
-  if (original_proc_ != nullptr) return CallWindowProcW(original_proc_, hwnd, msg, wp, lp);
+LRESULT Win32Window::pass_on(WNDPROC original, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (original != nullptr) return CallWindowProcW(original, hwnd, msg, wp, lp);
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
@@ -237,17 +159,18 @@ void Win32Window::tk_default(tk::Message& m) {
   }
 }
 
+// The dispatchers: each system window's messages go to the object of its kind.
 LRESULT CALLBACK class_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lp);
     if (auto* w = static_cast<Win32Window*>(cs->lpCreateParams)) w->bind(hwnd);
   }
-  if (Win32Window* w = Win32Window::from_hwnd(hwnd)) return w->on_native(hwnd, msg, wp, lp);
+  if (MessageTarget* t = Win32Window::target_of(hwnd)) return t->on_message(hwnd, msg, wp, lp);
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK control_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (Win32Window* w = Win32Window::from_hwnd(hwnd)) return w->on_native(hwnd, msg, wp, lp);
+  if (MessageTarget* t = Win32Window::target_of(hwnd)) return t->on_message(hwnd, msg, wp, lp);
   if (auto original = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kProcProp)))
     return CallWindowProcW(original, hwnd, msg, wp, lp);
   return DefWindowProcW(hwnd, msg, wp, lp);
@@ -266,7 +189,7 @@ std::uint32_t resolve_color(std::uint32_t color) {
 
 std::unique_ptr<Window> create_window(const CreateOptions& options) {
   if (options.kind == Kind::Form && !state().application) create_application_window();
-  return std::make_unique<win32::Win32Window>(options);
+  return win32::Win32Window::create(options);
 }
 
 }  // namespace kx::tk

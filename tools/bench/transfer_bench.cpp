@@ -1,5 +1,5 @@
-// transfer_bench [--paced] [--usb]: the whole 130048-byte transfer, by the tool's own
-// sub-schemes and by a minimal reference sender (one write per 256-byte block, table CRC), each
+// transfer_bench [--paced] [--usb]: the whole image's transfer, by the tool's own
+// sub-schemes and by a minimal reference sender (one write per block, table CRC), each
 // against a fresh device simulator process on a pseudo-terminal. Prints wall and CPU time of
 // both, the tool's write calls, and their ratios; paced (38462 baud on the simulator's side),
 // also the ratio to the wire time. --usb models a USB adapter: every write call costs 1 ms (one
@@ -26,6 +26,7 @@
 #include "elements/serial/port.hpp"
 #include "elements/serial/port_table.hpp"
 #include "runtime/element_thread.hpp"
+#include "runtime/image_layout.hpp"
 #include "tools/devsim/simulator.hpp"
 #include "tools/harness/dialogue_host.hpp"
 
@@ -34,8 +35,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t kImageSize = 130048;
-constexpr std::size_t kBlock = 256;
+constexpr std::size_t kImageSize = kx::image_layout::kSize;
+constexpr std::size_t kBlock = kx::image_layout::kBlockSize;
 const std::string kAnswer = "MAGNETOFLUX VKD7 9.0\r\n";
 
 struct Measure {
@@ -263,9 +264,11 @@ int main(int argc, char** argv) {
   std::printf("  ratio tool/reference: wall %.2f  cpu %.2f\n", tool.wall / ref.wall,
               ref.cpu > 0 ? tool.cpu / ref.cpu : 0.0);
   if (setup.paced) {
-    // Bytes on the wire: "VERS", the answer, the image, 507 CRC answers, the final answer,
+    // Bytes on the wire: "VERS", the answer, the image, a CRC answer to every block but the
+    // last, the final answer,
     // "PUSK"; ten bits each at 38462 baud.
-    const double bytes = 4.0 + static_cast<double>(kAnswer.size()) + kImageSize + 507 * 2 + 4 + 4;
+    const double bytes = 4.0 + static_cast<double>(kAnswer.size()) + kImageSize +
+                         static_cast<double>(kx::image_layout::kLastBlock) * 2 + 4 + 4;
     const double wire = bytes * 10 / 38462;
     std::printf("  wire time %.3f s; tool/wire %.4f, reference/wire %.4f\n", wire, tool.wall / wire,
                 ref.wall / wire);

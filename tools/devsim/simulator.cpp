@@ -116,7 +116,7 @@ std::uint16_t crc16_step(std::uint16_t crc, std::uint8_t byte) {
 }
 
 Simulator::Simulator(Options options) : options_(std::move(options)), random_(options_.seed) {
-  if (options_.block_size == 0) options_.block_size = 256;
+  if (options_.block_size == 0) options_.block_size = image_layout::kBlockSize;
 }
 
 Simulator::~Simulator() {

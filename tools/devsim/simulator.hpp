@@ -1,5 +1,5 @@
 // The device's side of the serial protocol, played over a pseudo-terminal: answers the
-// identification question, takes the image in 256-byte blocks answering the running CRC, and
+// identification question, takes the image in blocks answering the running CRC, and
 // waits for the start command. Faults can be injected to see how the tool copes.
 #pragma once
 
@@ -15,6 +15,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "runtime/image_layout.hpp"
 
 namespace kx::devsim {
 
@@ -65,7 +67,7 @@ struct Options {
   std::uint32_t baud = 0;  // pacing: 10 bits per byte in both directions; 0 = none
   // The image the tool should send; when empty, any `image_size` bytes are taken.
   std::vector<std::uint8_t> image;
-  std::size_t image_size = 130048;
+  std::size_t image_size = image_layout::kSize;
   std::string version = "MAGNETOFLUX VKD7 9.0\r\n";
   std::string other_version = "GIGAWATT VKD7 9.0\r\n";
   std::chrono::milliseconds split_pause{100};
@@ -74,7 +76,7 @@ struct Options {
   std::size_t version_cut = 0;
   // A slow reader: once the final answer is sent, the device leaves the port unread this long.
   std::chrono::milliseconds final_read_pause{0};
-  std::size_t block_size = 256;
+  std::size_t block_size = image_layout::kBlockSize;
   Delivery delivery = Delivery::Whole;
   std::chrono::milliseconds max_gap{20};  // Random: the longest pause between two pieces
   std::uint32_t seed = 1;                 // Random: the cuts and pauses follow from it

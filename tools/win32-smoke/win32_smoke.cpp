@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "runtime/element_thread.hpp"
+#include "runtime/image_layout.hpp"
 #include "runtime/tdata.hpp"
 #include "toolkit/toolkit.hpp"
 #include "toolkit/win32/win32_window.hpp"
@@ -146,8 +147,7 @@ int main(int argc, char** argv) {
   form_options.text = "Form";
   auto form = kx::tk::create_window(form_options);
   form->set_text("Magnetoflux bootloader");
-  form->set_style((form->style() & ~(kx::tk::kStyleThickFrame | kx::tk::kStyleMaximizeBox)) |
-                  kx::tk::kStyleCaption | kx::tk::kStyleMinimizeBox);
+  form->set_frame(kx::tk::Frame::Single);
   form->set_color(face);
   form->set_position(40, 40);
   form->set_size(505, 180);
@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
   success->set_alignment(2);
   combo->set_tab_order(1);
   button->set_tab_order(2);
-  bar->set_range(507);
+  bar->set_range(kx::image_layout::kLastBlock);
   bar->set_bar_color(kx::tk::system_color(16));
 
   // The picture, fitted into its control keeping its proportions.
@@ -274,9 +274,10 @@ int main(int argc, char** argv) {
     tip.reset();
     check(tip_windows().empty(), "the tip window goes with the hint");
   }
-  const std::uint32_t form_style = form->style();
+  const LONG form_style = GetWindowLongW(hwnd_of(form.get()), GWL_STYLE);
   form->set_tab_order(3);
-  check(form->style() == form_style, "a form's tab order leaves its style (no maximize box)");
+  check(GetWindowLongW(hwnd_of(form.get()), GWL_STYLE) == form_style,
+        "a form's tab order leaves its style (no maximize box)");
 
   form->set_visible(true);
   kx::tk::application_window()->set_visible(true);
@@ -349,7 +350,8 @@ int main(int argc, char** argv) {
   check(typed == "\xC6", "the typed character replaced the selected text of the edit");
   if (typed != "\xC6") std::printf("     the edit held \"%s\"\n", typed.c_str());
   check(bar_position == 452, "progress set from another thread, in order: 253 + 199");
-  check(bar_clamped == 507, "a position beyond the range is clamped to 507");
+  check(bar_clamped == kx::image_layout::kLastBlock,
+        "a position beyond the range is clamped to the last block");
   check(refused == 1 && refused_kept_open,
         "a refused close box keeps the window open and the loop running");
   check(closes == 2, "the program's own close reaches the form's handler");

@@ -207,7 +207,7 @@ closed_with_zero() {
 # What the simulator saw of a complete transfer.
 image_arrived() {
   [ "$(report_value image_checked)" = 1 ] || fail "the simulator had no image to compare" || return 1
-  [ "$(report_value bytes_received)" = 130048 ] ||
+  [ "$(report_value bytes_received)" = "$image_size" ] ||
     fail "the simulator received $(report_value bytes_received) image bytes" || return 1
   [ "$(report_value image_matched)" = 1 ] || fail "the image does not match" || return 1
   [ "$(report_value pusk_received)" = 1 ] || fail "\"PUSK\" did not arrive" || return 1

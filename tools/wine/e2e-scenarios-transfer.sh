@@ -113,7 +113,7 @@ scenario_auto-success() {
   app_exit 240
   [ "$app_rc" = 0 ] || fail "exit code $app_rc after an unattended update" || return 1
   auto_log_ends auto-success 0 || return 1
-  grep -q "result: updated, 508 of 508 blocks" "$work/auto-success.log" ||
+  grep -q "result: updated, $image_blocks of $image_blocks blocks" "$work/auto-success.log" ||
     fail "the log has no successful result" || return 1
   # The device reads "PUSK" only after its pause, and ends by itself once it has.
   for _ in $(seq 50); do
@@ -190,8 +190,9 @@ bench_run() { # bench_run NAME BAUD
   local transfer_ms=$(((t3 - t2) / 1000000))
   local line="$name: start-up $(((t1 - t0) / 1000000)) ms, transfer $transfer_ms ms"
   if [ "$b" != 0 ]; then
-    # Ten bits a byte: "VERS", the answer, the image, 507 two-byte answers, the final answer.
-    local bytes=$((4 + 22 + 130048 + 507 * 2 + 4 + 4))
+    # Ten bits a byte: "VERS", the answer, the image, a two-byte answer to every block but the
+    # last, the final answer.
+    local bytes=$((4 + 22 + image_size + (image_blocks - 1) * 2 + 4 + 4))
     line="$line, wire time $((bytes * 10 * 1000 / b)) ms, ratio $(awk -v t="$transfer_ms" -v w="$((bytes * 10 * 1000 / b))" 'BEGIN { printf "%.3f", t / w }')"
   fi
   echo "  $line, peak resident ${hwm} KiB"

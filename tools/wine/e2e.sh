@@ -90,6 +90,9 @@ baud=${KX_E2E_BAUD:-38462}
 # --- helpers and scenarios ----------------------------------------------------------------------
 # Functions only: sourcing them runs nothing.
 
+# shellcheck source=tools/image-layout.sh
+. "$root/tools/image-layout.sh" || exit 2
+kx_image_layout || exit 2
 # shellcheck source=tools/wine/e2e-lib.sh
 . "$here/e2e-lib.sh" || exit 2
 # shellcheck source=tools/wine/e2e-scenarios-transfer.sh
@@ -196,7 +199,7 @@ if [ "$mode" = show ]; then
   if [ "$(report_value pusk_received)" = 1 ] && [ "$(report_value image_matched)" = 1 ]; then
     echo "The simulated device received the whole image unchanged and the start command."
   else
-    echo "The simulated device received $(report_value bytes_received) of 130048 image bytes" \
+    echo "The simulated device received $(report_value bytes_received) of $image_size image bytes" \
       "(image matched: $(report_value image_matched), start command: $(report_value pusk_received))."
   fi
   echo "Its full report: $logs/show.report"
