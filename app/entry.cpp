@@ -6,6 +6,11 @@
 #include <string_view>
 
 #include "app/command_line.hpp"
+#include "app/line_window.hpp"
+#include "app/process_launcher.hpp"
+#include "app/run_record.hpp"
+#include "app/summary.hpp"
+#include "app/supervisor.hpp"
 #include "app/unattended.hpp"
 #include "app/unattended_wiring.hpp"
 #include "app/update_log.hpp"
@@ -36,7 +41,9 @@ std::string start_line(const CommandLine& line) {
                   0xA001, 0xFFFF, 0);
   std::string text = std::string("start: kxflash ") + kToolVersion + ", image " +
                      std::to_string(image.size()) + " bytes, CRC-16 " + crc;
-  text += line.mode == CommandLine::Mode::Auto ? ", unattended on " + line.port : ", attended";
+  std::string ports;
+  for (const std::string& p : line.ports) ports += (ports.empty() ? "" : ", ") + p;
+  text += line.mode == CommandLine::Mode::Auto ? ", unattended on " + ports : ", attended";
   return text;
 }
 
@@ -49,19 +56,35 @@ int run_tool(int argc, char** argv) {
     return 0;
   }
   UpdateLog log = line.log_path.empty() ? UpdateLog() : UpdateLog(line.log_path);
-  if (line.mode == CommandLine::Mode::Bad) {
+  const bool unattended_run = line.mode == CommandLine::Mode::Auto;
+  const std::string problem = line.mode == CommandLine::Mode::Bad ? line.problem
+                              : unattended_run && !line.summary_path.empty()
+                                  ? check_summary_path(line.summary_path)
+                                  : std::string();
+  if (!problem.empty()) {
     // Nothing waits for a person: no window, no box; the script reads the code.
-    log.line("bad command line: " + printable(line.problem) + "; exit code " +
+    log.line("bad command line: " + printable(problem) + "; exit code " +
              std::to_string(kExitBadCommandLine));
     return kExitBadCommandLine;
   }
   log.line(start_line(line));
+  if (unattended_run && line.ports.size() > 1) {
+    const int code = supervise(line, *make_process_launcher(), log);
+    log.line("exit code " + std::to_string(code));
+    return code;
+  }
   auto* scheme = new TClassSimpleForm_2597650();
   current_scheme = scheme;
   auto* unattended = new UnattendedWiring(scheme, line.port, &log);
+  if (line.places > 0) place_line_window(*scheme, line.port, line.place, line.places);
   scheme->Form->Start();
   tk::run_message_loop();
   const int code = unattended->driver().exit_code();
+  if (unattended_run && !line.summary_path.empty()) {
+    const std::string lost =
+        write_summary(line.summary_path, record_of(unattended->driver(), line.port));
+    if (!lost.empty()) log.line("the summary line is lost: " + printable(lost));
+  }
   // The scheme goes first: its teardown fires nothing (the pins are silent), and no link of
   // the driver's elements points into it.
   delete scheme;

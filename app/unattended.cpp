@@ -1,6 +1,7 @@
 #include "app/unattended.hpp"
 
 #include <cstdio>
+#include <string_view>
 
 #include "app/update_log.hpp"
 
@@ -45,12 +46,18 @@ void TKxUnattended::doChoice(TData& d, std::uint16_t) {
 
 void TKxUnattended::doAnswer(TData& d, std::uint16_t) {
   // Only the answers that identify the device; the transfer's acknowledgements are counted.
-  if (stage_ == Stage::Identifying) log("device answered: \"" + printable(to_string(d)) + "\"");
+  if (stage_ == Stage::Identifying) {
+    answer_ = to_string(d);
+    log("device answered: \"" + printable(answer_) + "\"");
+  } else if (stage_ == Stage::Writing && since_ack_.size() < 64) {
+    since_ack_ += to_string(d);
+  }
 }
 
 void TKxUnattended::doFound(TData&, std::uint16_t) {
   if (stage_ != Stage::Identifying) return;
   stage_ = Stage::Identified;
+  identified_ = true;
   log("device identified");
   if (!driving()) return;
   fire_null(onWatchStop);
@@ -62,10 +69,14 @@ void TKxUnattended::doFound(TData&, std::uint16_t) {
 
 void TKxUnattended::doNotFound(TData& d, std::uint16_t) {
   if (stage_ != Stage::Identifying) return;
-  if (kind_of(d) == kNull)
+  if (kind_of(d) == kNull) {
+    outcome_ = "the port could not be opened";
     log("no device: the port could not be opened");
-  else
+  } else {
+    outcome_ = "the answer is not the device's: \"" +
+               printable(answer_.empty() ? to_string(d) : answer_) + "\"";
     log("no device: the answer is not the device's");
+  }
   if (driving())
     finish(kExitNoDevice);
   else
@@ -76,6 +87,7 @@ void TKxUnattended::doTimeout(TData&, std::uint16_t) {
   if (stage_ != Stage::Identifying || !driving()) return;
   char text[64];
   std::snprintf(text, sizeof text, "no device: not identified within %d s", WatchSeconds);
+  outcome_ = text + std::string_view("no device: ").size();
   log(text);
   finish(kExitNoDevice);
 }
@@ -91,6 +103,7 @@ void TKxUnattended::doClick(TData&, std::uint16_t) {
 void TKxUnattended::doProgress(TData&, std::uint16_t) {
   if (stage_ != Stage::Writing) return;
   ++acknowledged_;
+  since_ack_.clear();
   log_progress();
 }
 
@@ -127,11 +140,28 @@ void TKxUnattended::doSuccess(TData&, std::uint16_t) {
 void TKxUnattended::doFail(TData&, std::uint16_t) {
   if (stage_ != Stage::Writing) return;
   log("result: transfer failed, " + blocks_and_time());
+  static const char hex[] = "0123456789ABCDEF";
+  std::string heard;
+  for (const char c : since_ack_) {
+    const auto b = static_cast<unsigned char>(c);
+    heard += heard.empty() ? "" : " ";
+    heard += hex[b >> 4];
+    heard += hex[b & 15];
+  }
+  outcome_ = "the transfer failed after " + std::to_string(acknowledged_) + " of " +
+             std::to_string(TotalBlocks) + " blocks acknowledged; " +
+             (heard.empty() ? std::string("nothing received since") : "then received " + heard);
   finish(kExitTransferFailed);
+}
+
+double TKxUnattended::seconds() const {
+  const auto end = stage_ == Stage::Done ? ended_ : std::chrono::steady_clock::now();
+  return std::chrono::duration<double>(end - created_).count();
 }
 
 void TKxUnattended::finish(int code) {
   stage_ = Stage::Done;
+  ended_ = std::chrono::steady_clock::now();
   code_ = code;
   if (!driving() || ending_) return;
   ending_ = true;

@@ -64,6 +64,15 @@ class TKxUnattended : Pinned {
   // What the process returns: 0 when a person drives, else the outcome of the run so far.
   int exit_code() const { return driving() ? code_ : kExitUpdated; }
 
+  // For the run's record (app/run_record.hpp): the last answer heard while identifying, the
+  // outcome's reason ("" while none), whether the device was identified, the blocks
+  // acknowledged, and the seconds from the driver's start to the result (or to now).
+  const std::string& last_answer() const { return answer_; }
+  const std::string& outcome() const { return outcome_; }
+  bool identified() const { return identified_; }
+  std::int32_t acknowledged() const { return acknowledged_; }
+  double seconds() const;
+
  private:
   enum class Stage { Waiting, Identifying, Identified, Writing, Done };
 
@@ -79,6 +88,10 @@ class TKxUnattended : Pinned {
   std::int32_t next_percent_ = 10;
   std::chrono::steady_clock::time_point clicked_{};
   bool ending_ = false;
+  std::string answer_, outcome_;
+  std::string since_ack_;  // bytes received during the transfer since the last acknowledgement
+  bool identified_ = false;
+  std::chrono::steady_clock::time_point created_ = std::chrono::steady_clock::now(), ended_{};
   bool started_ = false, listed_ = false, chosen_ = false;
   // Runs `act` on the element in a later step of the element thread, as a person's action
   // would come, unless the element is gone by then.

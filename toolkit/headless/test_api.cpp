@@ -65,6 +65,7 @@ void reset() {
   st.task_position = 0;
   st.task_max = 0;
   st.screen_dpi = 96;
+  st.work_area = {0, 0, 1024, 738};
   st.device_change = nullptr;
 }
 
@@ -262,6 +263,9 @@ std::vector<std::string> items(const tk::Window& combo) {
 
 void set_screen_dpi(int dpi) {
   state().screen_dpi = dpi;
+}
+void set_work_area(const tk::Rect& screen_pixels) {
+  state().work_area = screen_pixels;
 }
 void move_to_monitor(tk::Window& form, int dpi) {
   hw(form).dpi_ = dpi;
