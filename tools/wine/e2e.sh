@@ -7,8 +7,9 @@
 #   bash tools/wine/e2e.sh show            show the tool on this display against the simulator
 #
 # Scenarios: success wrong-crc silent split unplug other-device qv pieces close planted
-# minimize dpi144 ports auto-success auto-failure (and, only when named, bench: start-up,
-# transfer and memory figures under Wine). Each prints PASS or FAIL;
+# minimize dpi144 ports auto-success auto-failure line-success line-failure line-nodevice (and,
+# only when named, bench: start-up, transfer and memory figures under Wine; line-bench: one,
+# three and six devices updated by one command). Each prints PASS or FAIL;
 # the script exits non-zero when any fails. Screenshots of every final screen go to
 # artifacts/screenshots/, logs to artifacts/e2e-logs/.
 #
@@ -36,8 +37,8 @@ if [ "${1:-}" = show ]; then
   shift
 fi
 all_scenarios=(success wrong-crc silent split unplug other-device qv pieces close planted minimize
-  dpi144 ports auto-success auto-failure)
-known_scenarios=("${all_scenarios[@]}" bench)
+  dpi144 ports auto-success auto-failure line-success line-failure line-nodevice)
+known_scenarios=("${all_scenarios[@]}" bench line-bench)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
 for s in "${scenarios[@]}"; do
@@ -96,6 +97,8 @@ baud=${KX_E2E_BAUD:-38462}
 . "$here/e2e-scenarios-transfer.sh" || exit 2
 # shellcheck source=tools/wine/e2e-scenarios-window.sh
 . "$here/e2e-scenarios-window.sh" || exit 2
+# shellcheck source=tools/wine/e2e-scenarios-line.sh
+. "$here/e2e-scenarios-line.sh" || exit 2
 
 # --- machine, programs -------------------------------------------------------------------------
 
@@ -157,6 +160,14 @@ echo "=== Wine prefix with $port on a pseudo-terminal"
 "$kx_wine" wineboot -i >"$logs/prefix.log" 2>&1 || { echo "wineboot failed (see $logs/prefix.log)" >&2; exit 1; }
 "$kx_wineserver" -w
 "$kx_wine" reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ /d "$link" /f >>"$logs/prefix.log" 2>&1
+# The line scenarios' other ports, each on a path of its own (declared only when they run: every
+# declared port is one more trial open at each start of the tool).
+line_ports=()
+case " ${scenarios[*]} " in *" line-bench "*) line_ports=(COM6 COM7 COM8 COM10 COM11) ;; *" line-"*) line_ports=(COM6 COM7) ;; esac
+for p in "${line_ports[@]}"; do
+  "$kx_wine" reg add 'HKLM\Software\Wine\Ports' /v "$p" /t REG_SZ /d "$work/$(echo "$p" | tr 'A-Z' 'a-z')" /f \
+    >>"$logs/prefix.log" 2>&1
+done
 # A crash ends the program at once, instead of a crash dialog that nobody answers, and the
 # debugger appends its backtrace to crashes.log beside the other logs.
 "$kx_wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
