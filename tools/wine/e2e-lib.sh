@@ -42,8 +42,11 @@ start_display() {
 
 # --- the prefix ----------------------------------------------------------------------------------
 
+# The ports declared besides $port (the line scenarios add theirs when they first run).
+line_ports=()
+
 # Restarts the prefix's server (it reads the ports and the registry as it starts), keeps it up
-# for the run and waits until the port is listed again; false when it is not.
+# for the run and waits until every declared port is listed again; false when one is not.
 restart_server() { # restart_server LOG
   "$kx_wineserver" -k 2>/dev/null
   "$kx_wineserver" -w 2>/dev/null

@@ -4,8 +4,21 @@
 # one command ("/auto=COM5,COM6,COM7"), and the run's summary file. Sourced by e2e.sh after
 # e2e-lib.sh; functions only.
 
-# The ports the line scenarios may use besides $port, each declared in the prefix as the path
-# $work/comN (set by e2e.sh before the prefix is made).
+# Declares the ports in the prefix, each as the path $work/comN, and restarts the server so that
+# they are listed. Only the line scenarios do, when they first run: the other scenarios keep one
+# port (every declared port is one more trial open at each start of an attended tool).
+line_declare() { # line_declare PORT...
+  local p added=0
+  for p in "$@"; do
+    case " ${line_ports[*]} " in *" $p "*) continue ;; esac
+    "$kx_wine" reg add 'HKLM\Software\Wine\Ports' /v "$p" /t REG_SZ \
+      /d "$work/$(echo "$p" | tr 'A-Z' 'a-z')" /f >>"$log" 2>&1
+    line_ports+=("$p")
+    added=1
+  done
+  [ $added = 0 ] || restart_server "$log" || fail "the ports are not listed after the restart"
+}
+
 line_sim_pids=()
 line_sim_ports=()
 
@@ -97,6 +110,7 @@ line_run() { # line_run NAME CODE PORT...
 
 scenario_line-success() {
   local p
+  line_declare COM6 COM7 || return 1
   for p in COM5 COM6 COM7; do line_sim line-success "$p" || return 1; done
   line_run line-success 0 COM5 COM6 COM7 || return 1
   line_sims_stop line-success
@@ -108,6 +122,7 @@ scenario_line-success() {
 }
 
 scenario_line-failure() {
+  line_declare COM6 COM7 || return 1
   line_sim line-failure COM5 || return 1
   line_sim line-failure COM6 --fault "$fault_wrong_crc" --block "$fault_block" || return 1
   line_sim line-failure COM7 || return 1
@@ -124,6 +139,7 @@ scenario_line-failure() {
 
 # COM6 is declared, but nothing serves it.
 scenario_line-nodevice() {
+  line_declare COM6 || return 1
   rm -f "$work/com6"
   line_sim line-nodevice COM5 || return 1
   line_gone=COM6 line_run line-nodevice 2 COM5 COM6 || return 1
@@ -153,6 +169,7 @@ line_bench_run() { # line_bench_run NAME PORT...
 
 scenario_line-bench() {
   local one three six
+  line_declare COM6 COM7 COM8 COM10 COM11 || return 1
   line_bench_run line-bench-1 COM5 || return 1
   one=$bench_ms
   line_bench_run line-bench-3 COM5 COM6 COM7 || return 1

@@ -160,14 +160,6 @@ echo "=== Wine prefix with $port on a pseudo-terminal"
 "$kx_wine" wineboot -i >"$logs/prefix.log" 2>&1 || { echo "wineboot failed (see $logs/prefix.log)" >&2; exit 1; }
 "$kx_wineserver" -w
 "$kx_wine" reg add 'HKLM\Software\Wine\Ports' /v "$port" /t REG_SZ /d "$link" /f >>"$logs/prefix.log" 2>&1
-# The line scenarios' other ports, each on a path of its own (declared only when they run: every
-# declared port is one more trial open at each start of the tool).
-line_ports=()
-case " ${scenarios[*]} " in *" line-bench "*) line_ports=(COM6 COM7 COM8 COM10 COM11) ;; *" line-"*) line_ports=(COM6 COM7) ;; esac
-for p in "${line_ports[@]}"; do
-  "$kx_wine" reg add 'HKLM\Software\Wine\Ports' /v "$p" /t REG_SZ /d "$work/$(echo "$p" | tr 'A-Z' 'a-z')" /f \
-    >>"$logs/prefix.log" 2>&1
-done
 # A crash ends the program at once, instead of a crash dialog that nobody answers, and the
 # debugger appends its backtrace to crashes.log beside the other logs.
 "$kx_wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
