@@ -12,7 +12,7 @@ line_declare() { # line_declare PORT...
   for p in "$@"; do
     case " ${line_ports[*]} " in *" $p "*) continue ;; esac
     "$kx_wine" reg add 'HKLM\Software\Wine\Ports' /v "$p" /t REG_SZ \
-      /d "$work/$(echo "$p" | tr 'A-Z' 'a-z')" /f >>"$log" 2>&1
+      /d "$work/$(echo "$p" | tr '[:upper:]' '[:lower:]')" /f >>"$log" 2>&1
     line_ports+=("$p")
     added=1
   done
@@ -28,7 +28,7 @@ line_sim() { # line_sim NAME PORT [devsim options...]
   local name=$1 p=$2
   shift 2
   local l r
-  l=$work/$(echo "$p" | tr 'A-Z' 'a-z')
+  l=$work/$(echo "$p" | tr '[:upper:]' '[:lower:]')
   r=$work/$name-$p.report
   rm -f "$l" "$r"
   "$devsim" --link "$l" --report "$r" --version "$device_answer" "${sim_image[@]}" \
@@ -64,6 +64,7 @@ line_sims_stop() { # line_sims_stop NAME
 
 # The device on PORT received the whole image and "PUSK" (or, with "failed", not "PUSK").
 line_device() { # line_device NAME PORT [failed]
+  # shellcheck disable=SC2034 # read by report_value and image_arrived
   report=$work/$1-$2.report
   if [ "${3:-}" = failed ]; then
     [ "$(report_value pusk_received)" != 1 ] || fail "$2: \"PUSK\" after a failed transfer" || return 1
