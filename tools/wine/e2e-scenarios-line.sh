@@ -84,6 +84,23 @@ summary_has() { # summary_has FILE PORT TEXT...
   done
 }
 
+# The windows of PORTS (those still open) cover none of each other: the screen has room for
+# three side by side.
+windows_apart() { # windows_apart PORT...
+  local p places=
+  for p in "$@"; do
+    case " $line_gone " in *" $p "*) continue ;; esac
+    places+=$("$kx_wine" "$wdrive" layout "$caption — $p" 2>>"$log" | tr -d '\r' |
+      sed -n "s/^form .* window=\([-0-9,]*\) .*/$p \1/p")$'\n'
+  done
+  note "windows: $(echo "$places" | tr '\n' ' ')"
+  local bad
+  bad=$(awk -F'[ ,]' 'NF == 5 { n++; p[n] = $1; l[n] = $2; t[n] = $3; r[n] = $4; b[n] = $5 }
+    END { for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++)
+            if (l[i] < r[j] && l[j] < r[i] && t[i] < b[j] && t[j] < b[i]) print p[i] " covers " p[j] }' <<<"$places")
+  [ -z "$bad" ] || fail "windows overlap: $bad" || return 1
+}
+
 # The run of PORTS: each window captioned with its port while the run goes on (but the ports in
 # line_gone, whose run ends at once), the whole run's exit code, and a summary line per device.
 line_gone=
@@ -97,7 +114,9 @@ line_run() { # line_run NAME CODE PORT...
     case " $line_gone " in *" $p "*) continue ;; esac
     wd wait "$caption — $p" "" 30000 || fail "no window captioned with $p" || return 1
   done
-  wd count "$caption" >>"$log" 2>&1
+  [ "$("$kx_wine" "$wdrive" count "$caption" 2>>"$log" | tr -d '\r')" = 0 ] ||
+    fail "a window without a port in its caption" || return 1
+  windows_apart "$@" || return 1
   shot "$name"
   app_exit 240
   [ "$app_rc" = "$code" ] || fail "exit code $app_rc of the whole run, not $code" || return 1
