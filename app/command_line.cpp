@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "app/port_list.hpp"
 #include "runtime/tdata.hpp"
 
 namespace kx {
@@ -22,6 +23,24 @@ bool is_switch(std::string_view arg, std::string_view name, std::string& value, 
   if (rest.front() != '=') return false;
   value = std::string(rest.substr(1));
   has_value = true;
+  return true;
+}
+
+// "K,N": window place K of N, 1 <= K <= N <= kMaxLinePorts.
+bool parse_place(const std::string& value, int& place, int& places) {
+  const std::size_t comma = value.find(',');
+  if (comma == std::string::npos || comma == 0 || comma + 1 >= value.size() || value.size() > 5)
+    return false;
+  int k = 0, n = 0;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (i == comma) continue;
+    if (value[i] < '0' || value[i] > '9') return false;
+    int& v = i < comma ? k : n;
+    v = v * 10 + (value[i] - '0');
+  }
+  if (k < 1 || k > n || n > static_cast<int>(kMaxLinePorts)) return false;
+  place = k;
+  places = n;
   return true;
 }
 
@@ -52,7 +71,7 @@ CommandLine parse_command_line(int argc, char** argv) {
       return line;
     }
   }
-  bool auto_seen = false, log_seen = false;
+  bool auto_seen = false, log_seen = false, summary_seen = false, place_seen = false;
   std::string problem;
   auto complain = [&](std::string what) {
     if (problem.empty()) problem = std::move(what);
@@ -64,12 +83,15 @@ CommandLine parse_command_line(int argc, char** argv) {
     if (is_switch(arg, "/auto", value, has_value)) {
       if (auto_seen) complain("/auto is given more than once");
       auto_seen = true;
+      std::vector<std::string> ports;
+      std::string why;
       if (!has_value || value.empty())
         complain("/auto needs a port name: /auto=COMn");
-      else if (!is_port_name(value))
-        complain("not a port name (COM1 to COM255): " + value);
-      else if (line.port.empty())
-        line.port = value;
+      else if (!parse_port_list(value, ports, why))
+        complain(why);
+      else if (line.ports.empty())
+        line.ports = ports;
+      if (line.ports.size() == 1 && line.port.empty()) line.port = line.ports.front();
     } else if (is_switch(arg, "/log", value, has_value)) {
       if (log_seen) complain("/log is given more than once");
       log_seen = true;
@@ -77,10 +99,23 @@ CommandLine parse_command_line(int argc, char** argv) {
         complain("/log needs a file name: /log=FILE");
       else if (line.log_path.empty())
         line.log_path = value;
+    } else if (is_switch(arg, "/summary", value, has_value)) {
+      if (summary_seen) complain("/summary is given more than once");
+      summary_seen = true;
+      if (!has_value || value.empty())
+        complain("/summary needs a file name: /summary=FILE");
+      else if (line.summary_path.empty())
+        line.summary_path = value;
+    } else if (is_switch(arg, "/place", value, has_value)) {
+      if (place_seen) complain("/place is given more than once");
+      place_seen = true;
+      if (!has_value || !parse_place(value, line.place, line.places))
+        complain("/place needs a window place: /place=K,N");
     } else {
       complain("unknown argument: " + std::string(arg));
     }
   }
+  if (line.place != 0 && line.ports.size() > 1) complain("/place goes with one port only");
   if (auto_seen) {
     line.mode = problem.empty() ? CommandLine::Mode::Auto : CommandLine::Mode::Bad;
     line.problem = problem;

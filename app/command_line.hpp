@@ -1,8 +1,11 @@
-// The command line: "/qv" as the first argument, or an unattended run ("/auto=COMn") with an
-// optional update log ("/log=FILE").
+// The command line: "/qv" as the first argument, or an unattended run ("/auto=COMn", or a list
+// "/auto=COM3,COM5,COM7") with an optional update log ("/log=FILE") and summary
+// ("/summary=FILE"). "/place=K,N" is what a run of several ports gives each of its own
+// processes: the window's place K of N.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kx {
 
@@ -11,18 +14,22 @@ struct CommandLine {
     Normal,  // the window, driven by a person; exit code 0
     Info,    // "/qv" first: the information box only
     Help,    // "/?" or "/help" anywhere: the command line's use only
-    Auto,    // "/auto=COMn": the window, driven without a person
+    Auto,    // "/auto=COMn": the window, driven without a person; several ports: one process each
     Bad,     // "/auto" given, but the command line is not right: exit code 3, nothing else
   };
   Mode mode = Mode::Normal;
-  std::string port;      // Auto: the port to choose, as written
-  std::string log_path;  // empty: no log
-  std::string problem;   // Bad: what is wrong, for the log
+  std::string port;                // Auto with one port: the port to choose, as written
+  std::vector<std::string> ports;  // Auto: every port given, as written
+  std::string log_path;            // empty: no log
+  std::string summary_path;        // empty: no summary
+  int place = 0, places = 0;       // "/place=K,N": the window's place K of N; 0: as designed
+  std::string problem;             // Bad: what is wrong, for the log
 };
 
-// Switch names ("/auto", "/log", "/help") are matched without regard to letter case; "/qv" only
-// as the whole first argument, exactly. Without "/auto" anything else is ignored, as it always
-// was; with it, an unknown or repeated argument or a bad port name makes the line Bad.
+// Switch names ("/auto", "/log", "/summary", "/place", "/help") are matched without regard to
+// letter case; "/qv" only as the whole first argument, exactly. Without "/auto" anything else is
+// ignored, as it always was; with it, an unknown or repeated argument or a bad port name makes
+// the line Bad.
 CommandLine parse_command_line(int argc, char** argv);
 
 // A port name the port list accepts: "COM" (any letter case) and a number 1..255 written

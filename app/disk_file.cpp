@@ -18,14 +18,16 @@ bool starts_with_nocase(std::string_view text, std::string_view prefix) {
 }
 
 // A device name as Windows reads the last part of a path: the part before the first dot or
-// colon, trailing blanks ignored. COM and LPT take 0 to 9 and the superscript digits 1, 2, 3.
+// colon, trailing blanks ignored; the console's CONIN$ and CONOUT$ too. COM and LPT take 0 to 9 and
+// the superscript digits 1, 2, 3.
 bool is_device_name(std::string_view part) {
   const std::size_t end = part.find_first_of(".:");
   if (end != std::string_view::npos) part = part.substr(0, end);
   while (!part.empty() && part.back() == ' ') part.remove_suffix(1);
-  static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+  static constexpr std::array<std::string_view, 6> kPlain = {"CON", "PRN",    "AUX",
+                                                             "NUL", "CONIN$", "CONOUT$"};
   for (std::string_view name : kPlain)
-    if (part.size() == 3 && starts_with_nocase(part, name)) return true;
+    if (part.size() == name.size() && starts_with_nocase(part, name)) return true;
   if (part.size() == 4 && (starts_with_nocase(part, "COM") || starts_with_nocase(part, "LPT"))) {
     const auto digit = static_cast<unsigned char>(part[3]);
     return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;

@@ -14,6 +14,7 @@ namespace kx {
 std::string disk_file_problem(const std::string& path);
 
 // By the name alone: a Windows device name as the last part of the path (CON, PRN, AUX, NUL,
+// CONIN$, CONOUT$,
 // COM0-COM9, LPT0-LPT9, in any letter case, with or without an extension, trailing dots and
 // blanks ignored), a device path ("\\.\", "\\?\" other than a drive or a share), a name that
 // ends with a separator. Empty when the name is a file's.

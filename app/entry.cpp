@@ -8,6 +8,11 @@
 #include "app/command_line.hpp"
 #include "app/console.hpp"
 #include "app/disk_file.hpp"
+#include "app/line_window.hpp"
+#include "app/process_launcher.hpp"
+#include "app/run_record.hpp"
+#include "app/summary.hpp"
+#include "app/supervisor.hpp"
 #include "app/unattended.hpp"
 #include "app/unattended_wiring.hpp"
 #include "app/update_log.hpp"
@@ -40,7 +45,9 @@ std::string start_line(const CommandLine& line) {
                   0xA001, 0xFFFF, 0);
   std::string text = std::string("start: kxflash ") + kToolVersion + ", image " +
                      std::to_string(image.size()) + " bytes, CRC-16 " + crc;
-  text += line.mode == CommandLine::Mode::Auto ? ", unattended on " + line.port : ", attended";
+  std::string ports;
+  for (const std::string& p : line.ports) ports += (ports.empty() ? "" : ", ") + p;
+  text += line.mode == CommandLine::Mode::Auto ? ", unattended on " + ports : ", attended";
   return text;
 }
 
@@ -62,23 +69,38 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
   const bool echo = line.mode != CommandLine::Mode::Normal;  // /auto, also a bad one
   UpdateLog log(log_problem.empty() ? line.log_path : std::string(),
                 echo ? parent_console() : nullptr);
-  if (line.mode == CommandLine::Mode::Bad ||
-      (line.mode == CommandLine::Mode::Auto && !log_problem.empty())) {
+  const bool unattended_run = line.mode == CommandLine::Mode::Auto;
+  std::string problem;
+  if (line.mode == CommandLine::Mode::Bad)
+    problem = line.problem;
+  else if (unattended_run && !log_problem.empty())
+    problem = "the log path " + log_problem + ": " + line.log_path;
+  else if (unattended_run && !line.summary_path.empty())
+    problem = check_summary_path(line.summary_path);
+  if (!problem.empty()) {
     // Nothing waits for a person: no window, no box; the script reads the code.
-    const std::string problem = line.mode == CommandLine::Mode::Bad
-                                    ? line.problem
-                                    : "the log path " + log_problem + ": " + line.log_path;
     log.line("bad command line: " + printable(problem) + "; exit code " +
              std::to_string(kExitBadCommandLine));
     return kExitBadCommandLine;
   }
   log.line(start_line(line));
+  if (unattended_run && line.ports.size() > 1) {
+    const int code = supervise(line, *make_process_launcher(), log);
+    log.line("exit code " + std::to_string(code));
+    return code;
+  }
   auto* scheme = new TClassSimpleForm_2597650();
   if (running != nullptr) *running = scheme;
   auto* unattended = new UnattendedWiring(scheme, line.port, &log);
+  if (line.places > 0) place_line_window(*scheme, line.port, line.place, line.places);
   scheme->Form->Start();
   tk::run_message_loop();
   const int code = unattended->driver().exit_code();
+  if (unattended_run && !line.summary_path.empty()) {
+    const std::string lost =
+        write_summary(line.summary_path, record_of(unattended->driver(), line.port));
+    if (!lost.empty()) log.line("the summary line is lost: " + printable(lost));
+  }
   // The scheme goes first: its teardown fires nothing (the pins are silent), and no link of
   // the driver's elements points into it.
   if (running != nullptr) *running = nullptr;

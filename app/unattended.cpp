@@ -83,6 +83,7 @@ void TKxUnattended::doFound(TData&, std::uint16_t) {
   device_answer_ = std::move(heard_);
   heard_.clear();
   reason_.clear();
+  identified_ = true;
   log("device identified");
   if (!driving()) return;
   fire_null(onWatchStop);
@@ -218,8 +219,14 @@ void TKxUnattended::doFail(TData& d, std::uint16_t) {
   finish(kExitTransferFailed);
 }
 
+double TKxUnattended::seconds() const {
+  const auto end = stage_ == Stage::Done ? ended_ : std::chrono::steady_clock::now();
+  return std::chrono::duration<double>(end - created_).count();
+}
+
 void TKxUnattended::finish(int code) {
   stage_ = Stage::Done;
+  ended_ = std::chrono::steady_clock::now();
   code_ = code;
   if (!driving() || ending_) return;
   ending_ = true;

@@ -77,6 +77,12 @@ class TKxUnattended : Pinned {
   // The identification answer that was accepted, as received; empty until then.
   const std::string& device_answer() const { return device_answer_; }
 
+  // For the run's record (app/run_record.hpp): whether the device was identified, the blocks
+  // acknowledged, and the seconds from the driver's start to the result (or to now).
+  bool identified() const { return identified_; }
+  std::int32_t acknowledged() const { return acknowledged_; }
+  double seconds() const;
+
  private:
   enum class Stage { Waiting, Identifying, Identified, Writing, Done };
 
@@ -94,6 +100,8 @@ class TKxUnattended : Pinned {
   std::int32_t next_percent_ = 10;
   std::chrono::steady_clock::time_point clicked_{};
   bool ending_ = false;
+  bool identified_ = false;
+  std::chrono::steady_clock::time_point created_ = std::chrono::steady_clock::now(), ended_{};
   bool started_ = false, listed_ = false, chosen_ = false;
   std::string heard_;          // received since the last verdict on an identification answer
   std::string refused_;        // the last identification answer refused

@@ -43,6 +43,8 @@ UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::strin
   driver->WatchSeconds = kIdentifySeconds;
   driver->SilenceSeconds = kSilenceSeconds;
   driver->Log = log;
+  // A run without a person opens no port but its own: the list neither tries nor shows others.
+  if (!port.empty()) s->pwPorts->OnlyPorts = {port};
 
   TKxMMTimer* tmrIdentify = identify_timer_.get();
   tmrIdentify->set_Resolution(10);

@@ -338,6 +338,10 @@ int running_count();
 void set_message_filter(std::function<bool(void* native_message)> filter);
 void set_idle_hook(std::function<void()> hook);
 
+// The work area (the screen less the taskbar) of the monitor the form is on, in design pixels
+// at the form's resolution.
+Rect work_area(const Window& form);
+
 // A message box without owner and with a single OK button.
 void message_box(std::string_view caption, std::string_view text);
 

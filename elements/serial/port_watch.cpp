@@ -1,5 +1,6 @@
 #include "elements/serial/port_watch.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -46,7 +47,14 @@ void TKxPortWatch::doDeviceChange(TData&, std::uint16_t) {
 }
 
 void TKxPortWatch::list(bool first) {
-  const std::vector<std::string> names = serial::installed_ports();
+  std::vector<std::string> names = serial::installed_ports();
+  if (!OnlyPorts.empty())
+    std::erase_if(names, [this](const std::string& name) {
+      const int n = TKxComAsync::port_number(name);
+      return n == 0 || std::none_of(OnlyPorts.begin(), OnlyPorts.end(), [n](const std::string& p) {
+               return TKxComAsync::port_number(p) == n;
+             });
+    });
   TData none;
   const std::string choice = first ? std::string() : read_string(none, dataChoice, "");
   std::vector<bool> known(names.size(), !CheckPorts);

@@ -9,7 +9,8 @@
 // listing is onListed: no trial open holds any port after it. The port last chosen
 // (dataChoice) is not trial-opened, since the program itself may hold it open: it stays while
 // it is installed. doStop ends the watching for good (a device was identified on the chosen
-// port, and the list stays as it is, a listing under way included).
+// port, and the list stays as it is, a listing under way included). OnlyPorts, when not
+// empty, narrows every listing to those ports: no other port is trial-opened or listed.
 #pragma once
 
 #include <cstdint>
@@ -27,8 +28,9 @@ class TKxPortWatch : Pinned {
   explicit TKxPortWatch(serial::PortProbe::Check check = {});
   ~TKxPortWatch();
 
-  bool CheckPorts = true;       // false: every installed port is listed without a trial
-  std::int32_t Timeout = 1000;  // the bound of one trial open, in milliseconds
+  bool CheckPorts = true;              // false: every installed port is listed without a trial
+  std::int32_t Timeout = 1000;         // the bound of one trial open, in milliseconds
+  std::vector<std::string> OnlyPorts;  // empty: every installed port; else only these
 
   EventLink onPortName;  // one openable port of the first listing
   EventLink onItems;     // a later listing that differs: every port, one per line

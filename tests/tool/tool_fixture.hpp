@@ -101,4 +101,46 @@ class Tool : public ::testing::Test {
   TClassSimpleForm_2597650* scheme = nullptr;
 };
 
+// Files and the program's entry, for the runs through the entry.
+inline std::vector<std::string> read_lines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path, std::ios::binary);
+  for (std::string l; std::getline(in, l);) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    lines.push_back(l);
+  }
+  return lines;
+}
+
+// A log line after its time ("2026-12-07T16:40:12.345+03:00 "); the time's form is checked.
+inline std::string message_of(const std::string& line) {
+  static const std::regex stamp(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d )");
+  std::smatch m;
+  if (!std::regex_search(line, m, stamp)) return "no time in: " + line;
+  return m.suffix();
+}
+
+inline std::string log_path(const std::string& name) {
+  // The process's own name: builds tested side by side must not share a log.
+  const std::string path =
+      ::testing::TempDir() + "kxflash_" + std::to_string(::getpid()) + "_" + name + ".log";
+  std::remove(path.c_str());
+  return path;
+}
+
+// Runs the program's entry with these arguments, as a fresh process would; gives up after 30 s.
+inline int run_entry(std::vector<std::string> args) {
+  disable_pins();
+  set_startup_done(false);
+  const auto give_up = std::chrono::steady_clock::now() + 30s;
+  tk::set_idle_hook([give_up] {
+    if (std::chrono::steady_clock::now() > give_up) tk::quit();
+  });
+  args.insert(args.begin(), "kxflash");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  return run_tool(static_cast<int>(args.size()), argv.data());
+}
+
 }  // namespace kx::tool_testing

@@ -4,6 +4,7 @@
 
 #include "app/disk_file.hpp"
 #include "app/log_file.hpp"
+#include "app/port_list.hpp"
 #include "app/unattended.hpp"
 #include "app/usage.hpp"
 #include "runtime/element_thread.hpp"
@@ -23,7 +24,16 @@ struct LineCase {
   CommandLine::Mode mode;
   std::string port;
   std::string log;
+  std::vector<std::string> ports = {};  // none given: the one port, if any
+  std::string summary = "";
+  int place = 0, places = 0;
 };
+
+std::string com_list(int from, int to) {
+  std::string list;
+  for (int n = from; n <= to; ++n) list += (list.empty() ? "COM" : ",COM") + std::to_string(n);
+  return list;
+}
 
 TEST(CommandLine, FormsAndWhatTheyMean) {
   using M = CommandLine::Mode;
@@ -57,6 +67,36 @@ TEST(CommandLine, FormsAndWhatTheyMean) {
       {{"/?"}, M::Help, "", ""},
       {{"/auto=COM5", "/HELP"}, M::Help, "", ""},
       {{"/log=x", "/help=1"}, M::Normal, "", "x"},
+      // A list of ports: one process each.
+      {{"/auto=COM3,COM5,com7"}, M::Auto, "", "", {"COM3", "COM5", "com7"}},
+      {{"/auto=" + com_list(1, 16)}, M::Auto, "", "", {}},
+      {{"/auto=" + com_list(1, 17)}, M::Bad, "", ""},
+      {{"/auto=COM5,COM5"}, M::Bad, "", ""},
+      {{"/auto=COM5,com5"}, M::Bad, "", ""},
+      {{"/auto=COM5,"}, M::Bad, "", ""},
+      {{"/auto=,COM5"}, M::Bad, "", ""},
+      {{"/auto=COM5,,COM6"}, M::Bad, "", ""},
+      {{"/auto=COM5;COM6"}, M::Bad, "", ""},
+      {{"/auto=COM5,COM256"}, M::Bad, "", ""},
+      {{"/auto=COM5", "/auto=COM6,COM7"}, M::Bad, "COM5", ""},
+      {{"/auto=COM5,COM6", "/Summary=s.json", "/log=u.log"},
+       M::Auto,
+       "",
+       "u.log",
+       {"COM5", "COM6"},
+       "s.json"},
+      {{"/summary=s.json"}, M::Normal, "", "", {}, "s.json"},  // ignored without /auto
+      {{"/auto=COM5", "/summary="}, M::Bad, "COM5", ""},
+      {{"/auto=COM5", "/summary=a", "/summary=b"}, M::Bad, "COM5", "", {}, "a"},
+      // The window's place, given by the run of several to each of its processes.
+      {{"/auto=COM5", "/place=2,3"}, M::Auto, "COM5", "", {}, "", 2, 3},
+      {{"/auto=COM5", "/place=16,16"}, M::Auto, "COM5", "", {}, "", 16, 16},
+      {{"/auto=COM5,COM6", "/place=1,2"}, M::Bad, "", "", {"COM5", "COM6"}, "", 1, 2},
+      {{"/auto=COM5", "/place=0,3"}, M::Bad, "COM5", ""},
+      {{"/auto=COM5", "/place=4,3"}, M::Bad, "COM5", ""},
+      {{"/auto=COM5", "/place=1,17"}, M::Bad, "COM5", ""},
+      {{"/auto=COM5", "/place=1"}, M::Bad, "COM5", ""},
+      {{"/auto=COM5", "/place"}, M::Bad, "COM5", ""},
   };
   for (const LineCase& c : cases) {
     std::vector<std::string> storage = {"kxflash"};
@@ -69,6 +109,17 @@ TEST(CommandLine, FormsAndWhatTheyMean) {
     EXPECT_EQ(line.port, c.port) << what;
     EXPECT_EQ(line.log_path, c.log) << what;
     EXPECT_EQ(line.problem.empty(), c.mode != M::Bad) << what;
+    EXPECT_EQ(line.summary_path, c.summary) << what;
+    EXPECT_EQ(line.place, c.place) << what;
+    EXPECT_EQ(line.places, c.places) << what;
+    if (!c.ports.empty())
+      EXPECT_EQ(line.ports, c.ports) << what;
+    else if (!c.port.empty())
+      EXPECT_EQ(line.ports, std::vector<std::string>{c.port}) << what;
+    else if (c.mode == M::Auto)
+      EXPECT_EQ(line.ports.size(), kMaxLinePorts) << what;
+    else
+      EXPECT_TRUE(line.ports.empty()) << what;
   }
 }
 
@@ -107,6 +158,8 @@ TEST(DiskFile, OnlyAFileOnDiskIsALog) {
       {"PRN.log", device},
       {"aux", device},
       {"NuL.log", device},
+      {"conout$", device},
+      {"CONIN$.txt", device},
       {"C:\\logs\\COM5.log", device},
       {"logs/com1.log", device},
       {"C:COM5.log", device},
@@ -176,55 +229,20 @@ TEST(UpdateLog, TimesCarryTheirOffsetAndBytesBecomeReadable) {
   EXPECT_EQ(printable("\xCF\xCE"), "\xCF\xCE");  // Windows-1251 text stays as it is
 }
 
-std::vector<std::string> read_lines(const std::string& path) {
-  std::vector<std::string> lines;
-  std::ifstream in(path, std::ios::binary);
-  for (std::string l; std::getline(in, l);) {
-    if (!l.empty() && l.back() == '\r') l.pop_back();
-    lines.push_back(l);
-  }
-  return lines;
-}
-
-// A log line after its time ("2026-12-07T16:40:12.345+03:00 "); the time's form is checked.
-std::string message_of(const std::string& line) {
-  static const std::regex stamp(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d )");
-  std::smatch m;
-  if (!std::regex_search(line, m, stamp)) return "no time in: " + line;
-  return m.suffix();
-}
-
-std::string log_path(const std::string& name) {
-  // The process's own name: builds tested side by side must not share a log.
-  const std::string path =
-      ::testing::TempDir() + "kxflash_" + std::to_string(::getpid()) + "_" + name + ".log";
-  std::remove(path.c_str());
-  return path;
-}
-
-// Runs the program's entry with these arguments, as a fresh process would; gives up after 30 s.
-int run_entry(std::vector<std::string> args) {
-  disable_pins();
-  set_startup_done(false);
-  const auto give_up = std::chrono::steady_clock::now() + 30s;
-  tk::set_idle_hook([give_up] {
-    if (std::chrono::steady_clock::now() > give_up) tk::quit();
-  });
-  args.insert(args.begin(), "kxflash");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  return run_tool(static_cast<int>(args.size()), argv.data());
-}
-
 TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
   const std::string log = log_path("bad");
   {
     std::ofstream earlier(log, std::ios::binary);
     earlier << "an earlier run\r\n";
   }
-  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-           {"/auto"}, {"/auto=COM0"}, {"/auto=COM5", "/what"}, {"/auto=COM5", "/auto=COM5"}}) {
+  const std::string nowhere = log_path("missing") + "/summary.json";
+  for (std::vector<std::string> args :
+       std::vector<std::vector<std::string>>{{"/auto"},
+                                             {"/auto=COM0"},
+                                             {"/auto=COM5", "/what"},
+                                             {"/auto=COM5", "/auto=COM5"},
+                                             {"/auto=COM5,COM6", "/summary=COM5.json"},
+                                             {"/auto=COM5", "/summary=" + nowhere}}) {
     args.push_back("/log=" + log);
     EXPECT_EQ(run_entry(args), 3) << ::testing::PrintToString(args);
     EXPECT_TRUE(hl::windows().empty());
@@ -232,7 +250,7 @@ TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
     hl::reset();
   }
   const std::vector<std::string> lines = read_lines(log);
-  ASSERT_EQ(lines.size(), 5u);
+  ASSERT_EQ(lines.size(), 7u);
   EXPECT_EQ(lines[0], "an earlier run");  // appended, never rewritten
   EXPECT_EQ(message_of(lines[1]),
             "bad command line: /auto needs a port name: /auto=COMn; exit code 3");
@@ -240,6 +258,12 @@ TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
             "bad command line: not a port name (COM1 to COM255): COM0; exit code 3");
   EXPECT_EQ(message_of(lines[3]), "bad command line: unknown argument: /what; exit code 3");
   EXPECT_EQ(message_of(lines[4]), "bad command line: /auto is given more than once; exit code 3");
+  EXPECT_EQ(message_of(lines[5]),
+            "bad command line: the summary path names a device: COM5.json; exit code 3");
+  EXPECT_EQ(
+      message_of(lines[6]).rfind(
+          "bad command line: the summary file " + nowhere + ": the file cannot be opened: ", 0),
+      0u);
 }
 
 // A log path that names a device ends an unattended run with code 3 before anything starts:
@@ -401,6 +425,7 @@ struct AutoCase {
   int code;
   bool pusk;
   std::vector<std::string> last_lines;  // the log's last lines
+  std::string summary;                  // the summary line after its time, from the port on
   std::string version = "";             // the identification answer, when not the usual one
   std::size_t version_cut = 0;          // the answer in two writes, cut after this many bytes
 };
@@ -418,14 +443,16 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
        0,
        true,
        {"progress 100 % (" + of_all(image_layout::kBlockCount) + ")",
-        "result: updated, " + of_all(image_layout::kBlockCount), "exit code 0"}},
+        "result: updated, " + of_all(image_layout::kBlockCount), "exit code 0"},
+       R"("port":"COM3","model":"VKD7","firmware":"9.0","offered":"9.1","result":"updated","blocks":508,"seconds":#,"exit_code":0,"reason":""})"},
       {"wrong-crc",
        Fault::WrongCrc,
        2,
        true,
        1,
        false,
-       {"write clicked", "result: transfer failed, " + of_all(2), "exit code 1"}},
+       {"write clicked", "result: transfer failed, " + of_all(2), "exit code 1"},
+       R"("port":"COM3","model":"VKD7","firmware":"9.0","offered":"9.1","result":"transfer failed","blocks":2,"seconds":#,"exit_code":1,"reason":"after block 2: received )"},
       {"silent",
        Fault::SilentBlock,
        60,
@@ -433,7 +460,8 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
        1,
        false,
        {"progress 10 % (" + of_all(51) + ")", "result: transfer failed, " + of_all(60),
-        "exit code 1"}},
+        "exit code 1"},
+       R"("port":"COM3","model":"VKD7","firmware":"9.0","offered":"9.1","result":"transfer failed","blocks":60,"seconds":#,"exit_code":1,"reason":"no byte for 3 s after block 60"})"},
       {"other-device",
        Fault::OtherDevice,
        0,
@@ -442,7 +470,8 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
        false,
        {"answer refused: \"GIGAWATT VKD7 9.0\\r\\n\"",
         "no device: not identified within 3 s; refused: \"GIGAWATT VKD7 9.0\\r\\n\"",
-        "exit code 2"}},
+        "exit code 2"},
+       R"("port":"COM3","model":"","firmware":"","offered":"9.1","result":"no device","blocks":0,"seconds":#,"exit_code":2,"reason":"not identified within 3 s; refused: )"},
       // A banner line before the answer is refused, and the answer after it identifies.
       {"banner",
        Fault::None,
@@ -451,6 +480,7 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
        0,
        true,
        {"result: updated, " + of_all(image_layout::kBlockCount), "exit code 0"},
+       R"("port":"COM3","model":"VKD7","firmware":"9.0","offered":"9.1","result":"updated","blocks":508,"seconds":#,"exit_code":0,"reason":""})",
        "BOOT 1.0\r\nMAGNETOFLUX VKD7 9.0\r\n",
        10},
       {"silent-vers",
@@ -459,14 +489,16 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
        true,
        2,
        false,
-       {"port chosen: COM3", "no device: not identified within 3 s", "exit code 2"}},
+       {"port chosen: COM3", "no device: not identified within 3 s", "exit code 2"},
+       R"("port":"COM3","model":"","firmware":"","offered":"9.1","result":"no device","blocks":0,"seconds":#,"exit_code":2,"reason":"not identified within 3 s"})"},
       {"no-port",
        Fault::None,
        0,
        false,
        2,
        false,
-       {"port chosen: COM3", "no device: the port could not be opened", "exit code 2"}},
+       {"port chosen: COM3", "no device: the port could not be opened", "exit code 2"},
+       R"("port":"COM3","model":"","firmware":"","offered":"9.1","result":"no device","blocks":0,"seconds":#,"exit_code":2,"reason":"the port could not be opened"})"},
   };
   for (const AutoCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -478,8 +510,9 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
     options.version_cut = c.version_cut;
     devsim::Simulator& device = add_device(c.device ? "COM3" : "COM4", options);
     const std::string log = log_path(c.name);
+    const std::string summary = log_path(std::string(c.name) + "-summary");
 
-    EXPECT_EQ(run_entry({"/auto=COM3", "/log=" + log}), c.code);
+    EXPECT_EQ(run_entry({"/auto=COM3", "/log=" + log, "/summary=" + summary}), c.code);
     EXPECT_FALSE(pins_enabled());
     if (c.pusk) {
       ASSERT_TRUE(device.wait_done(5s));
@@ -503,6 +536,17 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
       EXPECT_EQ(message_of(lines[from + i]).rfind(c.last_lines[i], 0), 0u)
           << message_of(lines[from + i]) << " does not begin with " << c.last_lines[i];
 
+    // One summary line; its seconds in place of "#", a failure's reason from its beginning.
+    const std::vector<std::string> summaries = read_lines(summary);
+    ASSERT_EQ(summaries.size(), 1u);
+    static const std::regex line(
+        R"re(^\{"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d",(.*"seconds":)(\d+\.\d)(,.*)$)re");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(summaries[0], m, line)) << summaries[0];
+    const std::string rest = m[1].str() + "#" + m[3].str();
+    EXPECT_EQ(rest.substr(0, c.summary.size()), c.summary);
+    EXPECT_LT(std::stod(m[2].str()), 30.0);
+
     if (c.code == 0) {
       // The whole story of a success, line by line.
       std::vector<std::string> expected = {"port chosen: COM3"};
@@ -511,10 +555,10 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
         expected.push_back("device answered: \"" + banner + "\"");
         expected.push_back("answer refused: \"" + banner + "\"");
       }
-      for (const std::string& line :
+      for (const std::string& step :
            {std::string("device answered: \"MAGNETOFLUX VKD7 9.0\\r\\n\""), identified,
             std::string("write clicked")})
-        expected.push_back(line);
+        expected.push_back(step);
       for (int p = 10; p <= 100; p += 10) {
         const std::size_t blocks = (p * image_layout::kBlockCount + 99) / 100;
         expected.push_back("progress " + std::to_string(p) + " % (" + of_all(blocks) + ")");

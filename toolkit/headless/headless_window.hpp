@@ -146,7 +146,8 @@ struct State : tk::WindowRegistry<HeadlessWindow> {
   std::unique_ptr<EventQueue> queue = std::make_unique<EventQueue>();
   std::vector<std::pair<std::string, std::string>> message_boxes;
   std::function<void(int)> exit_routine;
-  int screen_dpi = 96;  // the resolution new forms are shown at
+  int screen_dpi = 96;                  // the resolution new forms are shown at
+  tk::Rect work_area{0, 0, 1024, 738};  // in screen pixels
   // The long task as the system would see it (set_task_state, set_task_progress).
   tk::TaskState task_state = tk::TaskState::Idle;
   std::vector<tk::TaskState> task_states;  // every change, in order

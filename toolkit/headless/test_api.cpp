@@ -67,6 +67,7 @@ void reset() {
   st.task_max = 0;
   st.screen_dpi = 96;
   set_device_change_listener(nullptr);
+  st.work_area = {0, 0, 1024, 738};
 }
 
 void device_change() {
@@ -272,6 +273,9 @@ std::vector<std::string> items(const tk::Window& combo) {
 
 void set_screen_dpi(int dpi) {
   state().screen_dpi = dpi;
+}
+void set_work_area(const tk::Rect& screen_pixels) {
+  state().work_area = screen_pixels;
 }
 void move_to_monitor(tk::Window& form, int dpi) {
   hw(form).dpi_ = dpi;

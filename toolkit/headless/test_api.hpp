@@ -112,6 +112,8 @@ void device_change();
 // set_screen_dpi are shown at that resolution; move_to_monitor is a form moving to a monitor
 // of another one (its controls follow).
 void set_screen_dpi(int dpi);
+// The screen's work area in screen pixels (tk::work_area gives it in design pixels).
+void set_work_area(const tk::Rect& screen_pixels);
 void move_to_monitor(tk::Window& form, int dpi);
 int dpi(const tk::Window& w);
 // Where the window is on the screen (a control: in its form's client area), in screen pixels.

@@ -42,17 +42,25 @@ start_display() {
 
 # --- the prefix ----------------------------------------------------------------------------------
 
+# The ports declared besides $port (the line scenarios add theirs when they first run).
+line_ports=()
+
 # Restarts the prefix's server (it reads the ports and the registry as it starts), keeps it up
-# for the run and waits until the port is listed again; false when it is not.
+# for the run and waits until every declared port is listed again; false when one is not.
 restart_server() { # restart_server LOG
   "$kx_wineserver" -k 2>/dev/null
   "$kx_wineserver" -w 2>/dev/null
   # Debian's server prints its object table when it ends: keep that out of the verdict.
   "$kx_wineserver" -p >>"$logs/wineserver.log" 2>&1
   "$kx_wine" cmd /c exit >>"$1" 2>&1
-  local _
+  local _ listed p all
   for _ in $(seq 100); do
-    "$kx_wine" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -q "$port" && return 0
+    listed=$("$kx_wine" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | tr -d '\r')
+    all=1
+    for p in "$port" "${line_ports[@]}"; do
+      printf '%s\n' "$listed" | grep -qw "$p" || all=0
+    done
+    [ $all = 1 ] && return 0
     sleep 0.2
   done
   return 1

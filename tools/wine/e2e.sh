@@ -7,8 +7,9 @@
 #   bash tools/wine/e2e.sh show            show the tool on this display against the simulator
 #
 # Scenarios: success wrong-crc silent split unplug other-device qv pieces close planted
-# minimize dpi144 ports auto-success auto-failure auto-log-device (and, only when named, bench:
-# start-up, transfer and memory figures under Wine). Each prints PASS or FAIL;
+# minimize dpi144 ports auto-success auto-failure auto-log-device line-success line-failure
+# line-nodevice (and, only when named, bench: start-up, transfer and memory figures under Wine;
+# line-bench: one, three and six devices updated by one command). Each prints PASS or FAIL;
 # the script exits non-zero when any fails. Screenshots of every final screen go to
 # artifacts/screenshots/, logs to artifacts/e2e-logs/.
 #
@@ -36,8 +37,8 @@ if [ "${1:-}" = show ]; then
   shift
 fi
 all_scenarios=(success wrong-crc silent split unplug other-device qv pieces close planted minimize
-  dpi144 ports auto-success auto-failure auto-log-device)
-known_scenarios=("${all_scenarios[@]}" bench)
+  dpi144 ports auto-success auto-failure auto-log-device line-success line-failure line-nodevice)
+known_scenarios=("${all_scenarios[@]}" bench line-bench)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
 for s in "${scenarios[@]}"; do
@@ -99,6 +100,8 @@ kx_image_layout || exit 2
 . "$here/e2e-scenarios-transfer.sh" || exit 2
 # shellcheck source=tools/wine/e2e-scenarios-window.sh
 . "$here/e2e-scenarios-window.sh" || exit 2
+# shellcheck source=tools/wine/e2e-scenarios-line.sh
+. "$here/e2e-scenarios-line.sh" || exit 2
 
 # --- machine, programs -------------------------------------------------------------------------
 

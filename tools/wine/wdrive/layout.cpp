@@ -75,7 +75,11 @@ int cmd_layout(const std::wstring& spec, const std::vector<FontSpec>& fonts) {
   const int dpi = dpi_of(top);
   RECT client;
   GetClientRect(top, &client);
+  RECT screen;
+  GetWindowRect(top, &screen);
   out("form client=" + std::to_string(client.right) + "x" + std::to_string(client.bottom) +
+      " window=" + std::to_string(screen.left) + "," + std::to_string(screen.top) + "," +
+      std::to_string(screen.right) + "," + std::to_string(screen.bottom) +
       " dpi=" + std::to_string(dpi));
   for (const Control& c : controls_of(top)) {
     if (!IsWindowVisible(c.hwnd)) continue;

@@ -18,7 +18,8 @@
 //                                              iconic=I" of the form and its button's window
 //   wdrive devicechange WINDOW arrival|removal PORT   as a port driver's broadcast: a port's
 //                                              WM_DEVICECHANGE to the form and its owner
-//   wdrive layout   WINDOW [PT[b]=TEXT...]     the form's client size and resolution, and for
+//   wdrive layout   WINDOW [PT[b]=TEXT...]     the form's client size, place on the screen
+//                                              (left,top,right,bottom) and resolution, and for
 //                                              each visible control its place in the form and
 //                                              the room its text needs against what it has
 //                                              (measured in "MS Sans Serif", 8 points, or PT

@@ -1,0 +1,63 @@
+#include "app/run_record.hpp"
+
+#include <string_view>
+
+#include "app/unattended.hpp"
+
+namespace kx {
+
+namespace {
+
+// The answer's blank-separated words, line ends dropped.
+std::string word_of(const std::string& answer, int index) {
+  std::string text = answer;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  int at = 0;
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t blank = text.find(' ', from);
+    if (at == index)
+      return text.substr(from, blank == std::string::npos ? std::string::npos : blank - from);
+    if (blank == std::string::npos) return {};
+    from = blank + 1;
+    ++at;
+  }
+}
+
+}  // namespace
+
+const char* result_of(int exit_code) {
+  if (exit_code == kExitUpdated) return "updated";
+  if (exit_code == kExitNoDevice) return "no device";
+  return "transfer failed";
+}
+
+std::string device_answer_of(const TKxUnattended& driver) {
+  return driver.device_answer();
+}
+
+std::string failure_reason_of(const TKxUnattended& driver) {
+  // The summary's result already says "no device".
+  constexpr std::string_view kNoDevice = "no device: ";
+  const std::string& reason = driver.failure_reason();
+  return reason.rfind(kNoDevice, 0) == 0 ? reason.substr(kNoDevice.size()) : reason;
+}
+
+RunRecord record_of(const TKxUnattended& driver, const std::string& port) {
+  RunRecord r;
+  r.ended = std::chrono::system_clock::now();
+  r.port = port;
+  const std::string answer = device_answer_of(driver);
+  if (driver.identified()) {
+    r.model = word_of(answer, 1);
+    r.firmware = word_of(answer, 2);
+  }
+  r.exit_code = driver.exit_code();
+  r.result = result_of(r.exit_code);
+  r.blocks = driver.acknowledged();
+  r.seconds = driver.seconds();
+  if (r.exit_code != kExitUpdated) r.reason = failure_reason_of(driver);
+  return r;
+}
+
+}  // namespace kx

@@ -1,0 +1,37 @@
+// What one device's unattended run comes to: one line of the summary.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace kx {
+
+class TKxUnattended;
+
+// The firmware version the tool offers, as the summary names it.
+inline constexpr const char* kOfferedFirmware = "9.1";
+
+struct RunRecord {
+  std::chrono::system_clock::time_point ended{};
+  std::string port;
+  std::string model;     // the device's answer, second word ("" without one)
+  std::string firmware;  // the device's answer, third word
+  std::string offered = kOfferedFirmware;
+  std::string result;  // "updated", "transfer failed" or "no device"
+  int blocks = -1;     // blocks acknowledged; -1: unknown (the summary writes null)
+  double seconds = 0;  // from the run's start to its result
+  int exit_code = 0;
+  std::string reason;  // why it failed; empty on success
+};
+
+// The result word of an exit code: 0 "updated", 2 "no device", anything else "transfer failed".
+const char* result_of(int exit_code);
+
+// The record of the run the driver watched on `port`, ending now.
+RunRecord record_of(const TKxUnattended& driver, const std::string& port);
+
+// The device's identification answer and the reason of a failure, as the driver knows them.
+std::string device_answer_of(const TKxUnattended& driver);
+std::string failure_reason_of(const TKxUnattended& driver);
+
+}  // namespace kx
