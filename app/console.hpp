@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "app/log_file.hpp"
 
@@ -13,5 +14,9 @@ namespace kx {
 // The parent's console (Windows: the standard output the parent handed over, else the console
 // attached to; POSIX: standard error when it is a terminal); nullptr when there is none.
 std::unique_ptr<LogFile> parent_console();
+
+// `out` with `prefix` before every line written to it (one device's lines on a console that
+// several devices share: "COM5 " before each); nullptr for nullptr.
+std::unique_ptr<LogFile> with_line_prefix(std::unique_ptr<LogFile> out, std::string prefix);
 
 }  // namespace kx

@@ -67,8 +67,10 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
   const std::string log_problem =
       line.log_path.empty() ? std::string() : disk_file_problem(line.log_path);
   const bool echo = line.mode != CommandLine::Mode::Normal;  // /auto, also a bad one
-  UpdateLog log(log_problem.empty() ? line.log_path : std::string(),
-                echo ? parent_console() : nullptr);
+  // One device of several: its lines on the shared console begin with its port.
+  std::unique_ptr<LogFile> console = echo ? parent_console() : nullptr;
+  if (line.places > 0) console = with_line_prefix(std::move(console), line.port + " ");
+  UpdateLog log(log_problem.empty() ? line.log_path : std::string(), std::move(console));
   const bool unattended_run = line.mode == CommandLine::Mode::Auto;
   std::string problem;
   if (line.mode == CommandLine::Mode::Bad)

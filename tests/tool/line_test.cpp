@@ -6,6 +6,7 @@
 #include <set>
 #include <thread>
 
+#include "app/console.hpp"
 #include "app/line_window.hpp"
 #include "app/process_launcher.hpp"
 #include "app/summary.hpp"
@@ -221,6 +222,22 @@ TEST(Supervisor, StartsOneProcessPerPortAndSetsTheRunsCode) {
   EXPECT_EQ(port_log_path("logs.d/run", "COM5"), "logs.d/run-COM5");
   EXPECT_EQ(port_log_path("C:\\logs.d\\.log", "COM5"), "C:\\logs.d\\.log-COM5");
   EXPECT_EQ(port_log_path("a.b.txt", "COM12"), "a.b-COM12.txt");
+
+  // Each device's lines on the shared console begin with its port.
+  struct Captured final : LogFile {
+    std::string* text;
+    explicit Captured(std::string* t) : text(t) {}
+    bool append(std::string_view bytes) override {
+      *text += bytes;
+      return true;
+    }
+  };
+  std::string shown;
+  auto console = with_line_prefix(std::make_unique<Captured>(&shown), "COM6 ");
+  console->append("t1 port chosen: COM6\r\n");
+  console->append("t2 a\r\nt3 b\r\n");
+  EXPECT_EQ(shown, "COM6 t1 port chosen: COM6\r\nCOM6 t2 a\r\nCOM6 t3 b\r\n");
+  EXPECT_EQ(with_line_prefix(nullptr, "COM6 "), nullptr);
 }
 
 // The POSIX launcher with real processes: each end is reported once, with its code or signal.
