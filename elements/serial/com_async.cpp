@@ -5,11 +5,13 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
-#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "elements/serial/com_name.hpp"
+#include "elements/serial/port_trials.hpp"
 #include "runtime/element_thread.hpp"
+#include "runtime/threads.hpp"
 
 namespace kx {
 
@@ -23,18 +25,21 @@ struct TKxComAsync::Reader {
   bool stop = false;
   bool handled = true;
   bool done = false;
-  std::thread thread;
 };
 
 namespace {
 
 // How long the close sequence waits for the reader to leave before leaving it behind; the
-// reader only ever blocks in the port wait (woken by stop_waiting) or on the hand-over.
-constexpr auto kReaderStopBound = 2000ms;
+// reader only ever blocks in the port wait (woken by stop_waiting) or on the hand-over, unless
+// a driver call never returns. Short enough that a close with such a reader ends within 1 s.
+constexpr auto kReaderStopBound = 400ms;
 
 // How long a close waits for written bytes to leave the port: far more than the few bytes a
 // finished write can leave queued need, short enough that a pulled adapter cannot hang the exit.
 constexpr auto kCloseDrainBound = 1000ms;
+
+// How long an open waits for a trial open of the same port (a listing's) to let it go.
+constexpr auto kTrialWaitBound = 1000ms;
 
 std::uint8_t byte_index(std::int32_t v) {
   // Out-of-range indices become a value every back-end refuses.
@@ -144,6 +149,7 @@ void TKxComAsync::doOpen(TData& d, std::uint16_t) {
 
 bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::int32_t rts,
                                std::int32_t dtr) {
+  serial::wait_for_trials(name, kTrialWaitBound);  // a trial must not hold it while we open
   std::unique_ptr<serial::Port> opened = serial::open_port(name);
   if (!opened) return false;
   port_ = std::move(opened);
@@ -171,9 +177,9 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
 
   if (mask_ != 0) {
     auto reader = std::make_shared<Reader>();
-    try {
-      reader->thread = std::thread(&TKxComAsync::reader_main, port_, reader, run_);
-    } catch (const std::system_error&) {
+    // Unwaited: a driver call may never return; the reader holds the port and its record.
+    if (!start_unwaited_thread(
+            [port = port_, reader, run = run_] { reader_main(port, reader, run); })) {
       // Without a reader the port would be open but deaf: close it and report the failure.
       close_sequence();
       return false;
@@ -227,14 +233,9 @@ void TKxComAsync::stop_reader() {
   std::unique_lock<std::mutex> lock(reader->mutex);
   reader->stop = true;
   reader->cv.notify_all();
-  const bool left = reader->cv.wait_for(lock, kReaderStopBound, [&] { return reader->done; });
-  lock.unlock();
   // A reader that does not leave in time keeps the port object alive through its own
   // reference; it is left behind rather than waited for without end.
-  if (left)
-    reader->thread.join();
-  else
-    reader->thread.detach();
+  reader->cv.wait_for(lock, kReaderStopBound, [&] { return reader->done; });
 }
 
 bool TKxComAsync::current(const Run& run) const {
