@@ -66,7 +66,13 @@ std::chrono::microseconds write_call_cost() {
 }
 }  // namespace serial
 
-TKxComAsync::TKxComAsync() = default;
+TKxComAsync::TKxComAsync() : TKxComAsync(Opener()) {}
+
+TKxComAsync::TKxComAsync(Opener opener)
+    : opener_(opener ? std::move(opener)
+                     : Opener([](const std::string& name, serial::OpenError* why) {
+                         return serial::open_port(name, why);
+                       })) {}
 
 TKxComAsync::~TKxComAsync() {
   close_sequence();
@@ -129,6 +135,7 @@ void TKxComAsync::doOpen(TData& d, std::uint16_t) {
   port_name_ = name;
   const int n = port_number(name);
   if (n == 0) {
+    fail_open({serial::OpenProblem::NoSuchPort, 0});
     fire_integer(onOpen, 0);
     return;
   }
@@ -150,8 +157,15 @@ void TKxComAsync::doOpen(TData& d, std::uint16_t) {
 bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::int32_t rts,
                                std::int32_t dtr) {
   serial::wait_for_trials(name, kTrialWaitBound);  // a trial must not hold it while we open
-  std::unique_ptr<serial::Port> opened = serial::open_port(name);
-  if (!opened) return false;
+  serial::OpenError why;
+  std::unique_ptr<serial::Port> opened = opener_(name, &why);
+  if (!opened) {
+    if (why.problem == serial::OpenProblem::None) why.problem = serial::OpenProblem::Other;
+    fail_open(why);
+    return false;
+  }
+  open_failure_.clear();
+  port_failure_.clear();
   port_ = std::move(opened);
   open_ = true;
   run_ = handover_.begin_run();
@@ -168,9 +182,14 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
   bool ok = port_->purge(serial::kPurgeTxClear | serial::kPurgeRxClear);
   port_->set_queue_sizes(static_cast<std::uint32_t>(InQueue),
                          static_cast<std::uint32_t>(OutQueue));  // result ignored
-  ok = ok && port_->set_settings(settings) && port_->set_timeouts(timeouts_) &&
-       port_->set_event_mask(mask_);
+  if (ok && !port_->set_settings(settings)) {
+    fail_open({serial::OpenProblem::RateRefused, port_->last_os_error()});
+    close_sequence();
+    return false;
+  }
+  ok = ok && port_->set_timeouts(timeouts_) && port_->set_event_mask(mask_);
   if (!ok) {
+    fail_open({serial::OpenProblem::Other, port_->last_os_error()});
     close_sequence();
     return false;
   }
@@ -181,6 +200,7 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
     if (!start_unwaited_thread(
             [port = port_, reader, run = run_] { reader_main(port, reader, run); })) {
       // Without a reader the port would be open but deaf: close it and report the failure.
+      fail_open({serial::OpenProblem::Other, 0});
       close_sequence();
       return false;
     }
@@ -194,7 +214,15 @@ void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_pt
   serial::raise_current_thread_priority();
   for (;;) {
     std::uint32_t events = 0;
-    if (port->wait_event(events) != serial::WaitResult::Event) break;
+    const serial::WaitResult waited = port->wait_event(events);
+    if (waited == serial::WaitResult::Failed) {
+      // The port is gone (a pulled adapter) or its wait failed: said once, on the element thread.
+      run.post([error = port->last_os_error()](TKxComAsync& self, const Run& r) {
+        if (self.current(r))
+          self.note_port_failure("the port was removed or its wait for events failed", error);
+      });
+    }
+    if (waited != serial::WaitResult::Event) break;
     if (events == 0) continue;
     {
       std::lock_guard<std::mutex> lock(reader->mutex);
@@ -224,6 +252,14 @@ void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_pt
     reader->done = true;
   }
   reader->cv.notify_all();
+}
+
+void TKxComAsync::fail_open(serial::OpenError why) {
+  open_failure_ = "the port cannot be opened: " + serial::describe(why);
+}
+
+void TKxComAsync::note_port_failure(const std::string& what, int os_error) {
+  port_failure_ = "the port reported an error: " + what + ", OS error " + std::to_string(os_error);
 }
 
 void TKxComAsync::stop_reader() {
@@ -290,6 +326,11 @@ void TKxComAsync::line_error_check() {
   if (errors & kCeBreak) errors_.emplace_back("Break Detected");
   if (errors & kCeIoe) errors_.emplace_back("Port I/O Error");
   if (errors & kCeMode) errors_.emplace_back("Requested mode unsupported");
+  if (!errors_.empty()) {
+    std::string what = "line error";
+    for (const std::string& e : errors_) what += (&e == &errors_.front() ? ": " : "; ") + e;
+    note_port_failure(what, 0);
+  }
 }
 
 void TKxComAsync::doClose(TData&, std::uint16_t) {
@@ -363,9 +404,11 @@ void TKxComAsync::write_pending() {
       fire_integer(onWritten, clamp_count(static_cast<std::uint32_t>(written)));
       break;
     case serial::Io::Failed:
+      note_port_failure("a write failed", port_->last_os_error());
       fire_integer(onWritten, 0);
       break;
     case serial::Io::Refused:
+      note_port_failure("a write was refused", port_->last_os_error());
       break;
   }
 }
@@ -380,9 +423,11 @@ void TKxComAsync::doRead(TData& d, std::uint16_t) {
       fire_string(onRead, std::move(bytes));
       break;
     case serial::Io::Failed:
+      note_port_failure("a read failed", port_->last_os_error());
       fire_string(onRead, std::string());
       break;
     case serial::Io::Refused:
+      note_port_failure("a read was refused", port_->last_os_error());
       break;
   }
 }

@@ -69,9 +69,33 @@ TEST_F(ComAsyncTest, OpenCloseEventOrderAndRepeats) {
   EXPECT_EQ(rec.log, (Log{"Opening", "Open:7"}));
 }
 
+// Each failed open says why (the errno values are Linux's).
 TEST_F(ComAsyncTest, FailedOpens) {
+  const std::string cannot = "the port cannot be opened: ";
   call_open(*com, "COM9");  // not installed
   EXPECT_EQ(rec.log, (Log{"Opening", "Open:0"}));
+  EXPECT_EQ(com->open_failure(), cannot + "no such port, OS error 2");
+  register_port("COM8", "/nonexistent/ttyX");  // installed, but the device is not there
+  call_open(*com, "COM8");
+  EXPECT_EQ(com->open_failure(), cannot + "no such port, OS error 2");
+  call_open(*com, "COM0");
+  EXPECT_EQ(com->open_failure(), cannot + "no such port, OS error 0");
+
+  // Held by another open (the terminal's exclusive mode, or the lock where a privileged
+  // process passes that): busy.
+  {
+    TKxComAsync holder;
+    set_up_as_the_tool(holder);
+    call_open(holder, "COM7");
+    ASSERT_TRUE(holder.is_open());
+    EXPECT_EQ(holder.open_failure(), "");
+    call_open(*com, "COM7");
+    EXPECT_FALSE(com->is_open());
+    EXPECT_EQ(com->open_failure().rfind(cannot + "busy (held by another program), OS error ", 0),
+              0u)
+        << com->open_failure();
+    EXPECT_NE(com->open_failure(), cannot + "busy (held by another program), OS error 0");
+  }
 
   // The port opens but refuses the settings: the close sequence runs before onOpen 0.
   for (auto spoil :
@@ -88,11 +112,13 @@ TEST_F(ComAsyncTest, FailedOpens) {
     expected.push_back("Open:0");
     EXPECT_EQ(r.log, expected);
     EXPECT_FALSE(bad.is_open());
+    EXPECT_EQ(bad.open_failure().rfind(cannot + "rate refused", 0), 0u) << bad.open_failure();
   }
-  // Nothing of the failed attempts holds the port.
+  // Nothing of the failed attempts holds the port; an open that succeeds clears the reason.
   rec.clear();
   call_open(*com, "COM7");
   EXPECT_EQ(rec.log, (Log{"Opening", "Open:7"}));
+  EXPECT_EQ(com->open_failure(), "");
 }
 
 TEST_F(ComAsyncTest, LineSettingsReachTheTerminal) {
