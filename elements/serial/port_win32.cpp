@@ -226,7 +226,20 @@ class Win32Port final : public Port {
     DWORD e = 0;
     COMSTAT stat{};
     if (!ClearCommError(h_, &e, &stat)) return false;
-    errors = e;
+    errors = e | kept_errors_.exchange(0);
+    in_queue = stat.cbInQue;
+    return true;
+  }
+
+  bool queued_input(std::uint32_t& in_queue) override {
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    in_queue = 0;
+    if (!usable()) return false;
+    DWORD e = 0;
+    COMSTAT stat{};
+    // The system tells the queue only together with clearing the error bits: they are kept.
+    if (!ClearCommError(h_, &e, &stat)) return false;
+    kept_errors_.fetch_or(e);
     in_queue = stat.cbInQue;
     return true;
   }
@@ -417,6 +430,7 @@ class Win32Port final : public Port {
   std::shared_timed_mutex gate_;        // shared by every operation, exclusive for close
   std::atomic<bool> closed_{false};     // closed, though a stuck call may still hold the handle
   std::atomic<DWORD> last_error_{0};
+  std::atomic<std::uint32_t> kept_errors_{0};  // read by queued_input, not reported yet
   HANDLE h_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> gone_{false};
