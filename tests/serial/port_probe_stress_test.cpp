@@ -40,8 +40,9 @@ struct Ports {
     ++trials[name];
     if (name == "COM6") cv.wait(lock, [&] { return released; });
     if (name == "COM5") {
+      const auto pause = std::chrono::milliseconds(1 + trials[name] % 4);
       lock.unlock();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1 + trials.size() % 4));
+      std::this_thread::sleep_for(pause);
     }
     return name == "COM1" || name == "COM3" || name == "COM5" || name == "COM6";
   }
