@@ -1,5 +1,8 @@
 #include "app/unattended_wiring.hpp"
 
+#include <string>
+#include <string_view>
+
 #include "app/unattended.hpp"
 #include "elements/flow/hub.hpp"
 #include "elements/serial/com_async.hpp"
@@ -23,6 +26,13 @@ namespace {
 constexpr std::int32_t kIdentifySeconds = 3;  // from the port choice to the device's identity
 constexpr std::int32_t kSilenceSeconds = 3;   // the transfer's watchdog: three ticks of 1 s
 
+constexpr std::string_view kOpenLead = "the port cannot be opened: ";
+constexpr std::string_view kPortLead = "the port reported an error: ";
+
+std::string without_lead(const std::string& text, std::string_view lead) {
+  return text.rfind(lead, 0) == 0 ? text.substr(lead.size()) : text;
+}
+
 }  // namespace
 
 TKxHub* UnattendedWiring::tap(EventLink& pin, int first) {
@@ -43,6 +53,11 @@ UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::strin
   driver->WatchSeconds = kIdentifySeconds;
   driver->SilenceSeconds = kSilenceSeconds;
   driver->Log = log;
+  // The port's own words on a failure: why it did not open, what it reported while open (the
+  // driver says the first words itself).
+  TKxComAsync* com = s->com;
+  driver->OpenFailure = [com] { return without_lead(com->open_failure(), kOpenLead); };
+  driver->PortFailure = [com] { return without_lead(com->port_failure(), kPortLead); };
   // A run without a person opens no port but its own: the list neither tries nor shows others.
   if (!port.empty()) s->pwPorts->OnlyPorts = {port};
 

@@ -5,9 +5,9 @@
 #include <ctime>
 #include <deque>
 #include <mutex>
-#include <system_error>
 
 #include "app/log_file.hpp"
+#include "runtime/threads.hpp"
 
 namespace kx {
 
@@ -44,11 +44,11 @@ UpdateLog::UpdateLog(std::string path, std::unique_ptr<LogFile> echo)
     shared_.reset();  // nowhere to write
     return;
   }
-  try {
-    writer_ = std::thread(&UpdateLog::write_lines, shared_, std::move(path), std::move(echo));
-  } catch (const std::system_error&) {
+  // The writer may hang in the file system for good: it runs unwaited, on the queue it holds.
+  std::shared_ptr<LogFile> also = std::move(echo);
+  if (!start_unwaited_thread(
+          [shared = shared_, path = std::move(path), also] { write_lines(shared, path, also); }))
     shared_.reset();  // no thread, no log
-  }
 }
 
 UpdateLog::~UpdateLog() {
@@ -56,13 +56,9 @@ UpdateLog::~UpdateLog() {
   std::unique_lock<std::mutex> lock(shared_->mutex);
   shared_->stop = true;
   shared_->cv.notify_all();
-  const bool finished =
-      shared_->cv.wait_for(lock, kFinishBound, [this] { return shared_->finished; });
-  lock.unlock();
-  if (finished)
-    writer_.join();
-  else
-    writer_.detach();  // it holds the queue itself; the process's end stops it
+  // A writer stuck in the file system is not waited for longer: it holds the queue itself, and
+  // the process's end stops it.
+  shared_->cv.wait_for(lock, kFinishBound, [this] { return shared_->finished; });
 }
 
 void UpdateLog::line(std::string_view text) {
@@ -78,7 +74,7 @@ void UpdateLog::line(std::string_view text) {
 }
 
 void UpdateLog::write_lines(std::shared_ptr<Shared> shared, std::string path,
-                            std::unique_ptr<LogFile> echo) {
+                            std::shared_ptr<LogFile> echo) {
   std::unique_ptr<LogFile> file = path.empty() ? nullptr : open_log_file(path);
   std::unique_lock<std::mutex> lock(shared->mutex);
   for (;;) {

@@ -1,12 +1,12 @@
 // The system timer on POSIX: a thread that sleeps on the steady clock until the next tick of
 // a fixed grid (start + n x interval), so the phase never drifts; ticks it was too late for
-// are skipped, not bunched up.
+// are skipped, not bunched up (two ticks are at least half an interval apart).
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 
 #include "elements/timer/mmtimer_backend.hpp"
+#include "runtime/threads.hpp"
 
 namespace kx {
 
@@ -24,7 +24,7 @@ class PosixTimer : public MMTimerBackend {
       stopping_ = false;
     }
     const std::chrono::milliseconds interval(interval_ms);
-    thread_ = std::thread([this, interval, tick = std::move(tick)] {
+    return thread_.start([this, interval, tick = std::move(tick)] {
       using clock = std::chrono::steady_clock;
       auto next = clock::now() + interval;
       std::unique_lock<std::mutex> lock(mutex_);
@@ -36,9 +36,11 @@ class PosixTimer : public MMTimerBackend {
         next += interval;
         const auto now = clock::now();
         if (now >= next) next += ((now - next) / interval + 1) * interval;
+        // Late by most of an interval: the next point of the grid is skipped too, so two
+        // ticks never come less than half an interval apart.
+        if (next - now < interval / 2) next += interval;
       }
     });
-    return true;
   }
 
   void stop() override {
@@ -55,7 +57,7 @@ class PosixTimer : public MMTimerBackend {
   std::mutex mutex_;
   std::condition_variable cv_;
   bool stopping_ = false;
-  std::thread thread_;
+  JoinedThread thread_;
 };
 
 }  // namespace

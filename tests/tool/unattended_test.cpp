@@ -497,8 +497,9 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
        false,
        2,
        false,
-       {"port chosen: COM3", "no device: the port could not be opened", "exit code 2"},
-       R"("port":"COM3","model":"","firmware":"","offered":"9.1","result":"no device","blocks":0,"seconds":#,"exit_code":2,"reason":"the port could not be opened"})"},
+       {"port chosen: COM3", "no device: the port could not be opened: no such port, OS error",
+        "exit code 2"},
+       R"("port":"COM3","model":"","firmware":"","offered":"9.1","result":"no device","blocks":0,"seconds":#,"exit_code":2,"reason":"the port could not be opened: no such port, OS error )"},
   };
   for (const AutoCase& c : cases) {
     SCOPED_TRACE(c.name);
