@@ -76,6 +76,16 @@ CommandLine parse_command_line(int argc, char** argv) {
   auto complain = [&](std::string what) {
     if (problem.empty()) problem = std::move(what);
   };
+  // "/log=FILE", "/summary=FILE": once, with a name; the first name given stays.
+  auto take_file = [&](const std::string& name, bool& seen, bool has_value,
+                       const std::string& value, std::string& path) {
+    if (seen) complain(name + " is given more than once");
+    seen = true;
+    if (!has_value || value.empty())
+      complain(name + " needs a file name: " + name + "=FILE");
+    else if (path.empty())
+      path = value;
+  };
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg(argv[i]);
     std::string value;
@@ -93,19 +103,9 @@ CommandLine parse_command_line(int argc, char** argv) {
         line.ports = ports;
       if (line.ports.size() == 1 && line.port.empty()) line.port = line.ports.front();
     } else if (is_switch(arg, "/log", value, has_value)) {
-      if (log_seen) complain("/log is given more than once");
-      log_seen = true;
-      if (!has_value || value.empty())
-        complain("/log needs a file name: /log=FILE");
-      else if (line.log_path.empty())
-        line.log_path = value;
+      take_file("/log", log_seen, has_value, value, line.log_path);
     } else if (is_switch(arg, "/summary", value, has_value)) {
-      if (summary_seen) complain("/summary is given more than once");
-      summary_seen = true;
-      if (!has_value || value.empty())
-        complain("/summary needs a file name: /summary=FILE");
-      else if (line.summary_path.empty())
-        line.summary_path = value;
+      take_file("/summary", summary_seen, has_value, value, line.summary_path);
     } else if (is_switch(arg, "/place", value, has_value)) {
       if (place_seen) complain("/place is given more than once");
       place_seen = true;

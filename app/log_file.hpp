@@ -3,6 +3,7 @@
 // implementation per platform (log_file_win32.cpp, log_file_posix.cpp).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,5 +23,9 @@ class LogFile : Pinned {
 // Opens (or creates) the file for appending, shared with readers; nullptr when it cannot, or
 // when the path is not a disk file (disk_file.hpp), by its name or by the handle opened.
 std::unique_ptr<LogFile> open_log_file(const std::string& path);
+
+// A file the system has open already (Windows: its HANDLE; POSIX: its descriptor) written as a
+// log; with `owned` it is closed with the LogFile (the console uses this for its handles).
+std::unique_ptr<LogFile> log_file_on(std::intptr_t native, bool owned);
 
 }  // namespace kx

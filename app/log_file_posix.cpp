@@ -14,8 +14,10 @@ namespace {
 
 class PosixLogFile final : public LogFile {
  public:
-  explicit PosixLogFile(int fd) : fd_(fd) {}
-  ~PosixLogFile() override { ::close(fd_); }
+  PosixLogFile(int fd, bool owned) : fd_(fd), owned_(owned) {}
+  ~PosixLogFile() override {
+    if (owned_) ::close(fd_);
+  }
 
   bool append(std::string_view bytes) override {
     while (!bytes.empty()) {
@@ -29,6 +31,7 @@ class PosixLogFile final : public LogFile {
 
  private:
   int fd_;
+  bool owned_;
 };
 
 }  // namespace
@@ -44,7 +47,11 @@ std::unique_ptr<LogFile> open_log_file(const std::string& path) {
     return nullptr;
   }
   ::fcntl(fd, F_SETFL, O_APPEND);
-  return std::make_unique<PosixLogFile>(fd);
+  return std::make_unique<PosixLogFile>(fd, true);
+}
+
+std::unique_ptr<LogFile> log_file_on(std::intptr_t native, bool owned) {
+  return std::make_unique<PosixLogFile>(static_cast<int>(native), owned);
 }
 
 }  // namespace kx

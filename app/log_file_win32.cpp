@@ -11,8 +11,10 @@ namespace {
 
 class Win32LogFile final : public LogFile {
  public:
-  explicit Win32LogFile(HANDLE h) : h_(h) {}
-  ~Win32LogFile() override { CloseHandle(h_); }
+  Win32LogFile(HANDLE h, bool owned) : h_(h), owned_(owned) {}
+  ~Win32LogFile() override {
+    if (owned_) CloseHandle(h_);
+  }
 
   bool append(std::string_view bytes) override {
     while (!bytes.empty()) {
@@ -26,6 +28,7 @@ class Win32LogFile final : public LogFile {
 
  private:
   HANDLE h_;
+  bool owned_;
 };
 
 }  // namespace
@@ -39,7 +42,11 @@ std::unique_ptr<LogFile> open_log_file(const std::string& path) {
     CloseHandle(h);
     return nullptr;
   }
-  return std::make_unique<Win32LogFile>(h);
+  return std::make_unique<Win32LogFile>(h, true);
+}
+
+std::unique_ptr<LogFile> log_file_on(std::intptr_t native, bool owned) {
+  return std::make_unique<Win32LogFile>(reinterpret_cast<HANDLE>(native), owned);
 }
 
 }  // namespace kx
