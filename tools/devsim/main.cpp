@@ -214,6 +214,7 @@ int main(int argc, char** argv) {
        << "unexpected_bytes=" << r.unexpected_bytes << '\n'
        << "unplugged=" << (r.unplugged ? 1 : 0) << '\n'
        << "done=" << (r.done ? 1 : 0) << '\n'
+       << "transfer_us=" << r.transfer_time.count() << '\n'
        << "ended_by=" << (signalled ? "signal" : "done") << '\n';
   if (!report.empty()) {
     const std::string tmp = report + ".tmp";

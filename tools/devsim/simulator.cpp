@@ -292,6 +292,7 @@ void Simulator::image_byte(std::uint8_t byte) {
     count = ++results_.bytes_received;
     crc = results_.crc;
   }
+  if (count == 1) first_image_byte_ = std::chrono::steady_clock::now();
   const std::size_t bs = options_.block_size;
   const std::size_t block = (count - 1) / bs;
   if (options_.fault == Fault::Unsolicited && static_cast<int>(block) == options_.fault_block &&
@@ -385,6 +386,9 @@ void Simulator::final_byte(std::uint8_t byte) {
     std::lock_guard<std::mutex> lock(mutex_);
     first = results_.pusk_count == 0;
     ++results_.pusk_count;
+    if (first && results_.bytes_received > 0)
+      results_.transfer_time = std::chrono::duration_cast<std::chrono::microseconds>(
+          std::chrono::steady_clock::now() - first_image_byte_);
     results_.pusk_received = true;
   }
   if (first && options_.fault == Fault::RepeatFinal) answer(final_answer_);

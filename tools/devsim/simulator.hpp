@@ -91,6 +91,9 @@ struct Results {
   std::size_t unexpected_bytes = 0;  // anything after the final answer that is not "PUSK"
   bool unplugged = false;
   bool done = false;  // "PUSK" arrived, or the port was pulled
+  // From the first image byte read to the first "PUSK" complete, on the device's clock; 0
+  // until then. Measured the same way for any sender, for the benchmarks.
+  std::chrono::microseconds transfer_time{0};
   std::uint16_t crc = 0xFFFF;
 };
 
@@ -147,6 +150,7 @@ class Simulator {
   std::chrono::steady_clock::time_point epoch_{};  // the latency timer's grid starts here
   std::mt19937 random_;
   bool final_read_paused_ = false;
+  std::chrono::steady_clock::time_point first_image_byte_{};
 
   mutable std::mutex mutex_;
   std::condition_variable cv_;

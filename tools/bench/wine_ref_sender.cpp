@@ -1,0 +1,145 @@
+// wine_ref_sender: the plainest Win32 sender of a firmware image, as a yardstick for what the
+// operating system (or Wine) costs under the tool. It opens the port, asks "VERS", then writes
+// each 256-byte block in one WriteFile and reads the device's 2-byte CRC answer with a
+// blocking ReadFile, the last answer followed by "FZ", and ends with "PUSK".
+//
+//   wine_ref_sender COMn IMAGE_FILE
+//
+// Prints "ok blocks=N ms=T" (T from the first block written to "PUSK" written) and returns 0,
+// or prints what went wrong and returns 1.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kBaud = 38462;
+constexpr std::size_t kBlock = 256;
+
+std::uint16_t crc16_step(std::uint16_t crc, std::uint8_t byte) {
+  crc ^= byte;
+  for (int i = 0; i < 8; ++i)
+    crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+  return crc;
+}
+
+bool write_all(HANDLE port, const void* data, DWORD size) {
+  DWORD done = 0;
+  return WriteFile(port, data, size, &done, nullptr) && done == size;
+}
+
+// Reads exactly `size` bytes within the port's total time-out (repeating short reads).
+bool read_exact(HANDLE port, std::uint8_t* out, DWORD size) {
+  DWORD have = 0;
+  while (have < size) {
+    DWORD got = 0;
+    if (!ReadFile(port, out + have, size - have, &got, nullptr) || got == 0) return false;
+    have += got;
+  }
+  return true;
+}
+
+bool set_timeouts(HANDLE port, DWORD interval, DWORD total) {
+  COMMTIMEOUTS t{};
+  t.ReadIntervalTimeout = interval;
+  t.ReadTotalTimeoutConstant = total;
+  t.WriteTotalTimeoutConstant = 5000;
+  return SetCommTimeouts(port, &t) != 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: wine_ref_sender COMn IMAGE_FILE\n");
+    return 1;
+  }
+  std::vector<std::uint8_t> image;
+  if (FILE* f = std::fopen(argv[2], "rb")) {
+    std::uint8_t buf[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) image.insert(image.end(), buf, buf + n);
+    std::fclose(f);
+  }
+  if (image.empty() || image.size() % kBlock != 0) {
+    std::fprintf(stderr, "cannot read a whole number of blocks from %s\n", argv[2]);
+    return 1;
+  }
+  const std::string name = std::string("\\\\.\\") + argv[1];
+  HANDLE port = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  if (port == INVALID_HANDLE_VALUE) {
+    std::fprintf(stderr, "cannot open %s: error %lu\n", argv[1], GetLastError());
+    return 1;
+  }
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  GetCommState(port, &dcb);
+  dcb.BaudRate = kBaud;
+  dcb.ByteSize = 8;
+  dcb.Parity = NOPARITY;
+  dcb.StopBits = ONESTOPBIT;
+  dcb.fBinary = TRUE;
+  dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fOutX = dcb.fInX = FALSE;
+  dcb.fDtrControl = DTR_CONTROL_ENABLE;
+  dcb.fRtsControl = RTS_CONTROL_ENABLE;
+  if (!SetCommState(port, &dcb) || !PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR)) {
+    std::fprintf(stderr, "cannot set the line up: error %lu\n", GetLastError());
+    CloseHandle(port);
+    return 1;
+  }
+
+  // Identification: the answer ends with a line feed, or after 100 ms of quiet.
+  int rc = 1;
+  std::string answer;
+  set_timeouts(port, 100, 2000);
+  if (!write_all(port, "VERS", 4)) {
+    std::fprintf(stderr, "cannot write VERS: error %lu\n", GetLastError());
+  } else {
+    char buf[64];
+    DWORD got = 0;
+    while (answer.find('\n') == std::string::npos &&
+           ReadFile(port, buf, sizeof buf, &got, nullptr) && got > 0)
+      answer.append(buf, got);
+    rc = answer.rfind("MAGNETOFLUX", 0) == 0 ? 0 : 1;
+    if (rc != 0) std::fprintf(stderr, "no device answered VERS (%zu bytes)\n", answer.size());
+  }
+
+  const std::size_t blocks = image.size() / kBlock;
+  std::size_t sent = 0;
+  LARGE_INTEGER freq, t0, t1;
+  QueryPerformanceFrequency(&freq);
+  QueryPerformanceCounter(&t0);
+  set_timeouts(port, 0, 3000);
+  std::uint16_t crc = 0xFFFF;
+  for (std::size_t b = 0; rc == 0 && b < blocks; ++b) {
+    const std::uint8_t* block = image.data() + b * kBlock;
+    for (std::size_t i = 0; i < kBlock; ++i) crc = crc16_step(crc, block[i]);
+    const bool last = b + 1 == blocks;
+    std::uint8_t got[4] = {};
+    if (!write_all(port, block, kBlock) || !read_exact(port, got, last ? 4 : 2)) {
+      std::fprintf(stderr, "block %zu: no answer (error %lu)\n", b, GetLastError());
+      rc = 1;
+      break;
+    }
+    if (got[0] != (crc >> 8) || got[1] != (crc & 0xFF) ||
+        (last && (got[2] != 'F' || got[3] != 'Z'))) {
+      std::fprintf(stderr, "block %zu: received %02X %02X, expected %02X %02X\n", b, got[0], got[1],
+                   crc >> 8, crc & 0xFF);
+      rc = 1;
+      break;
+    }
+    ++sent;
+  }
+  if (rc == 0 && !write_all(port, "PUSK", 4)) rc = 1;
+  QueryPerformanceCounter(&t1);
+  FlushFileBuffers(port);
+  CloseHandle(port);
+  if (rc == 0)
+    std::printf("ok blocks=%zu ms=%lld\n", sent,
+                static_cast<long long>((t1.QuadPart - t0.QuadPart) * 1000 / freq.QuadPart));
+  return rc;
+}
