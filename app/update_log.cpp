@@ -5,9 +5,9 @@
 #include <ctime>
 #include <deque>
 #include <mutex>
-#include <system_error>
 
 #include "app/log_file.hpp"
+#include "runtime/threads.hpp"
 
 namespace kx {
 
@@ -39,11 +39,10 @@ constexpr auto kFinishBound = std::chrono::seconds(2);
 }  // namespace
 
 UpdateLog::UpdateLog(std::string path) : shared_(std::make_shared<Shared>()) {
-  try {
-    writer_ = std::thread(&UpdateLog::write_lines, shared_, std::move(path));
-  } catch (const std::system_error&) {
+  // The writer may hang in the file system for good: it runs unwaited, on the queue it holds.
+  if (!start_unwaited_thread(
+          [shared = shared_, path = std::move(path)] { write_lines(shared, path); }))
     shared_.reset();  // no thread, no log
-  }
 }
 
 UpdateLog::~UpdateLog() {
@@ -51,13 +50,9 @@ UpdateLog::~UpdateLog() {
   std::unique_lock<std::mutex> lock(shared_->mutex);
   shared_->stop = true;
   shared_->cv.notify_all();
-  const bool finished =
-      shared_->cv.wait_for(lock, kFinishBound, [this] { return shared_->finished; });
-  lock.unlock();
-  if (finished)
-    writer_.join();
-  else
-    writer_.detach();  // it holds the queue itself; the process's end stops it
+  // A writer stuck in the file system is not waited for longer: it holds the queue itself, and
+  // the process's end stops it.
+  shared_->cv.wait_for(lock, kFinishBound, [this] { return shared_->finished; });
 }
 
 void UpdateLog::line(std::string_view text) {

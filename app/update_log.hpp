@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 
 #include "runtime/pinned.hpp"
 
@@ -30,7 +29,6 @@ class UpdateLog : Pinned {
   static void write_lines(std::shared_ptr<Shared> shared, std::string path);
 
   std::shared_ptr<Shared> shared_;
-  std::thread writer_;
 };
 
 // "2026-12-07T16:40:12.345+03:00": local time with the offset from UTC. Element thread only

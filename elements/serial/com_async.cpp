@@ -5,11 +5,13 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
-#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "elements/serial/com_name.hpp"
+#include "elements/serial/port_trials.hpp"
 #include "runtime/element_thread.hpp"
+#include "runtime/threads.hpp"
 
 namespace kx {
 
@@ -23,18 +25,21 @@ struct TKxComAsync::Reader {
   bool stop = false;
   bool handled = true;
   bool done = false;
-  std::thread thread;
 };
 
 namespace {
 
 // How long the close sequence waits for the reader to leave before leaving it behind; the
-// reader only ever blocks in the port wait (woken by stop_waiting) or on the hand-over.
-constexpr auto kReaderStopBound = 2000ms;
+// reader only ever blocks in the port wait (woken by stop_waiting) or on the hand-over, unless
+// a driver call never returns. Short enough that a close with such a reader ends within 1 s.
+constexpr auto kReaderStopBound = 400ms;
 
 // How long a close waits for written bytes to leave the port: far more than the few bytes a
 // finished write can leave queued need, short enough that a pulled adapter cannot hang the exit.
 constexpr auto kCloseDrainBound = 1000ms;
+
+// How long an open waits for a trial open of the same port (a listing's) to let it go.
+constexpr auto kTrialWaitBound = 1000ms;
 
 std::uint8_t byte_index(std::int32_t v) {
   // Out-of-range indices become a value every back-end refuses.
@@ -61,7 +66,13 @@ std::chrono::microseconds write_call_cost() {
 }
 }  // namespace serial
 
-TKxComAsync::TKxComAsync() = default;
+TKxComAsync::TKxComAsync() : TKxComAsync(Opener()) {}
+
+TKxComAsync::TKxComAsync(Opener opener)
+    : opener_(opener ? std::move(opener)
+                     : Opener([](const std::string& name, serial::OpenError* why) {
+                         return serial::open_port(name, why);
+                       })) {}
 
 TKxComAsync::~TKxComAsync() {
   close_sequence();
@@ -124,6 +135,7 @@ void TKxComAsync::doOpen(TData& d, std::uint16_t) {
   port_name_ = name;
   const int n = port_number(name);
   if (n == 0) {
+    fail_open({serial::OpenProblem::NoSuchPort, 0});
     fire_integer(onOpen, 0);
     return;
   }
@@ -144,8 +156,16 @@ void TKxComAsync::doOpen(TData& d, std::uint16_t) {
 
 bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::int32_t rts,
                                std::int32_t dtr) {
-  std::unique_ptr<serial::Port> opened = serial::open_port(name);
-  if (!opened) return false;
+  serial::wait_for_trials(name, kTrialWaitBound);  // a trial must not hold it while we open
+  serial::OpenError why;
+  std::unique_ptr<serial::Port> opened = opener_(name, &why);
+  if (!opened) {
+    if (why.problem == serial::OpenProblem::None) why.problem = serial::OpenProblem::Other;
+    fail_open(why);
+    return false;
+  }
+  open_failure_.clear();
+  port_failure_.clear();
   port_ = std::move(opened);
   open_ = true;
   run_ = handover_.begin_run();
@@ -162,19 +182,25 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
   bool ok = port_->purge(serial::kPurgeTxClear | serial::kPurgeRxClear);
   port_->set_queue_sizes(static_cast<std::uint32_t>(InQueue),
                          static_cast<std::uint32_t>(OutQueue));  // result ignored
-  ok = ok && port_->set_settings(settings) && port_->set_timeouts(timeouts_) &&
-       port_->set_event_mask(mask_);
+  if (ok && !port_->set_settings(settings)) {
+    fail_open({serial::OpenProblem::RateRefused, port_->last_os_error()});
+    close_sequence();
+    return false;
+  }
+  ok = ok && port_->set_timeouts(timeouts_) && port_->set_event_mask(mask_);
   if (!ok) {
+    fail_open({serial::OpenProblem::Other, port_->last_os_error()});
     close_sequence();
     return false;
   }
 
   if (mask_ != 0) {
     auto reader = std::make_shared<Reader>();
-    try {
-      reader->thread = std::thread(&TKxComAsync::reader_main, port_, reader, run_);
-    } catch (const std::system_error&) {
+    // Unwaited: a driver call may never return; the reader holds the port and its record.
+    if (!start_unwaited_thread(
+            [port = port_, reader, run = run_] { reader_main(port, reader, run); })) {
       // Without a reader the port would be open but deaf: close it and report the failure.
+      fail_open({serial::OpenProblem::Other, 0});
       close_sequence();
       return false;
     }
@@ -188,7 +214,15 @@ void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_pt
   serial::raise_current_thread_priority();
   for (;;) {
     std::uint32_t events = 0;
-    if (port->wait_event(events) != serial::WaitResult::Event) break;
+    const serial::WaitResult waited = port->wait_event(events);
+    if (waited == serial::WaitResult::Failed) {
+      // The port is gone (a pulled adapter) or its wait failed: said once, on the element thread.
+      run.post([error = port->last_os_error()](TKxComAsync& self, const Run& r) {
+        if (self.current(r))
+          self.note_port_failure("the port was removed or its wait for events failed", error);
+      });
+    }
+    if (waited != serial::WaitResult::Event) break;
     if (events == 0) continue;
     {
       std::lock_guard<std::mutex> lock(reader->mutex);
@@ -220,6 +254,14 @@ void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_pt
   reader->cv.notify_all();
 }
 
+void TKxComAsync::fail_open(serial::OpenError why) {
+  open_failure_ = "the port cannot be opened: " + serial::describe(why);
+}
+
+void TKxComAsync::note_port_failure(const std::string& what, int os_error) {
+  port_failure_ = "the port reported an error: " + what + ", OS error " + std::to_string(os_error);
+}
+
 void TKxComAsync::stop_reader() {
   std::shared_ptr<Reader> reader = std::move(reader_);
   if (!reader) return;
@@ -227,14 +269,9 @@ void TKxComAsync::stop_reader() {
   std::unique_lock<std::mutex> lock(reader->mutex);
   reader->stop = true;
   reader->cv.notify_all();
-  const bool left = reader->cv.wait_for(lock, kReaderStopBound, [&] { return reader->done; });
-  lock.unlock();
   // A reader that does not leave in time keeps the port object alive through its own
   // reference; it is left behind rather than waited for without end.
-  if (left)
-    reader->thread.join();
-  else
-    reader->thread.detach();
+  reader->cv.wait_for(lock, kReaderStopBound, [&] { return reader->done; });
 }
 
 bool TKxComAsync::current(const Run& run) const {
@@ -289,6 +326,11 @@ void TKxComAsync::line_error_check() {
   if (errors & kCeBreak) errors_.emplace_back("Break Detected");
   if (errors & kCeIoe) errors_.emplace_back("Port I/O Error");
   if (errors & kCeMode) errors_.emplace_back("Requested mode unsupported");
+  if (!errors_.empty()) {
+    std::string what = "line error";
+    for (const std::string& e : errors_) what += (&e == &errors_.front() ? ": " : "; ") + e;
+    note_port_failure(what, 0);
+  }
 }
 
 void TKxComAsync::doClose(TData&, std::uint16_t) {
@@ -362,9 +404,11 @@ void TKxComAsync::write_pending() {
       fire_integer(onWritten, clamp_count(static_cast<std::uint32_t>(written)));
       break;
     case serial::Io::Failed:
+      note_port_failure("a write failed", port_->last_os_error());
       fire_integer(onWritten, 0);
       break;
     case serial::Io::Refused:
+      note_port_failure("a write was refused", port_->last_os_error());
       break;
   }
 }
@@ -379,9 +423,11 @@ void TKxComAsync::doRead(TData& d, std::uint16_t) {
       fire_string(onRead, std::move(bytes));
       break;
     case serial::Io::Failed:
+      note_port_failure("a read failed", port_->last_os_error());
       fire_string(onRead, std::string());
       break;
     case serial::Io::Refused:
+      note_port_failure("a read was refused", port_->last_os_error());
       break;
   }
 }

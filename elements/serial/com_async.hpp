@@ -4,9 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "elements/serial/port.hpp"
@@ -18,7 +18,12 @@ namespace kx {
 
 class TKxComAsync : Pinned {
  public:
+  // What opens a port: serial::open_port unless a test or a benchmark gives another.
+  using Opener =
+      std::function<std::unique_ptr<serial::Port>(const std::string& name, serial::OpenError*)>;
+
   TKxComAsync();
+  explicit TKxComAsync(Opener opener);
   ~TKxComAsync();
 
   // Properties (every one starts zero, false or empty).
@@ -95,6 +100,13 @@ class TKxComAsync : Pinned {
   // Write calls made on the port since the element was made, and bytes still to be written.
   std::size_t write_calls() const { return write_calls_; }
   std::size_t pending_bytes() const { return pending_.size(); }
+  // Why the last open failed ("the port cannot be opened: busy (held by another program), OS
+  // error 5"); empty after an open that succeeded.
+  const std::string& open_failure() const { return open_failure_; }
+  // The last failure of the open port: a write or read that failed, a wait for port events
+  // that failed (the port was removed), a line error it reported; empty while none, and again
+  // after each open.
+  const std::string& port_failure() const { return port_failure_; }
 
   // The line settings and event mask the properties give (baud, dtr and rts already read; a
   // control-line number out of range drives the line off).
@@ -112,6 +124,8 @@ class TKxComAsync : Pinned {
   // Writes what doWrite gathered during the current step, in one call.
   void write_pending();
   void stop_reader();
+  void fail_open(serial::OpenError why);
+  void note_port_failure(const std::string& what, int os_error);
   bool read_modem_status();
   void line_error_check();
   // Runs on the element thread for each event the reader handed over.
@@ -136,6 +150,9 @@ class TKxComAsync : Pinned {
   Run run_;
   std::string pending_;  // written by doWrite during this step, not yet handed to the port
   std::size_t write_calls_ = 0;
+  Opener opener_;
+  std::string open_failure_;
+  std::string port_failure_;
 };
 
 }  // namespace kx

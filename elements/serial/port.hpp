@@ -146,13 +146,34 @@ class Port {
   // Waits, for at most `bound`, until the bytes written have left the output queue; true when
   // it is empty. A line held by flow control or a pulled adapter gives false, not a hang.
   virtual bool drain_output(std::chrono::milliseconds bound) = 0;
-  // Closes the handle; every later call fails. Safe to call twice.
+  // Closes the handle; every later call fails. Safe to call twice. Waits a bounded time for a
+  // call still running on another thread; a call stuck in the driver keeps the handle until it
+  // returns, and the handle is closed when the last holder lets the port go.
   virtual void close() = 0;
+
+  // The operating system's error code of the last call that failed (0: none known).
+  virtual int last_os_error() const = 0;
 };
 
+// Why an open failed.
+enum class OpenProblem : std::uint8_t {
+  None,
+  NoSuchPort,
+  Busy,          // held by another program
+  AccessDenied,  // the user may not open it
+  RateRefused,   // the port opened, but its line settings were refused
+  Other,
+};
+struct OpenError {
+  OpenProblem problem = OpenProblem::None;
+  int os_error = 0;  // the operating system's code (0: none)
+};
+// "busy (held by another program), OS error 5".
+std::string describe(const OpenError& e);
+
 // Opens the port by its COM name ("COM7", "com7"), exclusively, for the working handle.
-// nullptr on failure.
-std::unique_ptr<Port> open_port(const std::string& name);
+// nullptr on failure, and then `why` (when given) says why.
+std::unique_ptr<Port> open_port(const std::string& name, OpenError* why = nullptr);
 
 // The installed ports, in the system's own order.
 std::vector<std::string> installed_ports();

@@ -41,13 +41,51 @@ bool no_such_ioctl(int err) {
   return err == ENOTTY || err == EINVAL;
 }
 
-int open_device(const std::string& path) {
-  if (path.empty()) return -1;
+// How long a close waits for a call still running on another thread.
+constexpr auto kCloseGateBound = std::chrono::milliseconds(200);
+
+void tell(OpenError* why, OpenProblem problem, int os_error) {
+  if (why) *why = OpenError{problem, os_error};
+}
+
+OpenProblem problem_of(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+      return OpenProblem::NoSuchPort;
+    case EBUSY:
+    case EWOULDBLOCK:
+      return OpenProblem::Busy;
+    case EACCES:
+    case EPERM:
+      return OpenProblem::AccessDenied;
+    default:
+      return OpenProblem::Other;
+  }
+}
+
+int open_device(const std::string& path, OpenError* why) {
+  if (path.empty()) {
+    tell(why, OpenProblem::NoSuchPort, ENOENT);
+    return -1;
+  }
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    tell(why, problem_of(errno), errno);
+    return -1;
+  }
   // Only terminals are ports; the advisory lock keeps a second opener out even where the
   // terminal's exclusive mode does not (a privileged process ignores it).
-  if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (!isatty(fd)) {
+    tell(why, OpenProblem::NoSuchPort, ENOTTY);
+    ::close(fd);
+    return -1;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
+    tell(why, err == EWOULDBLOCK ? OpenProblem::Busy : problem_of(err), err);
     ::close(fd);
     return -1;
   }
@@ -57,13 +95,20 @@ int open_device(const std::string& path) {
 class PosixPort final : public Port {
  public:
   PosixPort(int fd, int wake_fd) : fd_(fd), wake_fd_(wake_fd) {}
-  ~PosixPort() override { close(); }
+  ~PosixPort() override {
+    // The last holder: no call runs any more.
+    stop_waiting();
+    std::unique_lock<std::shared_timed_mutex> gate(gate_);
+    release();
+  }
+
+  int last_os_error() const override { return last_error_.load(); }
 
   bool set_settings(const LineSettings& s) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    if (fd_ < 0 || !valid(s)) return false;
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    if (!usable() || !valid(s)) return false;
     termios2 t{};
-    if (ioctl(fd_, TCGETS2, &t) != 0) return false;
+    if (ioctl(fd_, TCGETS2, &t) != 0) return failed();
     // Raw mode: no line editing, no echo, no signals, no translation of any byte.
     t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
                                         IXON | IXOFF | IXANY | INPCK | IGNPAR | IUCLC | IMAXBEL);
@@ -101,13 +146,16 @@ class PosixPort final : public Port {
     t.c_cc[VSTART] = static_cast<cc_t>(s.flow.xon_char);
     t.c_cc[VSTOP] = static_cast<cc_t>(s.flow.xoff_char);
     t.c_ispeed = t.c_ospeed = s.baud;
-    if (ioctl(fd_, TCSETS2, &t) != 0) return false;
+    if (ioctl(fd_, TCSETS2, &t) != 0) return failed();
     // A driver that cannot come near the rate refuses it (a UART receiver tolerates a few
     // percent, so a rounded divisor is accepted).
     termios2 back{};
     if (ioctl(fd_, TCGETS2, &back) != 0) return false;
     const double ratio = static_cast<double>(back.c_ospeed) / static_cast<double>(s.baud);
-    if (std::fabs(ratio - 1.0) > 0.03) return false;
+    if (std::fabs(ratio - 1.0) > 0.03) {
+      last_error_.store(EINVAL);
+      return false;
+    }
     if (!set_line(TIOCM_DTR, s.flow.dtr != LineControl::Off) ||
         !set_line(TIOCM_RTS, s.flow.rts != LineControl::Off))
       return false;
@@ -120,8 +168,8 @@ class PosixPort final : public Port {
   }
 
   bool purge(std::uint32_t flags) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    if (fd_ < 0) return false;
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    if (!usable()) return false;
     const bool rx = flags & (kPurgeRxAbort | kPurgeRxClear);
     const bool tx = flags & (kPurgeTxAbort | kPurgeTxClear);
     if (!rx && !tx) return true;
@@ -130,33 +178,36 @@ class PosixPort final : public Port {
   }
 
   bool set_timeouts(const Timeouts& t) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    if (fd_ < 0) return false;
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    if (!usable()) return false;
     std::lock_guard<std::mutex> lock(timeouts_mutex_);
     timeouts_ = t;
     return true;
   }
 
   bool set_event_mask(std::uint32_t mask) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    if (fd_ < 0) return false;
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    if (!usable()) return false;
     mask_.store(mask);
     wake();
     return true;
   }
 
   WaitResult wait_event(std::uint32_t& events) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
     events = 0;
     for (;;) {
       if (stop_.load()) return WaitResult::Stopped;
-      if (fd_ < 0) return WaitResult::Failed;
+      if (!usable()) return WaitResult::Failed;
       const std::uint32_t mask = mask_.load();
       const bool want_rx = mask & kEvRxChar;
       const bool want_lines = (mask & (kEvCts | kEvDsr | kEvRlsd | kEvRing)) && has_lines_;
       int in_queue = 0;
       if (want_rx) {
-        if (ioctl(fd_, FIONREAD, &in_queue) != 0) return WaitResult::Failed;
+        if (ioctl(fd_, FIONREAD, &in_queue) != 0) {
+          last_error_.store(errno);
+          return WaitResult::Failed;
+        }
         const std::uint64_t consumed = consumed_.load();
         // Report bytes that arrived since the last look, or bytes left over after a read;
         // bytes that nobody reads are not reported again and again.
@@ -176,6 +227,7 @@ class PosixPort final : public Port {
       const int r = poll(fds, 2, timeout);
       if (r < 0) {
         if (errno == EINTR) continue;
+        last_error_.store(errno);
         return WaitResult::Failed;
       }
       if (fds[1].revents & POLLIN) {
@@ -184,7 +236,10 @@ class PosixPort final : public Port {
         if (stop_.load()) return WaitResult::Stopped;
         return WaitResult::Event;  // the mask changed; events stays 0
       }
-      if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return WaitResult::Failed;
+      if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+        last_error_.store(EIO);  // hung up: the port is gone
+        return WaitResult::Failed;
+      }
     }
   }
 
@@ -194,11 +249,11 @@ class PosixPort final : public Port {
   }
 
   bool clear_errors(std::uint32_t& errors, std::uint32_t& in_queue) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
     errors = 0;
     in_queue = 0;
     int n = 0;
-    if (fd_ < 0 || ioctl(fd_, FIONREAD, &n) != 0) return false;
+    if (!usable() || ioctl(fd_, FIONREAD, &n) != 0) return false;
     in_queue = static_cast<std::uint32_t>(std::max(n, 0));
     serial_icounter_struct ic{};
     if (ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
@@ -217,9 +272,9 @@ class PosixPort final : public Port {
   }
 
   bool modem_status(std::uint32_t& bits) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
     bits = 0;
-    if (fd_ < 0) return false;
+    if (!usable()) return false;
     int m = 0;
     if (ioctl(fd_, TIOCMGET, &m) != 0) return no_such_ioctl(errno);  // a pty: no lines
     if (m & TIOCM_CTS) bits |= kMsCts;
@@ -230,9 +285,9 @@ class PosixPort final : public Port {
   }
 
   Io read(std::size_t count, std::string& out) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
     out.clear();
-    if (fd_ < 0) return Io::Refused;
+    if (!usable()) return Io::Refused;
     if (count == 0) return Io::Done;
     Timeouts t;
     {
@@ -268,6 +323,7 @@ class PosixPort final : public Port {
         consumed_.fetch_add(static_cast<std::uint64_t>(n));
       } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
         // A hung-up line reads 0: the port is gone.
+        last_error_.store(n == 0 ? EIO : errno);
         out.resize(got);
         drop_nulls(out);
         return first_call && got == 0 ? Io::Refused : Io::Failed;
@@ -302,9 +358,9 @@ class PosixPort final : public Port {
   }
 
   Io write(const std::string& bytes, std::size_t& written) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
     written = 0;
-    if (fd_ < 0) return Io::Refused;
+    if (!usable()) return Io::Refused;
     if (bytes.empty()) return Io::Done;
     Timeouts t;
     {
@@ -324,7 +380,10 @@ class PosixPort final : public Port {
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0 && errno != EAGAIN) return first_call ? Io::Refused : Io::Failed;
+      if (n < 0 && errno != EAGAIN) {
+        last_error_.store(errno);
+        return first_call ? Io::Refused : Io::Failed;
+      }
       first_call = false;
       int wait = -1;
       if (total_ms != 0) {
@@ -344,8 +403,8 @@ class PosixPort final : public Port {
   bool flush() override { return drain_output(std::chrono::seconds(2)); }
 
   bool drain_output(std::chrono::milliseconds bound) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    if (fd_ < 0) return false;
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    if (!usable()) return false;
     // Polled with a bound: tcdrain could wait for ever on a line held by flow control.
     const auto deadline = Clock::now() + bound;
     for (;;) {
@@ -359,7 +418,15 @@ class PosixPort final : public Port {
 
   void close() override {
     stop_waiting();
-    std::unique_lock<std::shared_mutex> gate(gate_);
+    closed_.store(true);  // every later call fails, also while a stuck one holds the handle
+    std::unique_lock<std::shared_timed_mutex> gate(gate_, std::defer_lock);
+    // A call stuck in the driver keeps the handle; the last holder's destructor closes it.
+    if (gate.try_lock_for(kCloseGateBound)) release();
+  }
+
+ private:
+  // Exclusive gate held.
+  void release() {
     if (fd_ >= 0) {
       ioctl(fd_, TIOCNXCL);  // the terminal may outlive this handle (a pty's other side)
       flock(fd_, LOCK_UN);
@@ -372,7 +439,12 @@ class PosixPort final : public Port {
     }
   }
 
- private:
+  bool usable() const { return fd_ >= 0 && !closed_.load(); }
+  bool failed() {
+    last_error_.store(errno);
+    return false;
+  }
+
   void wake() {
     if (wake_fd_ >= 0) {
       const std::uint64_t one = 1;
@@ -409,7 +481,9 @@ class PosixPort final : public Port {
     return ev;
   }
 
-  std::shared_mutex gate_;  // shared by every operation, exclusive for close
+  std::shared_timed_mutex gate_;     // shared by every operation, exclusive for close
+  std::atomic<bool> closed_{false};  // closed, though a stuck call may still hold the handle
+  std::atomic<int> last_error_{0};
   int fd_;
   int wake_fd_;
   std::atomic<bool> stop_{false};
@@ -431,11 +505,12 @@ class PosixPort final : public Port {
 
 }  // namespace
 
-std::unique_ptr<Port> open_port(const std::string& name) {
-  const int fd = open_device(device_for(name));
+std::unique_ptr<Port> open_port(const std::string& name, OpenError* why) {
+  const int fd = open_device(device_for(name), why);
   if (fd < 0) return nullptr;
   const int wake_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (wake_fd < 0 || ioctl(fd, TIOCEXCL) != 0) {
+    tell(why, OpenProblem::Other, errno);
     if (wake_fd >= 0) ::close(wake_fd);
     flock(fd, LOCK_UN);
     ::close(fd);
@@ -451,7 +526,7 @@ std::vector<std::string> installed_ports() {
 }
 
 bool can_open_port(const std::string& name) {
-  const int fd = open_device(device_for(name));
+  const int fd = open_device(device_for(name), nullptr);
   if (fd < 0) return false;
   flock(fd, LOCK_UN);
   ::close(fd);

@@ -1,22 +1,25 @@
 #include "elements/serial/port_probe.hpp"
 
-#include <mutex>
+#include <atomic>
+#include <thread>
 #include <utility>
 
 #include "elements/serial/port.hpp"
+#include "elements/serial/port_trials.hpp"
 
 namespace kx::serial {
 
-// What the trial threads and the collector share; it lives as long as the last of them. The
-// collector looks at the results every few milliseconds rather than being woken. A condition
-// variable waited on with a deadline and signalled by detached threads corrupted the heap now
-// and then in the 32-bit Windows build under Wine (a program with that pattern alone shows it);
-// polling needs no such object, and a trial takes milliseconds anyway.
+// What the collector looks at: the trial of every port of the round (nullptr: answered
+// already, or no trial could be started). The collector polls the trials every few
+// milliseconds; a trial takes milliseconds anyway, and a trial thread then needs nothing from
+// the round. A trial is shared with any other round of the same port while it runs. (Trials
+// once ran on detached std::threads: detaching a thread that may already have ended crashed
+// MinGW's thread library under Wine now and then. Every thread now starts as
+// runtime/threads.hpp says.)
 struct PortProbe::Round {
-  enum : std::uint8_t { kPending, kOpenable, kRefused };
-  std::mutex mutex;
-  std::vector<std::uint8_t> results;
-  bool cancelled = false;
+  std::vector<std::shared_ptr<Trial>> trials;
+  std::vector<bool> openable;  // the answer of a port without a trial
+  std::atomic<bool> cancelled{false};
 };
 
 namespace {
@@ -31,11 +34,8 @@ PortProbe::~PortProbe() {
 }
 
 void PortProbe::stop_collector() {
-  if (round_) {
-    std::lock_guard<std::mutex> lock(round_->mutex);
-    round_->cancelled = true;
-  }
-  if (collector_.joinable()) collector_.join();
+  if (round_) round_->cancelled.store(true);
+  collector_.join();
   round_.reset();
 }
 
@@ -52,46 +52,51 @@ void PortProbe::start(std::vector<std::string> names, std::vector<bool> known,
   answer_ = std::move(answer);
   done_ = std::move(done);
   auto round = std::make_shared<Round>();
-  round->results.assign(names.size(), Round::kPending);
+  round->trials.resize(names.size());
+  round->openable.assign(names.size(), false);
   const auto deadline = std::chrono::steady_clock::now() + bound;
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (i < known.size() && known[i]) {
-      round->results[i] = Round::kOpenable;
+      round->openable[i] = true;
       continue;
     }
-    // Detached: an open that hangs must not hold anything up; it touches only the round.
-    std::thread([round, i, name = names[i], check = check_] {
-      const bool ok = check(name);
-      std::lock_guard<std::mutex> lock(round->mutex);
-      round->results[i] = ok ? Round::kOpenable : Round::kRefused;
-    }).detach();
+    // A port whose trial of an earlier round still hangs is not tried again: this round waits
+    // on that trial. A trial that cannot be started leaves the port out of this round.
+    round->trials[i] = trial_of(names[i], check_);
+    if (!round->trials[i]) ++failed_starts_;
   }
   round_ = round;
-  collector_ =
-      std::thread([round, names = std::move(names), deadline, run = handover_.begin_run()] {
-        for (std::size_t i = 0; i < names.size(); ++i) {
-          std::unique_lock<std::mutex> lock(round->mutex);
-          while (!round->cancelled && round->results[i] == Round::kPending &&
-                 std::chrono::steady_clock::now() < deadline) {
-            lock.unlock();
-            std::this_thread::sleep_for(kCollectorSlice);
-            lock.lock();
-          }
-          if (round->cancelled) return;
-          // Still pending at the deadline: left out.
-          const bool openable = round->results[i] == Round::kOpenable;
-          lock.unlock();
-          run.post([name = names[i], openable](PortProbe& self, const Run&) {
-            const Answer call = self.answer_;  // the answer may start another round
-            call(name, openable);
-          });
-        }
-        run.post([](PortProbe& self, const Run&) {
-          self.running_ = false;
-          const Done call = self.done_;
-          if (call) call();
-        });
+  const Run run = handover_.begin_run();
+  const bool started = collector_.start([round, names = std::move(names), deadline, run] {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      bool openable = round->openable[i];
+      if (const std::shared_ptr<Trial>& trial = round->trials[i]) {
+        while (!round->cancelled.load() && trial->result.load() == Trial::kPending &&
+               std::chrono::steady_clock::now() < deadline)
+          std::this_thread::sleep_for(kCollectorSlice);
+        // Still pending at the deadline: left out.
+        openable = trial->result.load() == Trial::kOpenable;
+      }
+      if (round->cancelled.load()) return;
+      run.post([name = names[i], openable](PortProbe& self, const Run&) {
+        const Answer call = self.answer_;  // the answer may start another round
+        call(name, openable);
       });
+    }
+    run.post([](PortProbe& self, const Run&) { self.finish(); });
+  });
+  if (!started) {
+    // No collector: the round ends with no port listed, and the next listing tries again.
+    ++failed_starts_;
+    round_.reset();
+    run.post([](PortProbe& self, const Run&) { self.finish(); });
+  }
+}
+
+void PortProbe::finish() {
+  running_ = false;
+  const Done call = done_;
+  if (call) call();
 }
 
 }  // namespace kx::serial

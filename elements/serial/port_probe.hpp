@@ -1,8 +1,11 @@
 // Trial opens of serial ports off the element thread. All ports of a round are tried at once,
-// each on a thread of its own, and each is waited for at most `bound`: an open that takes
-// longer (an outgoing Bluetooth port whose partner is away, a hanging driver) counts as not
-// openable and its thread is left to finish on its own. The answers come back on the element
-// thread in the order of the names, each as soon as it and every one before it are known.
+// each on a thread of its own (port_trials.hpp), and each is waited for at most `bound`: an
+// open that takes longer (an outgoing Bluetooth port whose partner is away, a hanging driver)
+// counts as not openable; its thread finishes on its own, closes the port at once should the
+// open succeed late, and no second trial of that port starts while it hangs. The answers come
+// back on the element thread in the order of the names, each as soon as it and every one
+// before it are known. A thread the system refuses leaves its port out (or, for the collector,
+// every port) of that round; the round still ends, and the next one tries again.
 #pragma once
 
 #include <chrono>
@@ -10,11 +13,11 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "runtime/handover.hpp"
 #include "runtime/pinned.hpp"
+#include "runtime/threads.hpp"
 
 namespace kx::serial {
 
@@ -36,12 +39,15 @@ class PortProbe : Pinned {
   // Abandons the running round.
   void cancel();
   bool running() const { return running_; }
+  // Threads the system refused to start, since the probe was made.
+  std::size_t failed_starts() const { return failed_starts_; }
 
  private:
   struct Round;
   using Run = HandOver<PortProbe>::Run;
 
   void stop_collector();
+  void finish();
 
   Check check_;
   Answer answer_;  // of the current round
@@ -49,8 +55,9 @@ class PortProbe : Pinned {
   // Answers go to the element thread through the current round's run.
   HandOver<PortProbe> handover_;
   std::shared_ptr<Round> round_;
-  std::thread collector_;
+  JoinedThread collector_;
   bool running_ = false;
+  std::size_t failed_starts_ = 0;
 };
 
 }  // namespace kx::serial

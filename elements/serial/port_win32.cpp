@@ -29,6 +29,8 @@ constexpr DWORD kCancelBoundMs = 1000;
 constexpr DWORD kWaitCancelBoundMs = 100;
 constexpr ULONGLONG kNoTimeoutBoundMs = 60000;  // the driver waits for ever: we do not
 constexpr ULONGLONG kMarginMs = 5000;
+// How long a close waits for a call still running on another thread.
+constexpr auto kCloseGateBound = std::chrono::milliseconds(200);
 
 // One read or write: its own overlapped record, its own event and its own buffer.
 struct Transfer : Pinned {
@@ -71,15 +73,22 @@ class Win32Port final : public Port {
     wait_->ov.hEvent = wait_event;
   }
   ~Win32Port() override {
-    close();
+    // The last holder: no call runs any more.
+    stop_waiting();
+    {
+      std::unique_lock<std::shared_timed_mutex> gate(gate_);
+      release();
+    }
     if (wait_abandoned_) return;  // the driver may still write into the record
     if (wait_->ov.hEvent) CloseHandle(wait_->ov.hEvent);
     delete wait_;
   }
 
+  int last_os_error() const override { return static_cast<int>(last_error_.load()); }
+
   bool set_settings(const LineSettings& s) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    if (h_ == INVALID_HANDLE_VALUE || !valid(s)) return false;
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    if (!usable() || !valid(s)) return false;
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
     // Every field not set here keeps the driver's value (or zero when it cannot be read).
@@ -112,22 +121,24 @@ class Win32Port final : public Port {
     dcb.XonChar = f.xon_char;
     dcb.XoffChar = f.xoff_char;
     dcb.fDummy2 = 0;
-    return SetCommState(h_, &dcb) != FALSE;
+    if (SetCommState(h_, &dcb)) return true;
+    last_error_.store(GetLastError());
+    return false;
   }
 
   bool set_queue_sizes(std::uint32_t in, std::uint32_t out) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    return h_ != INVALID_HANDLE_VALUE && SetupComm(h_, in, out) != FALSE;
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    return usable() && SetupComm(h_, in, out) != FALSE;
   }
 
   bool purge(std::uint32_t flags) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    return h_ != INVALID_HANDLE_VALUE && PurgeComm(h_, flags) != FALSE;
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    return usable() && PurgeComm(h_, flags) != FALSE;
   }
 
   bool set_timeouts(const Timeouts& t) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    if (h_ == INVALID_HANDLE_VALUE) return false;
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    if (!usable()) return false;
     COMMTIMEOUTS ct{};
     ct.ReadIntervalTimeout = t.read_interval;
     ct.ReadTotalTimeoutMultiplier = t.read_total_multiplier;
@@ -141,16 +152,16 @@ class Win32Port final : public Port {
   }
 
   bool set_event_mask(std::uint32_t mask) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
     // Setting the mask completes a pending WaitCommEvent (with no event bits).
-    return h_ != INVALID_HANDLE_VALUE && SetCommMask(h_, mask) != FALSE;
+    return usable() && SetCommMask(h_, mask) != FALSE;
   }
 
   WaitResult wait_event(std::uint32_t& events) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
     events = 0;
     if (stop_.load()) return WaitResult::Stopped;
-    if (h_ == INVALID_HANDLE_VALUE || wait_abandoned_) return WaitResult::Failed;
+    if (!usable() || wait_abandoned_) return WaitResult::Failed;
     OVERLAPPED& ov = wait_->ov;
     HANDLE ev = ov.hEvent;
     ov = OVERLAPPED{};
@@ -159,7 +170,10 @@ class Win32Port final : public Port {
     wait_->mask = 0;
     // Re-armed after every completion, whatever the mask reported.
     if (!WaitCommEvent(h_, &wait_->mask, &ov)) {
-      if (GetLastError() != ERROR_IO_PENDING) return WaitResult::Failed;
+      if (GetLastError() != ERROR_IO_PENDING) {
+        last_error_.store(GetLastError());
+        return WaitResult::Failed;
+      }
       for (;;) {
         const DWORD r = WaitForSingleObject(ev, kSliceMs);
         if (r == WAIT_OBJECT_0) break;
@@ -173,8 +187,11 @@ class Win32Port final : public Port {
         }
       }
       DWORD n = 0;
-      if (!GetOverlappedResult(h_, &ov, &n, FALSE))
-        return stop_.load() ? WaitResult::Stopped : WaitResult::Failed;
+      if (!GetOverlappedResult(h_, &ov, &n, FALSE)) {
+        if (stop_.load()) return WaitResult::Stopped;
+        last_error_.store(GetLastError());
+        return WaitResult::Failed;
+      }
     }
     if (stop_.load()) return WaitResult::Stopped;
     events = wait_->mask;
@@ -182,7 +199,10 @@ class Win32Port final : public Port {
       // A mask change, or a driver whose device went away: ask the port whether it is there.
       DWORD errors = 0;
       COMSTAT stat{};
-      if (!ClearCommError(h_, &errors, &stat)) return WaitResult::Failed;
+      if (!ClearCommError(h_, &errors, &stat)) {
+        last_error_.store(GetLastError());
+        return WaitResult::Failed;
+      }
       if (++empty_completions_ > 3) Sleep(10);  // never spin on a driver that keeps waking
     } else {
       empty_completions_ = 0;
@@ -194,15 +214,15 @@ class Win32Port final : public Port {
   // stop at its next slice. Cancelling a wait that is not pending does nothing.
   void stop_waiting() override {
     stop_.store(true);
-    std::shared_lock<std::shared_mutex> gate(gate_);
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
     if (h_ != INVALID_HANDLE_VALUE) CancelIoEx(h_, &wait_->ov);
   }
 
   bool clear_errors(std::uint32_t& errors, std::uint32_t& in_queue) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
     errors = 0;
     in_queue = 0;
-    if (h_ == INVALID_HANDLE_VALUE) return false;
+    if (!usable()) return false;
     DWORD e = 0;
     COMSTAT stat{};
     if (!ClearCommError(h_, &e, &stat)) return false;
@@ -212,9 +232,9 @@ class Win32Port final : public Port {
   }
 
   bool modem_status(std::uint32_t& bits) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
     bits = 0;
-    if (h_ == INVALID_HANDLE_VALUE) return false;
+    if (!usable()) return false;
     DWORD m = 0;
     if (!GetCommModemStatus(h_, &m)) return false;
     bits = m;
@@ -222,9 +242,9 @@ class Win32Port final : public Port {
   }
 
   Io read(std::size_t count, std::string& out) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
     out.clear();
-    if (h_ == INVALID_HANDLE_VALUE || gone_.load()) return Io::Refused;
+    if (!usable() || gone_.load()) return Io::Refused;
     if (count > 0x7FFFFFFF) count = 0x7FFFFFFF;
     Timeouts t = timeouts();
     ULONGLONG bound = 0;
@@ -239,9 +259,9 @@ class Win32Port final : public Port {
   }
 
   Io write(const std::string& bytes, std::size_t& written) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
     written = 0;
-    if (h_ == INVALID_HANDLE_VALUE || gone_.load()) return Io::Refused;
+    if (!usable() || gone_.load()) return Io::Refused;
     Timeouts t = timeouts();
     const ULONGLONG bound =
         driver_bound(t.write_total_multiplier, t.write_total_constant, bytes.size(), 0);
@@ -254,13 +274,13 @@ class Win32Port final : public Port {
   }
 
   bool flush() override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    return h_ != INVALID_HANDLE_VALUE && FlushFileBuffers(h_) != FALSE;
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    return usable() && FlushFileBuffers(h_) != FALSE;
   }
 
   bool drain_output(std::chrono::milliseconds bound) override {
-    std::shared_lock<std::shared_mutex> gate(gate_);
-    if (h_ == INVALID_HANDLE_VALUE) return false;
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    if (!usable()) return false;
     // Polled with a bound: FlushFileBuffers waits for ever on a line held by flow control.
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(bound.count());
     for (;;) {
@@ -275,7 +295,20 @@ class Win32Port final : public Port {
 
   void close() override {
     stop_waiting();
-    std::unique_lock<std::shared_mutex> gate(gate_);
+    closed_.store(true);  // every later call fails, also while a stuck one holds the handle
+    {
+      // Ends what the driver allows to end, so that a call in progress returns.
+      std::shared_lock<std::shared_timed_mutex> gate(gate_);
+      if (h_ != INVALID_HANDLE_VALUE) CancelIoEx(h_, nullptr);
+    }
+    std::unique_lock<std::shared_timed_mutex> gate(gate_, std::defer_lock);
+    // A call stuck in the driver keeps the handle; the last holder's destructor closes it.
+    if (gate.try_lock_for(kCloseGateBound)) release();
+  }
+
+ private:
+  // Exclusive gate held.
+  void release() {
     if (h_ != INVALID_HANDLE_VALUE) {
       CancelIoEx(h_, nullptr);
       CloseHandle(h_);
@@ -283,7 +316,8 @@ class Win32Port final : public Port {
     }
   }
 
- private:
+  bool usable() const { return h_ != INVALID_HANDLE_VALUE && !closed_.load(); }
+
   Timeouts timeouts() {
     std::lock_guard<std::mutex> lock(timeouts_mutex_);
     return timeouts_;
@@ -350,6 +384,7 @@ class Win32Port final : public Port {
     const BOOL ok = is_write ? WriteFile(h_, tr->buffer.data(), len, nullptr, &tr->ov)
                              : ReadFile(h_, tr->buffer.data(), len, nullptr, &tr->ov);
     if (!ok && GetLastError() != ERROR_IO_PENDING) {
+      last_error_.store(GetLastError());
       delete tr;
       return Io::Refused;
     }
@@ -358,6 +393,7 @@ class Win32Port final : public Port {
       const DWORD r = WaitForSingleObject(tr->ov.hEvent, kSliceMs);
       if (r == WAIT_OBJECT_0) break;
       if (r != WAIT_TIMEOUT || GetTickCount64() >= deadline || gone_.load()) {
+        last_error_.store(r == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError());
         bool abandoned = false;
         settle(&tr->ov, &abandoned);
         if (abandoned) return Io::Failed;  // tr stays allocated: the driver still owns it
@@ -369,6 +405,7 @@ class Win32Port final : public Port {
     DWORD moved = 0;
     const BOOL res = GetOverlappedResult(h_, &tr->ov, &moved, FALSE);
     if (res && received != nullptr) received->assign(tr->buffer.data(), moved);
+    if (!res) last_error_.store(GetLastError());
     give_back(tr, is_write);
     if (!res) return Io::Failed;
     n = moved;
@@ -377,7 +414,9 @@ class Win32Port final : public Port {
 
   std::mutex spare_mutex_;
   std::unique_ptr<Transfer> spare_[2];  // read, write
-  std::shared_mutex gate_;              // shared by every operation, exclusive for close
+  std::shared_timed_mutex gate_;        // shared by every operation, exclusive for close
+  std::atomic<bool> closed_{false};     // closed, though a stuck call may still hold the handle
+  std::atomic<DWORD> last_error_{0};
   HANDLE h_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> gone_{false};
@@ -395,12 +434,36 @@ std::string device_path(const std::string& name) {
 
 }  // namespace
 
-std::unique_ptr<Port> open_port(const std::string& name) {
+// A serial port held by another program answers "access denied": the system opens each one
+// exclusively, so that code means busy far more often than a missing right.
+OpenProblem problem_of(DWORD err) {
+  switch (err) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_UNIT:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_INVALID_NAME:
+      return OpenProblem::NoSuchPort;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_BUSY:
+      return OpenProblem::Busy;
+    default:
+      return OpenProblem::Other;
+  }
+}
+
+std::unique_ptr<Port> open_port(const std::string& name, OpenError* why) {
   HANDLE h = CreateFileA(device_path(name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                          OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD err = GetLastError();
+    if (why) *why = OpenError{problem_of(err), static_cast<int>(err)};
+    return nullptr;
+  }
   HANDLE ev = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (!ev) {
+    if (why) *why = OpenError{OpenProblem::Other, static_cast<int>(GetLastError())};
     CloseHandle(h);
     return nullptr;
   }

@@ -4,9 +4,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 
 #include "elements/timer/mmtimer_backend.hpp"
+#include "runtime/threads.hpp"
 
 namespace kx {
 
@@ -24,7 +24,7 @@ class PosixTimer : public MMTimerBackend {
       stopping_ = false;
     }
     const std::chrono::milliseconds interval(interval_ms);
-    thread_ = std::thread([this, interval, tick = std::move(tick)] {
+    return thread_.start([this, interval, tick = std::move(tick)] {
       using clock = std::chrono::steady_clock;
       auto next = clock::now() + interval;
       std::unique_lock<std::mutex> lock(mutex_);
@@ -38,7 +38,6 @@ class PosixTimer : public MMTimerBackend {
         if (now >= next) next += ((now - next) / interval + 1) * interval;
       }
     });
-    return true;
   }
 
   void stop() override {
@@ -55,7 +54,7 @@ class PosixTimer : public MMTimerBackend {
   std::mutex mutex_;
   std::condition_variable cv_;
   bool stopping_ = false;
-  std::thread thread_;
+  JoinedThread thread_;
 };
 
 }  // namespace

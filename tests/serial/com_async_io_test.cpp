@@ -1,5 +1,6 @@
 // TKxComAsync moving bytes: every byte value written, reads in bursts, and what happens when the
-// port is closed or goes away with events still queued.
+// port is closed or goes away with events still queued, and closes bounded against a call that
+// never returns.
 #include "tests/serial/com_async_fixture.hpp"
 
 namespace kx::serial_testing {
@@ -166,9 +167,14 @@ TEST_F(ComAsyncTest, DestructionWithEventsQueued) {
 TEST_F(ComAsyncTest, PortGoneWhileOpen) {
   call_open(*com, "COM7");
   ASSERT_TRUE(com->is_open());
+  EXPECT_EQ(com->port_failure(), "");
   peer.unplug();
   std::this_thread::sleep_for(100ms);  // the reader sees the hang-up and ends
   queue.drain();
+  // The reader's failed wait is told on the element thread, once.
+  EXPECT_EQ(com->port_failure(),
+            "the port reported an error: the port was removed or its wait for events failed, OS "
+            "error 5");
   rec.clear();
   auto start = std::chrono::steady_clock::now();
   call_write(*com, "x");
@@ -208,6 +214,119 @@ TEST_F(ComAsyncTest, WithoutWatchedEventsThereIsNoReaderButTransfersWork) {
   EXPECT_EQ(peer.receive(2, 1s), "ok");
   queue.drain();
   EXPECT_EQ(rec.count("RxChar"), 0u);
+}
+
+// A port whose wait for events never returns, whatever stop_waiting says (a driver that hangs):
+// until the test lets it go.
+class HangingPort final : public serial::Port {
+ public:
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool released = false;
+    bool waiting = false;
+    bool left = false;
+  };
+  explicit HangingPort(std::shared_ptr<Gate> gate) : gate_(std::move(gate)) {}
+  ~HangingPort() override {
+    std::lock_guard<std::mutex> lock(gate_->mutex);
+    gate_->left = true;
+    gate_->cv.notify_all();
+  }
+  bool set_settings(const serial::LineSettings&) override { return true; }
+  bool set_queue_sizes(std::uint32_t, std::uint32_t) override { return true; }
+  bool purge(std::uint32_t) override { return true; }
+  bool set_timeouts(const serial::Timeouts&) override { return true; }
+  bool set_event_mask(std::uint32_t) override { return true; }
+  serial::WaitResult wait_event(std::uint32_t& events) override {
+    events = 0;
+    std::unique_lock<std::mutex> lock(gate_->mutex);
+    gate_->waiting = true;
+    gate_->cv.notify_all();
+    gate_->cv.wait(lock, [&] { return gate_->released; });
+    return serial::WaitResult::Failed;
+  }
+  void stop_waiting() override {}
+  bool clear_errors(std::uint32_t& e, std::uint32_t& q) override {
+    e = q = 0;
+    return true;
+  }
+  bool modem_status(std::uint32_t& bits) override {
+    bits = 0;
+    return true;
+  }
+  serial::Io read(std::size_t, std::string& out) override {
+    out.clear();
+    return serial::Io::Done;
+  }
+  serial::Io write(const std::string& b, std::size_t& n) override {
+    n = b.size();
+    return serial::Io::Done;
+  }
+  bool flush() override { return true; }
+  bool drain_output(std::chrono::milliseconds) override { return true; }
+  void close() override {}
+  int last_os_error() const override { return 0; }
+
+ private:
+  std::shared_ptr<Gate> gate_;
+};
+
+// The window thread never waits without bound: a close ends within 1 s with the reader stuck in
+// the driver (it is left behind holding the port, which goes when the reader lets it go), and
+// a real port's close does not wait for a call of another thread that never returns.
+TEST_F(ComAsyncTest, CloseIsBoundedAgainstACallThatNeverReturns) {
+  auto gate = std::make_shared<HangingPort::Gate>();
+  TKxComAsync hung([gate](const std::string&, serial::OpenError*) {
+    return std::make_unique<HangingPort>(gate);
+  });
+  set_up_as_the_tool(hung);
+  Recorder r;
+  wire(hung, r);
+  call_open(hung, "COM3");
+  ASSERT_TRUE(hung.is_open());
+  {
+    std::unique_lock<std::mutex> lock(gate->mutex);
+    ASSERT_TRUE(gate->cv.wait_for(lock, 2s, [&] { return gate->waiting; }));
+  }
+  r.clear();
+  auto start = std::chrono::steady_clock::now();
+  call_close(hung);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_EQ(r.log, kCloseEvents);
+  EXPECT_FALSE(hung.is_open());
+  {
+    std::unique_lock<std::mutex> lock(gate->mutex);
+    EXPECT_FALSE(gate->left);  // the stuck reader still holds the port
+    gate->released = true;
+    gate->cv.notify_all();
+    EXPECT_TRUE(gate->cv.wait_for(lock, 2s, [&] { return gate->left; }));
+  }
+  queue.drain();
+  EXPECT_EQ(r.log, kCloseEvents);  // the late failure of a closed port is not told
+
+  // The POSIX port: a read with no time-out blocks on another thread; the close does not wait
+  // for it, every later call fails, and the terminal is let go when the read returns.
+  std::shared_ptr<serial::Port> port = serial::open_port("COM7");
+  ASSERT_TRUE(port);
+  ASSERT_TRUE(port->set_timeouts(serial::Timeouts{}));
+  std::thread blocked([port] {
+    std::string out;
+    port->read(4, out);
+  });
+  std::this_thread::sleep_for(50ms);
+  start = std::chrono::steady_clock::now();
+  port->close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  std::size_t written = 0;
+  EXPECT_EQ(port->write("x", written), serial::Io::Refused);
+  serial::OpenError why;
+  EXPECT_FALSE(serial::open_port("COM7", &why));  // still held by the read
+  EXPECT_EQ(why.problem, serial::OpenProblem::Busy);
+  peer.send("wake");
+  blocked.join();
+  port.reset();  // the last holder: the handle goes
+  EXPECT_TRUE(serial::open_port("COM7"));
 }
 
 }  // namespace

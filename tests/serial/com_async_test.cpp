@@ -2,6 +2,8 @@
 // the port probe.
 #include "tests/serial/com_async_fixture.hpp"
 
+#include "elements/serial/port_trials.hpp"
+
 namespace kx::serial_testing {
 namespace {
 
@@ -67,9 +69,33 @@ TEST_F(ComAsyncTest, OpenCloseEventOrderAndRepeats) {
   EXPECT_EQ(rec.log, (Log{"Opening", "Open:7"}));
 }
 
+// Each failed open says why (the errno values are Linux's).
 TEST_F(ComAsyncTest, FailedOpens) {
+  const std::string cannot = "the port cannot be opened: ";
   call_open(*com, "COM9");  // not installed
   EXPECT_EQ(rec.log, (Log{"Opening", "Open:0"}));
+  EXPECT_EQ(com->open_failure(), cannot + "no such port, OS error 2");
+  register_port("COM8", "/nonexistent/ttyX");  // installed, but the device is not there
+  call_open(*com, "COM8");
+  EXPECT_EQ(com->open_failure(), cannot + "no such port, OS error 2");
+  call_open(*com, "COM0");
+  EXPECT_EQ(com->open_failure(), cannot + "no such port, OS error 0");
+
+  // Held by another open (the terminal's exclusive mode, or the lock where a privileged
+  // process passes that): busy.
+  {
+    TKxComAsync holder;
+    set_up_as_the_tool(holder);
+    call_open(holder, "COM7");
+    ASSERT_TRUE(holder.is_open());
+    EXPECT_EQ(holder.open_failure(), "");
+    call_open(*com, "COM7");
+    EXPECT_FALSE(com->is_open());
+    EXPECT_EQ(com->open_failure().rfind(cannot + "busy (held by another program), OS error ", 0),
+              0u)
+        << com->open_failure();
+    EXPECT_NE(com->open_failure(), cannot + "busy (held by another program), OS error 0");
+  }
 
   // The port opens but refuses the settings: the close sequence runs before onOpen 0.
   for (auto spoil :
@@ -86,11 +112,13 @@ TEST_F(ComAsyncTest, FailedOpens) {
     expected.push_back("Open:0");
     EXPECT_EQ(r.log, expected);
     EXPECT_FALSE(bad.is_open());
+    EXPECT_EQ(bad.open_failure().rfind(cannot + "rate refused", 0), 0u) << bad.open_failure();
   }
-  // Nothing of the failed attempts holds the port.
+  // Nothing of the failed attempts holds the port; an open that succeeds clears the reason.
   rec.clear();
   call_open(*com, "COM7");
   EXPECT_EQ(rec.log, (Log{"Opening", "Open:7"}));
+  EXPECT_EQ(com->open_failure(), "");
 }
 
 TEST_F(ComAsyncTest, LineSettingsReachTheTerminal) {
@@ -218,13 +246,15 @@ TEST_F(ComAsyncTest, PortProbeBoundsAHeldOpenAndKeepsTheOrder) {
     std::mutex mutex;
     std::condition_variable cv;
     bool released = false;
-    int finished = 0;
+    int held_trials = 0;
   };
   auto hold = std::make_shared<Hold>();
   serial::PortProbe probe([hold](const std::string& name) {
     std::unique_lock<std::mutex> lock(hold->mutex);
-    if (name == "COM2") hold->cv.wait(lock, [&] { return hold->released; });
-    ++hold->finished;
+    if (name == "COM2") {
+      ++hold->held_trials;
+      hold->cv.wait(lock, [&] { return hold->released; });
+    }
     hold->cv.notify_all();
     return name != "COM4";
   });
@@ -254,13 +284,15 @@ TEST_F(ComAsyncTest, PortProbeBoundsAHeldOpenAndKeepsTheOrder) {
   queue.run_until([] { return false; }, 100ms);
   EXPECT_EQ(answers, (Log{"COM2:1", "COM3:1"}));
 
-  // The held opens end; nothing of theirs arrives any more.
+  // The held open was tried once: the later rounds waited on it rather than stacking trials.
+  // It ends; nothing of it arrives any more.
   {
-    std::unique_lock<std::mutex> lock(hold->mutex);
+    std::lock_guard<std::mutex> lock(hold->mutex);
+    EXPECT_EQ(hold->held_trials, 1);
     hold->released = true;
     hold->cv.notify_all();
-    EXPECT_TRUE(hold->cv.wait_for(lock, 2s, [&] { return hold->finished == 7; }));
   }
+  EXPECT_TRUE(queue.run_until([] { return serial::trials_running() == 0; }, 2s));
   queue.run_until([] { return false; }, 100ms);
   EXPECT_EQ(answers.size(), 2u);
 }
