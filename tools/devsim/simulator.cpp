@@ -213,6 +213,10 @@ void Simulator::run() {
       }
       const auto now = std::chrono::steady_clock::now();
       if (wire_clock_ < now) wire_clock_ = now;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        results_.last_read = std::chrono::system_clock::now();
+      }
       for (ssize_t i = 0; i < n && state_ != State::Gone; ++i) {
         wire_clock_ += wire_time(1);
         handle(buf[static_cast<std::size_t>(i)]);
@@ -412,6 +416,7 @@ void Simulator::answer(const std::string& bytes) {
   }
   std::lock_guard<std::mutex> lock(mutex_);
   ++results_.answers_sent;
+  results_.last_answered = std::chrono::system_clock::now();
 }
 
 std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> Simulator::pieces(

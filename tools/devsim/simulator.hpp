@@ -94,6 +94,10 @@ struct Results {
   // From the first image byte read to the first "PUSK" complete, on the device's clock; 0
   // until then. Measured the same way for any sender, for the benchmarks.
   std::chrono::microseconds transfer_time{0};
+  // Wall-clock times (to compare with the tool's log): the last byte read from the tool and the
+  // last byte of an answer written; none yet: the epoch.
+  std::chrono::system_clock::time_point last_read{};
+  std::chrono::system_clock::time_point last_answered{};
   std::uint16_t crc = 0xFFFF;
 };
 
