@@ -1,9 +1,11 @@
 // wine_ref_sender: the plainest Win32 sender of a firmware image, as a yardstick for what the
 // operating system (or Wine) costs under the tool. It opens the port, asks "VERS", then writes
 // each 256-byte block in one WriteFile and reads the device's 2-byte CRC answer with a
-// blocking ReadFile, the last answer followed by "FZ", and ends with "PUSK".
+// blocking ReadFile, the last answer followed by "FZ", and ends with "PUSK". With --events it
+// waits for the bytes-received port event (overlapped WaitCommEvent) and reads what the queue
+// holds instead, as an event-driven tool must: what the port events themselves cost.
 //
-//   wine_ref_sender COMn IMAGE_FILE
+//   wine_ref_sender COMn IMAGE_FILE [--events]
 //
 // Prints "ok blocks=N ms=T" (T from the first block written to "PUSK" written) and returns 0,
 // or prints what went wrong and returns 1.
@@ -26,9 +28,17 @@ std::uint16_t crc16_step(std::uint16_t crc, std::uint8_t byte) {
   return crc;
 }
 
+bool g_overlapped = false;  // --events: the port is opened for overlapped I/O
+
 bool write_all(HANDLE port, const void* data, DWORD size) {
   DWORD done = 0;
-  return WriteFile(port, data, size, &done, nullptr) && done == size;
+  if (!g_overlapped) return WriteFile(port, data, size, &done, nullptr) && done == size;
+  OVERLAPPED ov{};
+  ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  bool ok = WriteFile(port, data, size, &done, &ov) != 0;
+  if (!ok && GetLastError() == ERROR_IO_PENDING) ok = GetOverlappedResult(port, &ov, &done, TRUE);
+  CloseHandle(ov.hEvent);
+  return ok && done == size;
 }
 
 // Reads exactly `size` bytes within the port's total time-out (repeating short reads).
@@ -42,6 +52,48 @@ bool read_exact(HANDLE port, std::uint8_t* out, DWORD size) {
   return true;
 }
 
+// Waits for port events until `size` bytes have been read (3 s at most).
+bool read_by_events(HANDLE port, std::uint8_t* out, DWORD size) {
+  OVERLAPPED ov{};
+  ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  const ULONGLONG deadline = GetTickCount64() + 3000;
+  DWORD have = 0;
+  bool ok = true;
+  while (ok && have < size) {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    ok = ClearCommError(port, &errors, &stat) != 0;
+    if (ok && stat.cbInQue > 0) {
+      DWORD got = 0;
+      const DWORD want = stat.cbInQue < size - have ? stat.cbInQue : size - have;
+      OVERLAPPED rov{};
+      rov.hEvent = ov.hEvent;
+      ResetEvent(ov.hEvent);
+      if (!ReadFile(port, out + have, want, &got, &rov))
+        ok = GetLastError() == ERROR_IO_PENDING && GetOverlappedResult(port, &rov, &got, TRUE);
+      have += got;
+      continue;
+    }
+    if (!ok || GetTickCount64() >= deadline) {
+      ok = false;
+      break;
+    }
+    DWORD mask = 0;
+    ResetEvent(ov.hEvent);
+    if (!WaitCommEvent(port, &mask, &ov)) {
+      ok = GetLastError() == ERROR_IO_PENDING;
+      if (ok && WaitForSingleObject(ov.hEvent, 3000) != WAIT_OBJECT_0) {
+        CancelIoEx(port, &ov);
+        DWORD n = 0;
+        GetOverlappedResult(port, &ov, &n, TRUE);
+        ok = false;
+      }
+    }
+  }
+  CloseHandle(ov.hEvent);
+  return ok;
+}
+
 bool set_timeouts(HANDLE port, DWORD interval, DWORD total) {
   COMMTIMEOUTS t{};
   t.ReadIntervalTimeout = interval;
@@ -53,8 +105,10 @@ bool set_timeouts(HANDLE port, DWORD interval, DWORD total) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: wine_ref_sender COMn IMAGE_FILE\n");
+  const bool events = argc == 4 && std::string(argv[3]) == "--events";
+  g_overlapped = events;
+  if (argc != 3 && !events) {
+    std::fprintf(stderr, "usage: wine_ref_sender COMn IMAGE_FILE [--events]\n");
     return 1;
   }
   std::vector<std::uint8_t> image;
@@ -70,7 +124,7 @@ int main(int argc, char** argv) {
   }
   const std::string name = std::string("\\\\.\\") + argv[1];
   HANDLE port = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            0, nullptr);
+                            events ? FILE_FLAG_OVERLAPPED : 0, nullptr);
   if (port == INVALID_HANDLE_VALUE) {
     std::fprintf(stderr, "cannot open %s: error %lu\n", argv[1], GetLastError());
     return 1;
@@ -86,7 +140,8 @@ int main(int argc, char** argv) {
   dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fOutX = dcb.fInX = FALSE;
   dcb.fDtrControl = DTR_CONTROL_ENABLE;
   dcb.fRtsControl = RTS_CONTROL_ENABLE;
-  if (!SetCommState(port, &dcb) || !PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR)) {
+  if (!SetCommState(port, &dcb) || !PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR) ||
+      (events && !SetCommMask(port, EV_RXCHAR))) {
     std::fprintf(stderr, "cannot set the line up: error %lu\n", GetLastError());
     CloseHandle(port);
     return 1;
@@ -120,7 +175,9 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < kBlock; ++i) crc = crc16_step(crc, block[i]);
     const bool last = b + 1 == blocks;
     std::uint8_t got[4] = {};
-    if (!write_all(port, block, kBlock) || !read_exact(port, got, last ? 4 : 2)) {
+    const DWORD want = last ? 4 : 2;
+    if (!write_all(port, block, kBlock) ||
+        !(events ? read_by_events(port, got, want) : read_exact(port, got, want))) {
       std::fprintf(stderr, "block %zu: no answer (error %lu)\n", b, GetLastError());
       rc = 1;
       break;

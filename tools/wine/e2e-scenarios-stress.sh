@@ -83,7 +83,8 @@ stress_starts() {
       fi
     fi
   done
-  note "$n loaded starts: $ok ended with exit code 2, $crashed crashed, $other ended otherwise; slowest $slowest ms"
+  note "$n loaded starts: $ok ended with exit code 2, $crashed crashed, $other ended otherwise;" \
+    "slowest $slowest ms"
   echo "  $n loaded starts ($((2 * $(nproc))) busy loops on $(nproc) cores): $ok exit code 2," \
     "$crashed crashed, $other otherwise; slowest $slowest ms"
   [ $ok = "$n" ]
@@ -107,7 +108,8 @@ scenario_startup-stress() {
 copies_ports=(COM5 COM6 COM7)
 
 scenario_copies() {
-  declare_ports "COM6=$work/com6" "COM7=$work/com7" || fail "COM6 and COM7 are not listed" || return 1
+  declare_ports "COM6=$work/com6" "COM7=$work/com7" ||
+    fail "COM6 and COM7 are not listed" || return 1
   local p rc=0
   local -A sim_of app_of
   for p in "${copies_ports[@]}"; do
@@ -197,13 +199,15 @@ scenario_pieces-loaded() {
 # image and the answers. KX_BENCH_ROUNDS sets the rounds (default 2).
 wire_ms() { echo $(((130048 + 507 * 2 + 4) * 10 * 1000 / baud)); }
 
-figure_run() { # figure_run NAME tool|reference: figure_ms is the device's time
-  local name=$1 us
+figure_run() { # figure_run NAME tool|reference|events: figure_ms is the device's time
+  local name=$1 us mode=()
   start_sim "$name" --baud "$baud" || return 1
   if [ "$2" = tool ]; then
     start_app "$name" /auto="$port"
   else
-    (cd "$work" && LD_PRELOAD="$shim" exec "$kx_wine" "$ref_sender" "$port" "$image_win") \
+    [ "$2" = events ] && mode=(--events)
+    (cd "$work" &&
+      LD_PRELOAD="$shim" exec "$kx_wine" "$ref_sender" "$port" "$image_win" "${mode[@]}") \
       >"$logs/$name.wine.log" 2>&1 &
     app_pid=$!
     pids+=("$app_pid")
@@ -227,20 +231,24 @@ figure_run() { # figure_run NAME tool|reference: figure_ms is the device's time
   figure_ms=$((us / 1000))
 }
 
-# One run of each sender; a failed run is noted and counted (figure_failed), the rest go on.
+# One run of each sender (the reference also waiting for port events, as the tool does); a
+# failed run is noted and counted (figure_failed), the rest go on.
 figure_failed=0
 figure_round() { # figure_round ROUND LOAD
-  local tool= ref= w
+  local tool= ref= ev= w
   w=$(wire_ms)
   figure_run "figure-$2-tool-$1" tool && tool=$figure_ms
   figure_run "figure-$2-reference-$1" reference && ref=$figure_ms
-  if [ -z "$tool" ] || [ -z "$ref" ]; then
+  figure_run "figure-$2-events-$1" events && ev=$figure_ms
+  if [ -z "$tool" ] || [ -z "$ref" ] || [ -z "$ev" ]; then
     figure_failed=$((figure_failed + 1))
-    echo "  round $1, $2: tool ${tool:-failed} ms, reference ${ref:-failed} ms (see $log)"
+    echo "  round $1, $2: tool ${tool:-failed} ms, reference ${ref:-failed} ms," \
+      "reference with port events ${ev:-failed} ms (see $log)"
     return 0
   fi
   echo "  round $1, $2: tool $tool ms ($(ratio "$tool" "$w") of the wire time)," \
-    "reference $ref ms ($(ratio "$ref" "$w")), tool/reference $(ratio "$tool" "$ref")"
+    "reference $ref ms ($(ratio "$ref" "$w")), tool/reference $(ratio "$tool" "$ref");" \
+    "reference with port events $ev ms ($(ratio "$ev" "$w")), tool/it $(ratio "$tool" "$ev")"
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", a / b }'; }

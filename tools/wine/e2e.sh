@@ -9,9 +9,9 @@
 # Scenarios: success wrong-crc silent split unplug other-device qv pieces close planted
 # minimize dpi144 ports auto-success auto-failure startup-stress copies pieces-loaded (and, only
 # when named, bench: start-up, transfer and memory figures under Wine; figures: the paced
-# update, idle and loaded, beside a plain Win32 sender, as tools/bench/wine_bench.sh runs it). Each prints PASS or FAIL;
-# the script exits non-zero when any fails. Screenshots of every final screen go to
-# artifacts/screenshots/, logs to artifacts/e2e-logs/.
+# update, idle and loaded, beside a plain Win32 sender, as tools/bench/wine_bench.sh runs it).
+# Each prints PASS or FAIL; the script exits non-zero when any fails. Screenshots of every final
+# screen go to artifacts/screenshots/, logs to artifacts/e2e-logs/.
 #
 # Where the machine runs 32-bit programs, the 32-bit executable runs under 32-bit Wine; where it
 # cannot, the 64-bit build of the same sources under 64-bit Wine (tools/wine/wine-env.sh; the
