@@ -71,10 +71,16 @@ bool read_by_events(HANDLE port, std::uint8_t* out, DWORD size) {
       ResetEvent(ov.hEvent);
       if (!ReadFile(port, out + have, want, &got, &rov))
         ok = GetLastError() == ERROR_IO_PENDING && GetOverlappedResult(port, &rov, &got, TRUE);
+      if (!ok) std::fprintf(stderr, "ReadFile failed: error %lu\n", GetLastError());
       have += got;
       continue;
     }
-    if (!ok || GetTickCount64() >= deadline) {
+    if (!ok) {
+      std::fprintf(stderr, "ClearCommError failed: error %lu\n", GetLastError());
+      break;
+    }
+    if (GetTickCount64() >= deadline) {
+      std::fprintf(stderr, "no answer within 3 s (%lu of %lu bytes)\n", have, size);
       ok = false;
       break;
     }
@@ -82,7 +88,12 @@ bool read_by_events(HANDLE port, std::uint8_t* out, DWORD size) {
     ResetEvent(ov.hEvent);
     if (!WaitCommEvent(port, &mask, &ov)) {
       ok = GetLastError() == ERROR_IO_PENDING;
+      if (!ok) std::fprintf(stderr, "WaitCommEvent failed: error %lu\n", GetLastError());
       if (ok && WaitForSingleObject(ov.hEvent, 3000) != WAIT_OBJECT_0) {
+        DWORD e2 = 0;
+        COMSTAT st2{};
+        ClearCommError(port, &e2, &st2);
+        std::fprintf(stderr, "no port event within 3 s, %lu bytes waiting\n", st2.cbInQue);
         CancelIoEx(port, &ov);
         DWORD n = 0;
         GetOverlappedResult(port, &ov, &n, TRUE);
@@ -156,9 +167,16 @@ int main(int argc, char** argv) {
   } else {
     char buf[64];
     DWORD got = 0;
-    while (answer.find('\n') == std::string::npos &&
-           ReadFile(port, buf, sizeof buf, &got, nullptr) && got > 0)
-      answer.append(buf, got);
+    std::uint8_t byte = 0;
+    if (events) {
+      while (answer.find('\n') == std::string::npos && answer.size() < sizeof buf &&
+             read_by_events(port, &byte, 1))
+        answer.push_back(static_cast<char>(byte));
+    } else {
+      while (answer.find('\n') == std::string::npos &&
+             ReadFile(port, buf, sizeof buf, &got, nullptr) && got > 0)
+        answer.append(buf, got);
+    }
     rc = answer.rfind("MAGNETOFLUX", 0) == 0 ? 0 : 1;
     if (rc != 0) std::fprintf(stderr, "no device answered VERS (%zu bytes)\n", answer.size());
   }

@@ -248,7 +248,8 @@ figure_round() { # figure_round ROUND LOAD
   fi
   echo "  round $1, $2: tool $tool ms ($(ratio "$tool" "$w") of the wire time)," \
     "reference $ref ms ($(ratio "$ref" "$w")), tool/reference $(ratio "$tool" "$ref");" \
-    "reference with port events $ev ms ($(ratio "$ev" "$w")), tool/it $(ratio "$tool" "$ev")"
+    "reference with port events $ev ms ($(ratio "$ev" "$w")), tool/it $(ratio "$tool" "$ev");" \
+    "load average $(cut -d' ' -f1-3 /proc/loadavg)"
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", a / b }'; }
