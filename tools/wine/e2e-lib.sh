@@ -310,5 +310,6 @@ pid_exit() { # pid_exit PID TIMEOUT
     return
   fi
   wait "$1"
+  # shellcheck disable=SC2034 # read by the scenarios
   pid_rc=$?
 }

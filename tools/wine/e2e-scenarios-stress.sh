@@ -200,14 +200,14 @@ scenario_pieces-loaded() {
 wire_ms() { echo $(((130048 + 507 * 2 + 4) * 10 * 1000 / baud)); }
 
 figure_run() { # figure_run NAME tool|reference|events: figure_ms is the device's time
-  local name=$1 us mode=()
+  local name=$1 us sender_args=()
   start_sim "$name" --baud "$baud" || return 1
   if [ "$2" = tool ]; then
     start_app "$name" /auto="$port"
   else
-    [ "$2" = events ] && mode=(--events)
+    [ "$2" = events ] && sender_args=(--events)
     (cd "$work" &&
-      LD_PRELOAD="$shim" exec "$kx_wine" "$ref_sender" "$port" "$image_win" "${mode[@]}") \
+      LD_PRELOAD="$shim" exec "$kx_wine" "$ref_sender" "$port" "$image_win" "${sender_args[@]}") \
       >"$logs/$name.wine.log" 2>&1 &
     app_pid=$!
     pids+=("$app_pid")
@@ -235,7 +235,7 @@ figure_run() { # figure_run NAME tool|reference|events: figure_ms is the device'
 # failed run is noted and counted (figure_failed), the rest go on.
 figure_failed=0
 figure_round() { # figure_round ROUND LOAD
-  local tool= ref= ev= w
+  local tool='' ref='' ev='' w
   w=$(wire_ms)
   figure_run "figure-$2-tool-$1" tool && tool=$figure_ms
   figure_run "figure-$2-reference-$1" reference && ref=$figure_ms
@@ -256,7 +256,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", a / b }'; }
 
 scenario_figures() {
   [ -n "$image" ] || fail "no image to send (KX_IMAGE)" || return 1
-  image_win="Z:$(echo "$image" | tr / '\\')"
+  image_win="Z:${image//\//\\}"
   echo "  wire time of the image and the answers at $baud baud: $(wire_ms) ms;" \
     "$(nproc) cores ($(lscpu | sed -n 's/^Model name: *//p' | head -n 1)), $("$kx_wine" --version)"
   local r
