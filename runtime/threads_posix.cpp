@@ -1,7 +1,9 @@
 // POSIX threads: std::thread for both kinds. An unwaited thread is kept in a process-wide list
-// and joined by a later start once it has ended (joining it then takes no time); one still
-// running when the process ends is ended with it.
+// and joined by a later start once it has ended (joining it then takes no time), or at the
+// process's end, which waits a little for threads about to end; one still hanging then is
+// ended with the process.
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -60,6 +62,32 @@ UnwaitedList& unwaited_list() {
   return *list;
 }
 
+// Joins the threads of the list that have ended. List lock held.
+void join_ended(std::vector<Unwaited>& threads) {
+  for (auto it = threads.begin(); it != threads.end();) {
+    if (it->ended->load()) {
+      it->thread.join();  // it has left its body: only its return is left
+      it = threads.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+// At the process's end every thread that has ended, or ends within the bound, is joined.
+struct JoinAtExit {
+  ~JoinAtExit() {
+    UnwaitedList& list = unwaited_list();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    std::lock_guard<std::mutex> lock(list.mutex);
+    for (;;) {
+      join_ended(list.threads);
+      if (list.threads.empty() || std::chrono::steady_clock::now() >= deadline) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+} g_join_at_exit;
+
 }  // namespace
 
 bool start_unwaited_thread(std::function<void()> body) {
@@ -76,14 +104,7 @@ bool start_unwaited_thread(std::function<void()> body) {
   }
   UnwaitedList& list = unwaited_list();
   std::lock_guard<std::mutex> lock(list.mutex);
-  for (auto it = list.threads.begin(); it != list.threads.end();) {
-    if (it->ended->load()) {
-      it->thread.join();  // it has left its body: only its return is left
-      it = list.threads.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  join_ended(list.threads);
   list.threads.push_back(std::move(entry));
   return true;
 }

@@ -1,5 +1,6 @@
 #include "elements/serial/com_async.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -167,6 +168,8 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
   open_failure_.clear();
   port_failure_.clear();
   port_ = std::move(opened);
+  told_queue_ = 0;
+  input_watch_ = std::make_unique<InputWatch>([this] { return input_pending(); });
   open_ = true;
   run_ = handover_.begin_run();
 
@@ -274,6 +277,16 @@ void TKxComAsync::stop_reader() {
   reader->cv.wait_for(lock, kReaderStopBound, [&] { return reader->done; });
 }
 
+bool TKxComAsync::input_pending() const {
+  if (!open_ || closing_ || !port_) return false;
+  if (reader_) {
+    std::lock_guard<std::mutex> lock(reader_->mutex);
+    if (!reader_->handled) return true;
+  }
+  std::uint32_t in_queue = 0;
+  return port_->queued_input(in_queue) && in_queue > told_queue_;
+}
+
 bool TKxComAsync::current(const Run& run) const {
   return open_ && !closing_ && port_ && run.current();
 }
@@ -284,8 +297,10 @@ void TKxComAsync::dispatch(std::uint32_t events, const Run& run) {
     std::uint32_t errors = 0, in_queue = 0;
     // The bytes-received event is latched per byte by the drivers: it may arrive after the
     // bytes were read already. Only a non-empty queue is reported.
-    if (port_->clear_errors(errors, in_queue) && in_queue > 0)
+    if (port_->clear_errors(errors, in_queue) && in_queue > 0) {
+      told_queue_ = in_queue;
       fire_integer(onRxChar, clamp_count(in_queue));
+    }
   }
   if ((events & kEvTxEmpty) && current(run)) fire_null(onTxEmpty);
   if ((events & kEvBreak) && current(run)) fire_null(onBreak);
@@ -359,6 +374,7 @@ void TKxComAsync::close_sequence() {
   fire_integer(onDsr, 0);
   fire_integer(onRlsd, 0);
   cts_ = dsr_ = rlsd_ = false;
+  input_watch_.reset();
   port_->close();
   port_.reset();
   pending_.clear();  // what the close's own events wrote has no port to go to
@@ -418,7 +434,9 @@ void TKxComAsync::doRead(TData& d, std::uint16_t) {
   if (!open_) return;
   std::string bytes;
   // A negative count reads nothing (it is not taken as a huge unsigned size).
-  switch (port_->read(count > 0 ? static_cast<std::size_t>(count) : 0, bytes)) {
+  const serial::Io result = port_->read(count > 0 ? static_cast<std::size_t>(count) : 0, bytes);
+  told_queue_ -= std::min<std::uint32_t>(told_queue_, static_cast<std::uint32_t>(bytes.size()));
+  switch (result) {
     case serial::Io::Done:
       fire_string(onRead, std::move(bytes));
       break;

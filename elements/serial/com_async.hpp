@@ -11,6 +11,7 @@
 
 #include "elements/serial/port.hpp"
 #include "runtime/handover.hpp"
+#include "runtime/input_pending.hpp"
 #include "runtime/pinned.hpp"
 #include "runtime/tdata.hpp"
 
@@ -113,6 +114,11 @@ class TKxComAsync : Pinned {
   serial::LineSettings line_settings(std::int32_t baud, std::int32_t dtr, std::int32_t rts) const;
   std::uint32_t mask_from_properties() const;
 
+  // Whether input has arrived that the element has not handled yet: an event of the reader on
+  // its way, or bytes in the port's queue beyond those onRxChar last reported and not read
+  // since (bytes nobody reads do not count again and again). Element thread.
+  bool input_pending() const;
+
   // Parses a port name as doOpen does: the port number 1..255, or 0 for a bad name.
   static int port_number(const std::string& name);
 
@@ -153,6 +159,8 @@ class TKxComAsync : Pinned {
   Opener opener_;
   std::string open_failure_;
   std::string port_failure_;
+  std::uint32_t told_queue_ = 0;             // bytes onRxChar reported that were not read since
+  std::unique_ptr<InputWatch> input_watch_;  // while open
 };
 
 }  // namespace kx

@@ -139,6 +139,9 @@ class Port {
   // Reads and clears the line error bits; `in_queue` gets the bytes waiting to be read.
   virtual bool clear_errors(std::uint32_t& errors, std::uint32_t& in_queue) = 0;
   virtual bool modem_status(std::uint32_t& bits) = 0;
+  // The bytes waiting to be read, without clearing anything (error bits read on the way are
+  // kept for the next clear_errors).
+  virtual bool queued_input(std::uint32_t& in_queue) = 0;
 
   virtual Io read(std::size_t count, std::string& out) = 0;
   virtual Io write(const std::string& bytes, std::size_t& written) = 0;

@@ -271,6 +271,15 @@ class PosixPort final : public Port {
     return true;
   }
 
+  bool queued_input(std::uint32_t& in_queue) override {
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    in_queue = 0;
+    int n = 0;
+    if (!usable() || ioctl(fd_, FIONREAD, &n) != 0) return false;
+    in_queue = static_cast<std::uint32_t>(std::max(n, 0));
+    return true;
+  }
+
   bool modem_status(std::uint32_t& bits) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
     bits = 0;

@@ -44,6 +44,8 @@ class TKxPortWatch : Pinned {
   bool watching() const { return watching_; }
   bool listing() const { return probe_.running(); }
   const std::vector<std::string>& shown() const { return shown_; }
+  // Threads the system refused to start for the listings (their ports were left out).
+  std::size_t failed_thread_starts() const { return probe_.failed_starts(); }
 
  private:
   void list(bool first);

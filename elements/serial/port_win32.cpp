@@ -154,25 +154,47 @@ class Win32Port final : public Port {
   bool set_event_mask(std::uint32_t mask) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
     // Setting the mask completes a pending WaitCommEvent (with no event bits).
-    return usable() && SetCommMask(h_, mask) != FALSE;
+    if (!usable() || !SetCommMask(h_, mask)) return false;
+    mask_.store(mask);
+    return true;
   }
 
+  // The wait for port events is armed once and stays armed until it completes: a call that
+  // reports bytes found in the queue leaves it pending for the next call.
   WaitResult wait_event(std::uint32_t& events) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
     events = 0;
-    if (stop_.load()) return WaitResult::Stopped;
+    if (stop_.load()) {
+      if (wait_armed_) settle_wait();
+      return WaitResult::Stopped;
+    }
     if (!usable() || wait_abandoned_) return WaitResult::Failed;
     OVERLAPPED& ov = wait_->ov;
     HANDLE ev = ov.hEvent;
-    ov = OVERLAPPED{};
-    ov.hEvent = ev;
-    ResetEvent(ev);
-    wait_->mask = 0;
-    // Re-armed after every completion, whatever the mask reported.
-    if (!WaitCommEvent(h_, &wait_->mask, &ov)) {
-      if (GetLastError() != ERROR_IO_PENDING) {
+    bool completed = false;
+    if (!wait_armed_) {
+      ov = OVERLAPPED{};
+      ov.hEvent = ev;
+      ResetEvent(ev);
+      wait_->mask = 0;
+      // Re-armed after every completion, whatever the mask reported.
+      if (WaitCommEvent(h_, &wait_->mask, &ov)) {
+        completed = true;
+      } else if (GetLastError() != ERROR_IO_PENDING) {
         last_error_.store(GetLastError());
         return WaitResult::Failed;
+      } else {
+        wait_armed_ = true;
+      }
+    }
+    if (!completed) {
+      // Bytes that came in before the wait was armed are not reported by it on every system
+      // (a wait may look only for changes after its start): the queue is looked at once the
+      // wait is armed, and bytes not reported yet are reported now.
+      if (unreported_input()) {
+        events = kEvRxChar;
+        empty_completions_ = 0;
+        return WaitResult::Event;
       }
       for (;;) {
         const DWORD r = WaitForSingleObject(ev, kSliceMs);
@@ -186,6 +208,7 @@ class Win32Port final : public Port {
           return WaitResult::Stopped;
         }
       }
+      wait_armed_ = false;
       DWORD n = 0;
       if (!GetOverlappedResult(h_, &ov, &n, FALSE)) {
         if (stop_.load()) return WaitResult::Stopped;
@@ -226,7 +249,20 @@ class Win32Port final : public Port {
     DWORD e = 0;
     COMSTAT stat{};
     if (!ClearCommError(h_, &e, &stat)) return false;
-    errors = e;
+    errors = e | kept_errors_.exchange(0);
+    in_queue = stat.cbInQue;
+    return true;
+  }
+
+  bool queued_input(std::uint32_t& in_queue) override {
+    std::shared_lock<std::shared_timed_mutex> gate(gate_);
+    in_queue = 0;
+    if (!usable()) return false;
+    DWORD e = 0;
+    COMSTAT stat{};
+    // The system tells the queue only together with clearing the error bits: they are kept.
+    if (!ClearCommError(h_, &e, &stat)) return false;
+    kept_errors_.fetch_or(e);
     in_queue = stat.cbInQue;
     return true;
   }
@@ -309,6 +345,7 @@ class Win32Port final : public Port {
  private:
   // Exclusive gate held.
   void release() {
+    if (h_ != INVALID_HANDLE_VALUE && wait_armed_) settle_wait();  // left armed by the reader
     if (h_ != INVALID_HANDLE_VALUE) {
       CancelIoEx(h_, nullptr);
       CloseHandle(h_);
@@ -335,9 +372,26 @@ class Win32Port final : public Port {
   // Cancels the pending wait for port events and waits for it to end, briefly; a wait that
   // does not end is left to the driver with its record.
   void settle_wait() {
+    wait_armed_ = false;
     CancelIoEx(h_, &wait_->ov);
     if (WaitForSingleObject(wait_->ov.hEvent, kWaitCancelBoundMs) != WAIT_OBJECT_0)
       wait_abandoned_ = true;
+  }
+
+  // Reader thread: whether the input queue holds bytes that no event reported, or that were
+  // left over after a read, since the last look. Bytes nobody reads are not reported again.
+  bool unreported_input() {
+    if (!(mask_.load() & kEvRxChar)) return false;
+    DWORD e = 0;
+    COMSTAT stat{};
+    if (!ClearCommError(h_, &e, &stat)) return false;
+    kept_errors_.fetch_or(e);
+    const std::uint64_t consumed = consumed_.load();
+    const bool fresh =
+        stat.cbInQue > 0 && (stat.cbInQue != seen_queue_ || consumed != seen_consumed_);
+    seen_queue_ = stat.cbInQue;
+    seen_consumed_ = consumed;
+    return fresh;
   }
 
   // Cancels a pending operation and waits, bounded, for it to complete; marks the record as
@@ -404,7 +458,10 @@ class Win32Port final : public Port {
     }
     DWORD moved = 0;
     const BOOL res = GetOverlappedResult(h_, &tr->ov, &moved, FALSE);
-    if (res && received != nullptr) received->assign(tr->buffer.data(), moved);
+    if (res && received != nullptr) {
+      received->assign(tr->buffer.data(), moved);
+      consumed_.fetch_add(moved);
+    }
     if (!res) last_error_.store(GetLastError());
     give_back(tr, is_write);
     if (!res) return Io::Failed;
@@ -417,6 +474,10 @@ class Win32Port final : public Port {
   std::shared_timed_mutex gate_;        // shared by every operation, exclusive for close
   std::atomic<bool> closed_{false};     // closed, though a stuck call may still hold the handle
   std::atomic<DWORD> last_error_{0};
+  std::atomic<std::uint32_t> kept_errors_{0};
+  std::atomic<std::uint32_t> mask_{0};
+  std::atomic<std::uint64_t> consumed_{
+      0};  // bytes read so far  // read by queued_input, not reported yet
   HANDLE h_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> gone_{false};
@@ -425,7 +486,10 @@ class Win32Port final : public Port {
   WaitRecord* wait_;  // the event is read by stop_waiting too; the rest by the reader only
   // Reader thread only.
   bool wait_abandoned_ = false;
+  bool wait_armed_ = false;  // a WaitCommEvent is pending on the record
   int empty_completions_ = 0;
+  DWORD seen_queue_ = 0;
+  std::uint64_t seen_consumed_ = 0;
 };
 
 std::string device_path(const std::string& name) {

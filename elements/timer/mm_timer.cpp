@@ -1,8 +1,10 @@
 #include "elements/timer/mm_timer.hpp"
 
+#include <thread>
 #include <utility>
 
 #include "runtime/element_thread.hpp"
+#include "runtime/input_pending.hpp"
 
 namespace kx {
 
@@ -16,7 +18,7 @@ TKxMMTimer::~TKxMMTimer() {
 }
 
 bool TKxMMTimer::busy() const {
-  return handover_.in_flight();
+  return handover_.in_flight() || yielding_;
 }
 
 void TKxMMTimer::set_Enabled(bool on) {
@@ -41,7 +43,7 @@ void TKxMMTimer::start_system_timer() {
   // Runs on the back-end's thread: only the hand-over, never element code. A tick that finds
   // the previous one still on its way is dropped.
   auto tick = [run = handover_.begin_run()] {
-    run.post_one([](TKxMMTimer& self, const HandOver<TKxMMTimer>::Run& r) { self.handle_tick(r); });
+    run.post_one([](TKxMMTimer& self, const Run& r) { self.arrive(r); });
   };
   running_ = backend_->start(interval_, resolution_, std::move(tick));
 }
@@ -51,9 +53,33 @@ void TKxMMTimer::stop_system_timer() {
   backend_->stop();
   running_ = false;
   handover_.end_run();  // ticks already handed over are dropped when they arrive
+  yielding_ = false;
 }
 
-void TKxMMTimer::handle_tick(const HandOver<TKxMMTimer>::Run& run) {
+void TKxMMTimer::arrive(const Run& run) {
+  if (yielding_) return;  // one tick already waits: this one is dropped, as when busy
+  yield_or_handle(run, std::chrono::steady_clock::now(), 0);
+}
+
+void TKxMMTimer::yield_or_handle(const Run& run, std::chrono::steady_clock::time_point since,
+                                 int yields) {
+  if (element_thread() != nullptr && input_pending() &&
+      std::chrono::steady_clock::now() - since < kInputYield) {
+    yielding_ = true;
+    // A reader event already queued runs before the tick comes back. Bytes whose reader has
+    // not woken yet need its thread to run: from the second yield on, the element thread
+    // gives it a millisecond.
+    if (yields > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    run.post([since, yields](TKxMMTimer& self, const Run& r) {
+      self.yield_or_handle(r, since, yields + 1);
+    });
+    return;
+  }
+  yielding_ = false;
+  handle_tick(run);
+}
+
+void TKxMMTimer::handle_tick(const Run& run) {
   if (remaining >= 0) --remaining;
   fire_null(onTimer);
   // Whatever ran behind onTimer may have destroyed the element.

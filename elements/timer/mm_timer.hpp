@@ -5,9 +5,15 @@
 // the hand-over to the end of the tick's handling: a tick that finds it set is dropped, so
 // ticks never pile up behind a blocked element thread. A tick handed over before a stop, a
 // restart or the element's destruction is dropped when it arrives.
+//
+// A tick yields to input that has already arrived (runtime/input_pending.hpp): while some is
+// pending, the tick goes to the back of the element thread's queue again, behind the input's
+// events, for at most kInputYield; `busy` stays set meanwhile. A watchdog counting these ticks
+// then never blames a silent device for bytes that wait for the tool.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -48,6 +54,9 @@ class TKxMMTimer : Pinned {
   bool running() const { return running_; }
   bool busy() const;
 
+  // How long a tick yields to pending input at most.
+  static constexpr std::chrono::milliseconds kInputYield{200};
+
   // remaining = StopAfter; starts the system timer unless it runs (a running one keeps its
   // phase).
   void doStart(TData& d, std::uint16_t index);
@@ -57,7 +66,10 @@ class TKxMMTimer : Pinned {
  private:
   void start_system_timer();
   void stop_system_timer();
-  void handle_tick(const HandOver<TKxMMTimer>::Run& run);
+  using Run = HandOver<TKxMMTimer>::Run;
+  void arrive(const Run& run);
+  void yield_or_handle(const Run& run, std::chrono::steady_clock::time_point since, int yields);
+  void handle_tick(const Run& run);
 
   HandOver<TKxMMTimer> handover_;
   std::unique_ptr<MMTimerBackend> backend_;
@@ -65,6 +77,7 @@ class TKxMMTimer : Pinned {
   std::uint32_t resolution_ = 0;
   std::int32_t stop_after_ = 0;
   bool running_ = false;
+  bool yielding_ = false;  // a tick waits behind pending input
 };
 
 }  // namespace kx

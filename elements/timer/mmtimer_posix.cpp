@@ -1,6 +1,6 @@
 // The system timer on POSIX: a thread that sleeps on the steady clock until the next tick of
 // a fixed grid (start + n x interval), so the phase never drifts; ticks it was too late for
-// are skipped, not bunched up.
+// are skipped, not bunched up (two ticks are at least half an interval apart).
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -36,6 +36,9 @@ class PosixTimer : public MMTimerBackend {
         next += interval;
         const auto now = clock::now();
         if (now >= next) next += ((now - next) / interval + 1) * interval;
+        // Late by most of an interval: the next point of the grid is skipped too, so two
+        // ticks never come less than half an interval apart.
+        if (next - now < interval / 2) next += interval;
       }
     });
   }

@@ -2,9 +2,16 @@
 // that no tick runs once timeKillEvent has returned. Its two functions come from the system
 // folder's winmm at run time (winmm is no known DLL: a static import would take a winmm.dll
 // lying beside the executable).
+//
+// A timer thread that was held up may run the periodic callbacks it missed one right after the
+// other; a callback that comes less than half an interval after the last tick passed on is
+// dropped, so late ticks are skipped rather than bunched up (a watchdog counting three ticks
+// must not see them within milliseconds).
 #include <windows.h>
 // After windows.h, which it needs.
 #include <mmsystem.h>
+
+#include <chrono>
 
 #include "elements/timer/mmtimer_backend.hpp"
 #include "toolkit/win32/system_library.hpp"
@@ -36,6 +43,8 @@ class Win32Timer : public MMTimerBackend {
     if (interval_ms == 0 || functions().set_event == nullptr || functions().kill_event == nullptr)
       return false;
     tick_ = std::move(tick);
+    min_gap_ = std::chrono::milliseconds(interval_ms) / 2;
+    passed_any_ = false;
     id_ = functions().set_event(interval_ms, resolution_ms, &Win32Timer::callback,
                                 reinterpret_cast<DWORD_PTR>(this),
                                 TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
@@ -50,10 +59,19 @@ class Win32Timer : public MMTimerBackend {
 
  private:
   static void CALLBACK callback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
-    reinterpret_cast<Win32Timer*>(user)->tick_();
+    auto* self = reinterpret_cast<Win32Timer*>(user);
+    const auto now = std::chrono::steady_clock::now();
+    if (self->passed_any_ && now - self->last_passed_ < self->min_gap_) return;
+    self->passed_any_ = true;
+    self->last_passed_ = now;
+    self->tick_();
   }
 
   std::function<void()> tick_;
+  // The timer's thread only, while it runs (set before it starts).
+  std::chrono::steady_clock::duration min_gap_{};
+  std::chrono::steady_clock::time_point last_passed_{};
+  bool passed_any_ = false;
   UINT id_ = 0;
 };
 

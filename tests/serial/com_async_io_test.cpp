@@ -3,6 +3,8 @@
 // never returns.
 #include "tests/serial/com_async_fixture.hpp"
 
+#include "runtime/input_pending.hpp"
+
 namespace kx::serial_testing {
 namespace {
 
@@ -194,6 +196,47 @@ TEST_F(ComAsyncTest, PortGoneWhileOpen) {
   EXPECT_EQ(rec.log, kCloseEvents);
 }
 
+// Input counts as pending while the reader's event is on its way or bytes wait that onRxChar
+// has not reported; what it reported and nobody read does not count again.
+TEST_F(ComAsyncTest, InputPendingUntilTheElementHandledIt) {
+  call_open(*com, "COM7");
+  EXPECT_FALSE(input_pending());
+  peer.send("ab");
+  wait_for_handover();
+  EXPECT_TRUE(input_pending());
+  queue.drain();  // reported and read by the tap
+  EXPECT_FALSE(input_pending());
+  call_close(*com);
+
+  // Unread: reported once, then no longer pending.
+  TKxComAsync deaf;
+  set_up_as_the_tool(deaf);
+  Recorder r;
+  deaf.onRxChar = r.link("RxChar");
+  call_open(deaf, "COM7");
+  peer.send("cd");
+  wait_for_handover();
+  EXPECT_TRUE(input_pending());
+  queue.drain();
+  EXPECT_EQ(r.log, (Log{"RxChar:2"}));
+  EXPECT_FALSE(input_pending());
+  call_close(deaf);
+
+  // Without a reader: bytes in the port's queue are pending until read.
+  deaf.EvRxChar = false;
+  call_open(deaf, "COM7");
+  ASSERT_FALSE(deaf.has_reader());
+  peer.send("e");
+  const auto deadline = std::chrono::steady_clock::now() + 2s;
+  while (!input_pending() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(1ms);
+  EXPECT_TRUE(input_pending());
+  call_read(deaf, 3);
+  EXPECT_FALSE(input_pending());
+  call_close(deaf);
+  EXPECT_FALSE(input_pending());
+}
+
 TEST_F(ComAsyncTest, WithoutWatchedEventsThereIsNoReaderButTransfersWork) {
   com->EvRxChar = false;
   com->ReadIntervalTimeout = 0;
@@ -253,6 +296,10 @@ class HangingPort final : public serial::Port {
   }
   bool modem_status(std::uint32_t& bits) override {
     bits = 0;
+    return true;
+  }
+  bool queued_input(std::uint32_t& q) override {
+    q = 0;
     return true;
   }
   serial::Io read(std::size_t, std::string& out) override {

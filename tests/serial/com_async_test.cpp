@@ -297,5 +297,24 @@ TEST_F(ComAsyncTest, PortProbeBoundsAHeldOpenAndKeepsTheOrder) {
   EXPECT_EQ(answers.size(), 2u);
 }
 
+// A trial open that outlives its round's bound holds the port for a moment; the element's own
+// open of that port waits for it rather than failing on a port its own listing holds.
+TEST_F(ComAsyncTest, OpenWaitsForATrialOfThePortStillRunning) {
+  serial::PortProbe probe([](const std::string& name) {
+    std::unique_ptr<serial::Port> held = serial::open_port(name);
+    std::this_thread::sleep_for(300ms);  // a slow driver: the open is late, the port held
+    return held != nullptr;
+  });
+  bool done = false;
+  probe.start(
+      {"COM7"}, {}, 50ms, [](const std::string&, bool) {}, [&] { done = true; });
+  ASSERT_TRUE(queue.run_until([&] { return done; }, 2s));  // the round is over, the trial not
+  ASSERT_EQ(serial::trials_running(), 1u);
+  call_open(*com, "COM7");
+  EXPECT_EQ(rec.log, (Log{"Opening", "Open:7"}));
+  EXPECT_EQ(com->open_failure(), "");
+  EXPECT_EQ(serial::trials_running(), 0u);
+}
+
 }  // namespace
 }  // namespace kx::serial_testing

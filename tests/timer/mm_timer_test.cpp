@@ -2,6 +2,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -9,6 +10,7 @@
 
 #include "elements/timer/mm_timer.hpp"
 #include "runtime/element_thread.hpp"
+#include "runtime/input_pending.hpp"
 
 namespace kx {
 namespace {
@@ -218,6 +220,53 @@ TEST_F(Timer, TicksDoNotPileUpBehindABlockedElementThread) {
   EXPECT_FALSE(t->busy());
   EXPECT_EQ(w.ticks, 1);
   ASSERT_TRUE(tick(*backend));
+  queue.drain();
+  EXPECT_EQ(w.ticks, 2);
+}
+
+// A tick yields to input that has arrived: it is counted after the input's event, which was
+// queued behind it; while it waits, it stays busy and later ticks are dropped. Input that stays
+// pending holds a tick back for the bound only.
+TEST_F(Timer, TickYieldsToInputThatHasArrived) {
+  auto t = make();
+  Watcher w;
+  w.attach(*t);
+  bool pending = false;
+  InputWatch input([&] { return pending; });
+  std::vector<std::string> order;
+  start(*t);
+
+  pending = true;
+  ASSERT_TRUE(tick(*backend));
+  ASSERT_TRUE(queue.run_one(0ms));  // the tick: it yields
+  EXPECT_TRUE(t->busy());
+  ASSERT_TRUE(tick(*backend));
+  ASSERT_TRUE(queue.run_one(0ms));  // the first tick yields again
+  ASSERT_TRUE(queue.run_one(0ms));  // the second is dropped: one tick already waits
+  queue.post([&] {
+    order.push_back("input");
+    pending = false;
+  });
+  queue.drain();
+  order.push_back("ticks:" + std::to_string(w.ticks));
+  EXPECT_EQ(order, (std::vector<std::string>{"input", "ticks:1"}));
+  EXPECT_FALSE(t->busy());
+
+  pending = true;  // and it stays so
+  const auto t0 = Clock::now();
+  ASSERT_TRUE(tick(*backend));
+  ASSERT_TRUE(queue.run_until([&] { return w.ticks == 2; }, 2s));
+  EXPECT_GE(Clock::now() - t0, TKxMMTimer::kInputYield);
+  EXPECT_LT(Clock::now() - t0, TKxMMTimer::kInputYield + 500ms);
+  EXPECT_FALSE(t->busy());
+
+  // A stop while a tick yields drops it.
+  ASSERT_TRUE(tick(*backend));
+  ASSERT_TRUE(queue.run_one(0ms));
+  EXPECT_TRUE(t->busy());
+  stop(*t);
+  EXPECT_FALSE(t->busy());
+  pending = false;
   queue.drain();
   EXPECT_EQ(w.ticks, 2);
 }
