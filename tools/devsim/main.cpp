@@ -222,6 +222,8 @@ int main(int argc, char** argv) {
        << "transfer_us=" << r.transfer_time.count() << '\n'
        << "last_read_epoch_ms=" << epoch_ms(r.last_read) << '\n'
        << "last_answered_epoch_ms=" << epoch_ms(r.last_answered) << '\n'
+       << "unread_when_quiet=" << r.unread_when_quiet << '\n'
+       << "quiet_with_empty_queue=" << r.quiet_with_empty_queue << '\n'
        << "ended_by=" << (signalled ? "signal" : "done") << '\n';
   if (!report.empty()) {
     const std::string tmp = report + ".tmp";

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -199,10 +200,14 @@ void Simulator::run() {
   std::array<std::uint8_t, 4096> buf{};
   while (state_ != State::Gone) {
     pollfd fds[2] = {{master_, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
-    const int r = poll(fds, 2, -1);
+    const int r = poll(fds, 2, 1000);
     if (r < 0) {
       if (errno == EINTR) continue;
       break;
+    }
+    if (r == 0) {
+      note_quiet();
+      continue;
     }
     if (fds[1].revents) break;
     if (fds[0].revents & POLLIN) {
@@ -229,6 +234,21 @@ void Simulator::run() {
       break;
     }
   }
+}
+
+// A second without a byte from the tool while it owes the next block: is the last answer still
+// waiting in the tool's input queue (the slave side of the terminal, held open here)?
+void Simulator::note_quiet() {
+  if (state_ != State::Transfer || slave_ < 0) return;
+  int waiting = 0;
+  if (::ioctl(slave_, FIONREAD, &waiting) != 0) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (results_.answers_sent == 0) return;
+  if (waiting > 0)
+    results_.unread_when_quiet =
+        std::max(results_.unread_when_quiet, static_cast<std::size_t>(waiting));
+  else
+    ++results_.quiet_with_empty_queue;
 }
 
 void Simulator::handle(std::uint8_t byte) {

@@ -98,6 +98,11 @@ struct Results {
   // last byte of an answer written; none yet: the epoch.
   std::chrono::system_clock::time_point last_read{};
   std::chrono::system_clock::time_point last_answered{};
+  // While an answer was out and nothing came back for a second: the most bytes seen waiting
+  // unread in the tool's input queue (an answer the tool has not read), and how often the
+  // quiet was seen with an empty queue (an answer read but not acted on).
+  std::size_t unread_when_quiet = 0;
+  std::size_t quiet_with_empty_queue = 0;
   std::uint16_t crc = 0xFFFF;
 };
 
@@ -124,6 +129,7 @@ class Simulator {
  private:
   void run();
   void handle(std::uint8_t byte);
+  void note_quiet();
   void start_bytes(std::uint8_t byte);
   void image_byte(std::uint8_t byte);
   void block_done(std::size_t block);

@@ -155,7 +155,9 @@ note_failure_timing() { # note_failure_timing UPDATE_LOG
   answered=$(report_value last_answered_epoch_ms)
   [ -n "$read" ] && [ -n "$answered" ] || return 0
   note "the tool reported the failure $((failed - answered)) ms after the device's last answer" \
-    "and $((failed - read)) ms after the device last read a byte"
+    "and $((failed - read)) ms after the device last read a byte; in the quiet before it, at most" \
+    "$(report_value unread_when_quiet) bytes waited unread in the tool's input queue" \
+    "($(report_value quiet_with_empty_queue) quiet seconds with the queue empty)"
 }
 
 # Unattended updates with every answer in random pieces up to 20 ms apart (unpaced), three
