@@ -223,6 +223,7 @@ int main(int argc, char** argv) {
        << "last_read_epoch_ms=" << epoch_ms(r.last_read) << '\n'
        << "last_answered_epoch_ms=" << epoch_ms(r.last_answered) << '\n'
        << "unread_when_quiet=" << r.unread_when_quiet << '\n'
+       << "last_answer_pieces=" << r.last_answer_pieces << '\n'
        << "quiet_with_empty_queue=" << r.quiet_with_empty_queue << '\n'
        << "ended_by=" << (signalled ? "signal" : "done") << '\n';
   if (!report.empty()) {

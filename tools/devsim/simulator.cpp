@@ -430,13 +430,22 @@ void Simulator::answer(const std::string& bytes) {
   if (wire_clock_ < now) wire_clock_ = now;
   const auto start = wire_clock_;
   wire_clock_ += wire_time(bytes.size());
+  std::string cuts;
+  auto previous = start;
   for (auto& [when, piece] : pieces(bytes, start)) {
     if (!pause(when - std::chrono::steady_clock::now())) return;
     send(piece);
+    if (!cuts.empty()) {
+      const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(when - previous);
+      cuts += " +" + std::to_string(gap.count()) + "ms ";
+    }
+    cuts += std::to_string(piece.size());
+    previous = when;
   }
   std::lock_guard<std::mutex> lock(mutex_);
   ++results_.answers_sent;
   results_.last_answered = std::chrono::system_clock::now();
+  results_.last_answer_pieces = std::move(cuts);
 }
 
 std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> Simulator::pieces(

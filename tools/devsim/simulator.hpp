@@ -102,6 +102,8 @@ struct Results {
   // unread in the tool's input queue (an answer the tool has not read), and how often the
   // quiet was seen with an empty queue (an answer read but not acted on).
   std::size_t unread_when_quiet = 0;
+  // The pieces of the last answer: sizes and the pauses between them ("1 +12ms 1").
+  std::string last_answer_pieces;
   std::size_t quiet_with_empty_queue = 0;
   std::uint16_t crc = 0xFFFF;
 };

@@ -157,7 +157,8 @@ note_failure_timing() { # note_failure_timing UPDATE_LOG
   note "the tool reported the failure $((failed - answered)) ms after the device's last answer" \
     "and $((failed - read)) ms after the device last read a byte; in the quiet before it, at most" \
     "$(report_value unread_when_quiet) bytes waited unread in the tool's input queue" \
-    "($(report_value quiet_with_empty_queue) quiet seconds with the queue empty)"
+    "($(report_value quiet_with_empty_queue) quiet seconds with the queue empty); the last answer" \
+    "came in pieces: $(report_value last_answer_pieces)"
 }
 
 # Unattended updates with every answer in random pieces up to 20 ms apart (unpaced), three
