@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,6 +75,10 @@ bool take_number_suffix(std::string& value, unsigned long& number) {
   if (!parse_number(value.c_str() + colon + 1, number)) return false;
   value.resize(colon);
   return true;
+}
+
+long long epoch_ms(std::chrono::system_clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
 }
 
 }  // namespace
@@ -214,6 +219,12 @@ int main(int argc, char** argv) {
        << "unexpected_bytes=" << r.unexpected_bytes << '\n'
        << "unplugged=" << (r.unplugged ? 1 : 0) << '\n'
        << "done=" << (r.done ? 1 : 0) << '\n'
+       << "transfer_us=" << r.transfer_time.count() << '\n'
+       << "last_read_epoch_ms=" << epoch_ms(r.last_read) << '\n'
+       << "last_answered_epoch_ms=" << epoch_ms(r.last_answered) << '\n'
+       << "unread_when_quiet=" << r.unread_when_quiet << '\n'
+       << "last_answer_pieces=" << r.last_answer_pieces << '\n'
+       << "quiet_with_empty_queue=" << r.quiet_with_empty_queue << '\n'
        << "ended_by=" << (signalled ? "signal" : "done") << '\n';
   if (!report.empty()) {
     const std::string tmp = report + ".tmp";

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -199,10 +200,14 @@ void Simulator::run() {
   std::array<std::uint8_t, 4096> buf{};
   while (state_ != State::Gone) {
     pollfd fds[2] = {{master_, POLLIN, 0}, {stop_fd_, POLLIN, 0}};
-    const int r = poll(fds, 2, -1);
+    const int r = poll(fds, 2, 1000);
     if (r < 0) {
       if (errno == EINTR) continue;
       break;
+    }
+    if (r == 0) {
+      note_quiet();
+      continue;
     }
     if (fds[1].revents) break;
     if (fds[0].revents & POLLIN) {
@@ -213,6 +218,10 @@ void Simulator::run() {
       }
       const auto now = std::chrono::steady_clock::now();
       if (wire_clock_ < now) wire_clock_ = now;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        results_.last_read = std::chrono::system_clock::now();
+      }
       for (ssize_t i = 0; i < n && state_ != State::Gone; ++i) {
         wire_clock_ += wire_time(1);
         handle(buf[static_cast<std::size_t>(i)]);
@@ -225,6 +234,21 @@ void Simulator::run() {
       break;
     }
   }
+}
+
+// A second without a byte from the tool while it owes the next block: is the last answer still
+// waiting in the tool's input queue (the slave side of the terminal, held open here)?
+void Simulator::note_quiet() {
+  if (state_ != State::Transfer || slave_ < 0) return;
+  int waiting = 0;
+  if (::ioctl(slave_, FIONREAD, &waiting) != 0) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (results_.answers_sent == 0) return;
+  if (waiting > 0)
+    results_.unread_when_quiet =
+        std::max(results_.unread_when_quiet, static_cast<std::size_t>(waiting));
+  else
+    ++results_.quiet_with_empty_queue;
 }
 
 void Simulator::handle(std::uint8_t byte) {
@@ -292,6 +316,7 @@ void Simulator::image_byte(std::uint8_t byte) {
     count = ++results_.bytes_received;
     crc = results_.crc;
   }
+  if (count == 1) first_image_byte_ = std::chrono::steady_clock::now();
   const std::size_t bs = options_.block_size;
   const std::size_t block = (count - 1) / bs;
   if (options_.fault == Fault::Unsolicited && static_cast<int>(block) == options_.fault_block &&
@@ -385,6 +410,9 @@ void Simulator::final_byte(std::uint8_t byte) {
     std::lock_guard<std::mutex> lock(mutex_);
     first = results_.pusk_count == 0;
     ++results_.pusk_count;
+    if (first && results_.bytes_received > 0)
+      results_.transfer_time = std::chrono::duration_cast<std::chrono::microseconds>(
+          std::chrono::steady_clock::now() - first_image_byte_);
     results_.pusk_received = true;
   }
   if (first && options_.fault == Fault::RepeatFinal) answer(final_answer_);
@@ -402,12 +430,22 @@ void Simulator::answer(const std::string& bytes) {
   if (wire_clock_ < now) wire_clock_ = now;
   const auto start = wire_clock_;
   wire_clock_ += wire_time(bytes.size());
+  std::string cuts;
+  auto previous = start;
   for (auto& [when, piece] : pieces(bytes, start)) {
     if (!pause(when - std::chrono::steady_clock::now())) return;
     send(piece);
+    if (!cuts.empty()) {
+      const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(when - previous);
+      cuts += " +" + std::to_string(gap.count()) + "ms ";
+    }
+    cuts += std::to_string(piece.size());
+    previous = when;
   }
   std::lock_guard<std::mutex> lock(mutex_);
   ++results_.answers_sent;
+  results_.last_answered = std::chrono::system_clock::now();
+  results_.last_answer_pieces = std::move(cuts);
 }
 
 std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> Simulator::pieces(

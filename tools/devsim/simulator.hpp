@@ -93,6 +93,20 @@ struct Results {
   std::size_t unexpected_bytes = 0;  // anything after the final answer that is not "PUSK"
   bool unplugged = false;
   bool done = false;  // "PUSK" arrived, or the port was pulled
+  // From the first image byte read to the first "PUSK" complete, on the device's clock; 0
+  // until then. Measured the same way for any sender, for the benchmarks.
+  std::chrono::microseconds transfer_time{0};
+  // Wall-clock times (to compare with the tool's log): the last byte read from the tool and the
+  // last byte of an answer written; none yet: the epoch.
+  std::chrono::system_clock::time_point last_read{};
+  std::chrono::system_clock::time_point last_answered{};
+  // While an answer was out and nothing came back for a second: the most bytes seen waiting
+  // unread in the tool's input queue (an answer the tool has not read), and how often the
+  // quiet was seen with an empty queue (an answer read but not acted on).
+  std::size_t unread_when_quiet = 0;
+  // The pieces of the last answer: sizes and the pauses between them ("1 +12ms 1").
+  std::string last_answer_pieces;
+  std::size_t quiet_with_empty_queue = 0;
   std::uint16_t crc = 0xFFFF;
 };
 
@@ -119,6 +133,7 @@ class Simulator {
  private:
   void run();
   void handle(std::uint8_t byte);
+  void note_quiet();
   void start_bytes(std::uint8_t byte);
   void image_byte(std::uint8_t byte);
   void block_done(std::size_t block);
@@ -149,6 +164,7 @@ class Simulator {
   std::chrono::steady_clock::time_point epoch_{};  // the latency timer's grid starts here
   std::mt19937 random_;
   bool final_read_paused_ = false;
+  std::chrono::steady_clock::time_point first_image_byte_{};
 
   mutable std::mutex mutex_;
   std::condition_variable cv_;

@@ -220,3 +220,104 @@ image_arrived() {
   [ "$(report_value image_matched)" = 1 ] || fail "the image does not match" || return 1
   [ "$(report_value pusk_received)" = 1 ] || fail "\"PUSK\" did not arrive" || return 1
 }
+
+# --- several ports, each with a simulated device of its own -------------------------------------
+# Generic helpers for runs on more ports than COM5: declaring ports in the prefix, a simulator
+# per port, and copies of the tool each with a process id of its own.
+
+# True when every PORT is listed under SERIALCOMM.
+ports_listed() { # ports_listed PORT...
+  local listed p
+  listed=$("$kx_wine" reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | tr -d '\r')
+  for p in "$@"; do
+    echo "$listed" | grep -Eq "[[:space:]]$p\$" || return 1
+  done
+}
+
+# Declares each PORT on PATH in the prefix, restarts its server and waits until all are listed.
+# Nothing of the tool may run meanwhile.
+declare_ports() { # declare_ports PORT=PATH...
+  local spec names=() _
+  for spec in "$@"; do
+    "$kx_wine" reg add 'HKLM\Software\Wine\Ports' /v "${spec%%=*}" /t REG_SZ /d "${spec#*=}" /f \
+      >>"$logs/prefix.log" 2>&1
+    names+=("${spec%%=*}")
+  done
+  restart_server "$logs/prefix.log" || return 1
+  note "declared: $*"
+  for _ in $(seq 100); do
+    ports_listed "${names[@]}" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Takes the PORTs out of the prefix again and waits until none of them is listed.
+undeclare_ports() { # undeclare_ports PORT...
+  local p _ gone
+  for p in "$@"; do
+    "$kx_wine" reg delete 'HKLM\Software\Wine\Ports' /v "$p" /f >>"$logs/prefix.log" 2>&1
+  done
+  restart_server "$logs/prefix.log" || return 1
+  for _ in $(seq 50); do
+    gone=1
+    for p in "$@"; do ports_listed "$p" && gone=0; done
+    [ $gone = 1 ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# A simulator for PORT (declared on $work/<port in lower case>), its report in
+# $work/NAME.report; started_pid is its process id.
+started_pid=
+start_sim_on() { # start_sim_on PORT NAME [devsim options...]
+  local port_link=$work/${1,,} name=$2 _
+  shift 2
+  rm -f "$port_link" "$work/$name.report"
+  "$devsim" --link "$port_link" --report "$work/$name.report" --version "$device_answer" \
+    "${sim_image[@]}" "$@" >"$logs/$name.devsim.log" 2>&1 &
+  started_pid=$!
+  pids+=("$started_pid")
+  for _ in $(seq 100); do
+    [ -L "$port_link" ] && return 0
+    sleep 0.05
+  done
+  note "the simulator did not create $port_link"
+  return 1
+}
+
+# Ends a simulator started by start_sim_on; it writes its report as it goes.
+stop_sim_pid() { # stop_sim_pid PID
+  kill "$1" 2>/dev/null
+  wait "$1" 2>/dev/null
+}
+
+# A copy of the tool beside others (start_app keeps one); started_pid is its process id.
+start_app_bg() { # start_app_bg NAME [arguments...]
+  local name=$1
+  shift
+  (cd "$work" && LD_PRELOAD="$shim" exec "$kx_wine" "$exe" "$@") >"$logs/$name.wine.log" 2>&1 &
+  started_pid=$!
+  pids+=("$started_pid")
+}
+
+# Waits up to TIMEOUT seconds for the copy PID to end; pid_rc is its exit code, 124 (and the
+# copy killed) after the timeout.
+pid_rc=
+pid_exit() { # pid_exit PID TIMEOUT
+  local t=$(($2 * 10))
+  while kill -0 "$1" 2>/dev/null && [ $t -gt 0 ]; do
+    sleep 0.1
+    t=$((t - 1))
+  done
+  if kill -0 "$1" 2>/dev/null; then
+    kill "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+    pid_rc=124
+    return
+  fi
+  wait "$1"
+  # shellcheck disable=SC2034 # read by the scenarios
+  pid_rc=$?
+}

@@ -8,10 +8,12 @@
 #
 # Scenarios: success wrong-crc silent split unplug other-device qv pieces close planted
 # minimize dpi144 ports auto-success auto-failure auto-log-device line-success line-failure
-# line-nodevice (and, only when named, bench: start-up, transfer and memory figures under Wine;
-# line-bench: one, three and six devices updated by one command). Each prints PASS or FAIL;
-# the script exits non-zero when any fails. Screenshots of every final screen go to
-# artifacts/screenshots/, logs to artifacts/e2e-logs/.
+# line-nodevice startup-stress copies pieces-loaded (and, only when named, bench: start-up,
+# transfer and memory figures under Wine; line-bench: one, three and six devices updated by one
+# command; figures: the paced update, idle and loaded, beside a plain Win32 sender, as
+# tools/bench/wine_bench.sh runs it). Each prints PASS or FAIL; the script exits non-zero when
+# any fails. Screenshots of every final screen go to artifacts/screenshots/, logs to
+# artifacts/e2e-logs/.
 #
 # Where the machine runs 32-bit programs, the 32-bit executable runs under 32-bit Wine; where it
 # cannot, the 64-bit build of the same sources under 64-bit Wine (tools/wine/wine-env.sh; the
@@ -19,14 +21,15 @@
 #
 # Environment: KX_WIN_BUILD (default build/windows, or build/windows64 on the 64-bit path),
 # KX_NATIVE_BUILD (default build/native),
-# KX_EXE, KX_WDRIVE, KX_DEVSIM (override the programs), KX_IMAGE (the image the executable
-# carries; default: the one the Windows build embedded), KX_E2E_SETUP=0 (skip the package
+# KX_EXE, KX_WDRIVE, KX_DEVSIM, KX_REF_SENDER (override the programs), KX_IMAGE (the image the
+# executable carries; default: the one the Windows build embedded), KX_E2E_SETUP=0 (skip the package
 # installation), KX_ARTIFACTS (default artifacts), KX_E2E_BAUD (the simulator's pace, default
 # 38462; 0 = as fast as it can), KX_WINEDEBUG (wine's trace channels, into the logs).
 #
 # This file sets the run up and drives it; the helpers are in e2e-lib.sh, the scenarios in
-# e2e-scenarios-transfer.sh (a transfer and its outcome) and e2e-scenarios-window.sh (the window
-# and the program around it).
+# e2e-scenarios-transfer.sh (a transfer and its outcome), e2e-scenarios-window.sh (the window
+# and the program around it) and e2e-scenarios-stress.sh (starts, copies and updates on busy
+# cores; KX_STRESS_STARTS sets the number of starts, default 40).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -37,8 +40,9 @@ if [ "${1:-}" = show ]; then
   shift
 fi
 all_scenarios=(success wrong-crc silent split unplug other-device qv pieces close planted minimize
-  dpi144 ports auto-success auto-failure auto-log-device line-success line-failure line-nodevice)
-known_scenarios=("${all_scenarios[@]}" bench line-bench)
+  dpi144 ports auto-success auto-failure auto-log-device line-success line-failure line-nodevice
+  startup-stress copies pieces-loaded)
+known_scenarios=("${all_scenarios[@]}" bench line-bench figures)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
 for s in "${scenarios[@]}"; do
@@ -56,6 +60,7 @@ native_build=${KX_NATIVE_BUILD:-$root/build/native}
 exe=${KX_EXE:-$win_build/app/kxflash.exe}
 wdrive=${KX_WDRIVE:-$win_build/tools/wine/wdrive/wdrive.exe}
 planted=${KX_PLANTED:-$win_build/tools/wine/planted/planted.dll}
+ref_sender=${KX_REF_SENDER:-$win_build/tools/bench/wine_ref_sender.exe}
 devsim=${KX_DEVSIM:-$native_build/tools/devsim/devsim}
 artifacts=${KX_ARTIFACTS:-$root/artifacts}
 shots=$artifacts/screenshots
@@ -102,6 +107,8 @@ kx_image_layout || exit 2
 . "$here/e2e-scenarios-window.sh" || exit 2
 # shellcheck source=tools/wine/e2e-scenarios-line.sh
 . "$here/e2e-scenarios-line.sh" || exit 2
+# shellcheck source=tools/wine/e2e-scenarios-stress.sh
+. "$here/e2e-scenarios-stress.sh" || exit 2
 
 # --- machine, programs -------------------------------------------------------------------------
 
@@ -113,7 +120,7 @@ mkdir -p "$root/build"
 # Brought up to date unless given from outside (a no-op after the CI's own builds).
 if [ -z "${KX_EXE:-}${KX_WDRIVE:-}" ]; then
   echo "=== the Windows executable and wdrive"
-  build_targets "$win_build" "$kx_win_preset" kxflash wdrive planted_dll >"$root/build/e2e-build-windows.log" 2>&1 ||
+  build_targets "$win_build" "$kx_win_preset" kxflash wdrive planted_dll wine_ref_sender >"$root/build/e2e-build-windows.log" 2>&1 ||
     { tail -n 30 "$root/build/e2e-build-windows.log" >&2; exit 1; }
 fi
 if [ -z "${KX_DEVSIM:-}" ]; then
@@ -130,7 +137,7 @@ sim_image=()
 [ -n "$image" ] && sim_image=(--image "$image")
 # The modem-line shim, with its own checks.
 shim=$(bash "$here/build-shim.sh" --test --bits "$kx_wine_bits" | tail -n 1) || exit 1
-for f in "$exe" "$wdrive" "$devsim" "$shim" "$planted"; do
+for f in "$exe" "$wdrive" "$devsim" "$shim" "$planted" "$ref_sender"; do
   [ -e "$f" ] || { echo "missing: $f" >&2; exit 1; }
 done
 
