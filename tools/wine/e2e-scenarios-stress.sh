@@ -223,12 +223,7 @@ figure_run() { # figure_run NAME tool|reference|events: figure_ms is the device'
     fail "$name: exit code $app_rc"
     return 1
   fi
-  for _ in $(seq 50); do
-    kill -0 "$sim_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  stop_sim
-  image_arrived || return 1
+  sim_ends_with_image || return 1
   us=$(report_value transfer_us)
   [ -n "$us" ] && [ "$us" -gt 0 ] || fail "$name: no transfer time in the report" || return 1
   figure_ms=$((us / 1000))
