@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
+#include <utility>
 #include <vector>
 
 #include "elements/serial/port.hpp"
@@ -66,6 +67,47 @@ static_assert(static_cast<int>(LineControl::Off) == DTR_CONTROL_DISABLE &&
               static_cast<int>(LineControl::On) == RTS_CONTROL_ENABLE &&
               static_cast<int>(LineControl::Handshake) == RTS_CONTROL_HANDSHAKE &&
               static_cast<int>(LineControl::Toggle) == RTS_CONTROL_TOGGLE);
+
+// The port's events, line errors and purge options in the system's own bit words.
+constexpr std::pair<PortEvent, DWORD> kEventBits[] = {
+    {PortEvent::RxChar, EV_RXCHAR},   {PortEvent::RxFlag, EV_RXFLAG},
+    {PortEvent::TxEmpty, EV_TXEMPTY}, {PortEvent::Cts, EV_CTS},
+    {PortEvent::Dsr, EV_DSR},         {PortEvent::Rlsd, EV_RLSD},
+    {PortEvent::Break, EV_BREAK},     {PortEvent::Err, EV_ERR},
+    {PortEvent::Ring, EV_RING},       {PortEvent::Rx80Full, EV_RX80FULL},
+};
+
+DWORD event_bits(PortEvents events) {
+  DWORD bits = 0;
+  for (const auto& [event, bit] : kEventBits)
+    if (events.has(event)) bits |= bit;
+  return bits;
+}
+
+PortEvents events_of(DWORD bits) {
+  PortEvents events;
+  for (const auto& [event, bit] : kEventBits)
+    if (bits & bit) events.add(event);
+  return events;
+}
+
+LineErrors errors_of(DWORD bits) {
+  LineErrors e;
+  e.input_overflow = (bits & CE_RXOVER) != 0;
+  e.overrun = (bits & CE_OVERRUN) != 0;
+  e.parity = (bits & CE_RXPARITY) != 0;
+  e.framing = (bits & CE_FRAME) != 0;
+  e.break_received = (bits & CE_BREAK) != 0;
+  e.output_full = (bits & CE_TXFULL) != 0;
+  e.io = (bits & CE_IOE) != 0;
+  e.mode = (bits & CE_MODE) != 0;
+  return e;
+}
+
+DWORD purge_bits(Purge what) {
+  return (what.abort_output ? PURGE_TXABORT : 0u) | (what.abort_input ? PURGE_RXABORT : 0u) |
+         (what.clear_output ? PURGE_TXCLEAR : 0u) | (what.clear_input ? PURGE_RXCLEAR : 0u);
+}
 
 class Win32Port final : public Port {
  public:
@@ -131,9 +173,9 @@ class Win32Port final : public Port {
     return usable() && SetupComm(h_, in, out) != FALSE;
   }
 
-  bool purge(std::uint32_t flags) override {
+  bool purge(Purge what) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
-    return usable() && PurgeComm(h_, flags) != FALSE;
+    return usable() && PurgeComm(h_, purge_bits(what)) != FALSE;
   }
 
   bool set_timeouts(const Timeouts& t) override {
@@ -151,19 +193,19 @@ class Win32Port final : public Port {
     return true;
   }
 
-  bool set_event_mask(std::uint32_t mask) override {
+  bool set_watched_events(PortEvents events) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
     // Setting the mask completes a pending WaitCommEvent (with no event bits).
-    if (!usable() || !SetCommMask(h_, mask)) return false;
-    mask_.store(mask);
+    if (!usable() || !SetCommMask(h_, event_bits(events))) return false;
+    watched_.store(events);
     return true;
   }
 
   // The wait for port events is armed once and stays armed until it completes: a call that
   // reports bytes found in the queue leaves it pending for the next call.
-  WaitResult wait_event(std::uint32_t& events) override {
+  WaitResult wait_event(PortEvents& events) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
-    events = 0;
+    events = {};
     if (stop_.load()) {
       if (wait_armed_) settle_wait();
       return WaitResult::Stopped;
@@ -192,7 +234,7 @@ class Win32Port final : public Port {
       // (a wait may look only for changes after its start): the queue is looked at once the
       // wait is armed, and bytes not reported yet are reported now.
       if (unreported_input()) {
-        events = kEvRxChar;
+        events = {PortEvent::RxChar};
         empty_completions_ = 0;
         return WaitResult::Event;
       }
@@ -217,8 +259,8 @@ class Win32Port final : public Port {
       }
     }
     if (stop_.load()) return WaitResult::Stopped;
-    events = wait_->mask;
-    if (events == 0) {
+    events = events_of(wait_->mask);
+    if (wait_->mask == 0) {
       // A mask change, or a driver whose device went away: ask the port whether it is there.
       DWORD errors = 0;
       COMSTAT stat{};
@@ -241,15 +283,15 @@ class Win32Port final : public Port {
     if (h_ != INVALID_HANDLE_VALUE) CancelIoEx(h_, &wait_->ov);
   }
 
-  bool clear_errors(std::uint32_t& errors, std::uint32_t& in_queue) override {
+  bool clear_errors(LineErrors& errors, std::uint32_t& in_queue) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
-    errors = 0;
+    errors = {};
     in_queue = 0;
     if (!usable()) return false;
     DWORD e = 0;
     COMSTAT stat{};
     if (!ClearCommError(h_, &e, &stat)) return false;
-    errors = e | kept_errors_.exchange(0);
+    errors = errors_of(e | kept_errors_.exchange(0));
     in_queue = stat.cbInQue;
     return true;
   }
@@ -267,13 +309,16 @@ class Win32Port final : public Port {
     return true;
   }
 
-  bool modem_status(std::uint32_t& bits) override {
+  bool modem_status(ModemLines& lines) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
-    bits = 0;
+    lines = {};
     if (!usable()) return false;
     DWORD m = 0;
     if (!GetCommModemStatus(h_, &m)) return false;
-    bits = m;
+    lines.cts = (m & MS_CTS_ON) != 0;
+    lines.dsr = (m & MS_DSR_ON) != 0;
+    lines.ring = (m & MS_RING_ON) != 0;
+    lines.rlsd = (m & MS_RLSD_ON) != 0;
     return true;
   }
 
@@ -381,7 +426,7 @@ class Win32Port final : public Port {
   // Reader thread: whether the input queue holds bytes that no event reported, or that were
   // left over after a read, since the last look. Bytes nobody reads are not reported again.
   bool unreported_input() {
-    if (!(mask_.load() & kEvRxChar)) return false;
+    if (!watched_.load().has(PortEvent::RxChar)) return false;
     DWORD e = 0;
     COMSTAT stat{};
     if (!ClearCommError(h_, &e, &stat)) return false;
@@ -475,7 +520,7 @@ class Win32Port final : public Port {
   std::atomic<bool> closed_{false};     // closed, though a stuck call may still hold the handle
   std::atomic<DWORD> last_error_{0};
   std::atomic<std::uint32_t> kept_errors_{0};
-  std::atomic<std::uint32_t> mask_{0};
+  std::atomic<PortEvents> watched_{};
   std::atomic<std::uint64_t> consumed_{
       0};  // bytes read so far  // read by queued_input, not reported yet
   HANDLE h_;

@@ -49,7 +49,7 @@ TEST_F(ComAsyncTest, OpenCloseEventOrderAndRepeats) {
   // A pseudo-terminal has no modem lines: no line event, the open still succeeds.
   EXPECT_EQ(rec.log, (Log{"Opening", "Open:7"}));
   EXPECT_TRUE(com->has_reader());
-  EXPECT_EQ(com->event_mask(), 0x0001u);
+  EXPECT_EQ(com->watched_events(), serial::PortEvents{serial::PortEvent::RxChar});
 
   rec.clear();
   call_open(*com, "COM7");  // already open: nothing at all
@@ -202,7 +202,10 @@ TEST_F(ComAsyncTest, LineSettingsAndEventMaskFollowTheProperties) {
   com->EvRx80Full = true;
   com->EvErr = true;
   com->EvRlsd = true;
-  EXPECT_EQ(com->mask_from_properties(), 0x0001u | 0x0400u | 0x0080u | 0x0020u);
+  using serial::PortEvent;
+  EXPECT_EQ(com->events_from_properties(),
+            (serial::PortEvents{PortEvent::RxChar, PortEvent::Rx80Full, PortEvent::Err,
+                                PortEvent::Rlsd}));
 }
 
 TEST_F(ComAsyncTest, PortListLeavesOutAHeldPort) {
