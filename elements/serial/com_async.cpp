@@ -1,12 +1,10 @@
 #include "elements/serial/com_async.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <limits>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 #include "elements/serial/com_name.hpp"
@@ -54,18 +52,6 @@ std::int32_t clamp_count(std::uint32_t n) {
 }
 
 }  // namespace
-
-namespace serial {
-namespace {
-std::atomic<std::int64_t> g_write_call_cost_us{0};
-}
-void set_write_call_cost(std::chrono::microseconds cost) {
-  g_write_call_cost_us.store(cost.count());
-}
-std::chrono::microseconds write_call_cost() {
-  return std::chrono::microseconds(g_write_call_cost_us.load());
-}
-}  // namespace serial
 
 TKxComAsync::TKxComAsync() : TKxComAsync(Opener()) {}
 
@@ -416,8 +402,6 @@ void TKxComAsync::write_pending() {
   const std::string bytes = std::move(pending_);
   pending_.clear();
   if (!open_ || !port_) return;
-  if (const auto cost = serial::write_call_cost(); cost.count() > 0)
-    std::this_thread::sleep_for(cost);
   ++write_calls_;
   std::size_t written = 0;
   switch (port_->write(bytes, written)) {

@@ -223,11 +223,6 @@ std::vector<std::string> installed_ports();
 // Trial open and close: true when the port could be opened now.
 bool can_open_port(const std::string& name);
 
-// Benchmarks only: a fixed time the serial element spends before every write call, as a USB
-// adapter charges one frame per call. 0 (the default): none.
-void set_write_call_cost(std::chrono::microseconds cost);
-std::chrono::microseconds write_call_cost();
-
 // Gives the calling thread (the reader) the highest priority the platform allows.
 void raise_current_thread_priority();
 
