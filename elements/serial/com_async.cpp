@@ -115,6 +115,29 @@ serial::PortEvents TKxComAsync::events_from_properties() const {
   return e;
 }
 
+serial::Timeouts TKxComAsync::timeouts_from_properties() const {
+  using Wait = serial::ReadTimeouts::Wait;
+  using std::chrono::milliseconds;
+  constexpr std::uint32_t kAllOnes = 0xFFFFFFFFu;
+  serial::Timeouts t;
+  serial::ReadTimeouts& r = t.read;
+  if (ReadIntervalTimeout == kAllOnes && ReadTotalTimeoutMultiplier == 0 &&
+      ReadTotalTimeoutConstant == 0) {
+    r.wait = Wait::Immediate;
+  } else if (ReadIntervalTimeout == kAllOnes && ReadTotalTimeoutMultiplier == kAllOnes &&
+             ReadTotalTimeoutConstant != 0 && ReadTotalTimeoutConstant != kAllOnes) {
+    r.wait = Wait::FirstByte;
+    r.constant = milliseconds(ReadTotalTimeoutConstant);
+  } else {
+    r.per_byte = milliseconds(ReadTotalTimeoutMultiplier);
+    r.constant = milliseconds(ReadTotalTimeoutConstant);
+    r.gap = milliseconds(ReadIntervalTimeout);
+  }
+  t.write.per_byte = milliseconds(WriteTotalTimeoutMultiplier);
+  t.write.constant = milliseconds(WriteTotalTimeoutConstant);
+  return t;
+}
+
 void TKxComAsync::doOpen(TData& d, std::uint16_t) {
   if (open_) return;
   fire_null(onOpening);
@@ -161,11 +184,7 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
 
   const serial::LineSettings settings = line_settings(baud, dtr, rts);
 
-  timeouts_.read_interval = ReadIntervalTimeout;
-  timeouts_.read_total_multiplier = ReadTotalTimeoutMultiplier;
-  timeouts_.read_total_constant = ReadTotalTimeoutConstant;
-  timeouts_.write_total_multiplier = WriteTotalTimeoutMultiplier;
-  timeouts_.write_total_constant = WriteTotalTimeoutConstant;
+  timeouts_ = timeouts_from_properties();
   watched_ = events_from_properties();
 
   bool ok = port_->purge({.clear_output = true, .clear_input = true});

@@ -113,6 +113,11 @@ class TKxComAsync : Pinned {
   // control-line number out of range drives the line off).
   serial::LineSettings line_settings(std::int32_t baud, std::int32_t dtr, std::int32_t rts) const;
   serial::PortEvents events_from_properties() const;
+  // The port's read and write time-outs the time-out properties give. A read interval of all
+  // ones with no totals returns at once; all ones for interval and multiplier with a constant
+  // waits that long for the first byte only; any other values bound a read by a total and a
+  // gap between bytes.
+  serial::Timeouts timeouts_from_properties() const;
 
   // Whether input has arrived that the element has not handled yet: an event of the reader on
   // its way, or bytes in the port's queue beyond those onRxChar last reported and not read

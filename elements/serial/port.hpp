@@ -61,12 +61,31 @@ inline bool valid(const LineSettings& s) {
          s.flow.rts <= LineControl::Toggle;
 }
 
+// How long a read may wait for the bytes it asks for.
+struct ReadTimeouts {
+  enum class Wait : std::uint8_t {
+    Bounded,    // until all bytes came, the total passed, or the gap passed after a byte
+    Immediate,  // not at all: what is waiting is returned at once
+    FirstByte,  // up to `constant` for the first byte, then returns with what is there
+  };
+  Wait wait = Wait::Bounded;
+  // Bounded: the total is per_byte * the count asked for + constant (0: no total), the gap
+  // the longest time between two bytes (0: none). All zero: a read waits for all its bytes.
+  std::chrono::milliseconds per_byte{0};
+  std::chrono::milliseconds constant{0};
+  std::chrono::milliseconds gap{0};
+};
+
+// How long a write may take: per_byte * the bytes written + constant (0: no bound). A write
+// that runs out of time returns with the bytes written so far.
+struct WriteTimeouts {
+  std::chrono::milliseconds per_byte{0};
+  std::chrono::milliseconds constant{0};
+};
+
 struct Timeouts {
-  std::uint32_t read_interval = 0;
-  std::uint32_t read_total_multiplier = 0;
-  std::uint32_t read_total_constant = 0;
-  std::uint32_t write_total_multiplier = 0;
-  std::uint32_t write_total_constant = 0;
+  ReadTimeouts read;
+  WriteTimeouts write;
 };
 
 // What the reader's wait can report. Each back-end maps these onto its platform's own codes.

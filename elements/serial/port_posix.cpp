@@ -35,7 +35,10 @@ namespace serial {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr std::uint32_t kMaxDword = 0xFFFFFFFFu;
+
+std::uint64_t ms_of(std::chrono::milliseconds t) {
+  return static_cast<std::uint64_t>(std::max<std::chrono::milliseconds::rep>(t.count(), 0));
+}
 
 bool no_such_ioctl(int err) {
   return err == ENOTTY || err == EINVAL;
@@ -301,27 +304,21 @@ class PosixPort final : public Port {
     out.clear();
     if (!usable()) return Io::Refused;
     if (count == 0) return Io::Done;
-    Timeouts t;
+    ReadTimeouts t;
     {
       std::lock_guard<std::mutex> lock(timeouts_mutex_);
-      t = timeouts_;
+      t = timeouts_.read;
     }
-    // The port's time-outs: an interval of all ones with zero totals returns at once with
-    // what is there; all ones for interval and multiplier with a constant waits that long for
-    // the first byte only; otherwise a total (0: none) and a gap between bytes (0: none).
-    const bool immediate =
-        t.read_interval == kMaxDword && t.read_total_multiplier == 0 && t.read_total_constant == 0;
-    const bool first_byte = t.read_interval == kMaxDword && t.read_total_multiplier == kMaxDword &&
-                            t.read_total_constant != 0 && t.read_total_constant != kMaxDword;
-    const std::uint64_t total_ms =
-        first_byte
-            ? t.read_total_constant
-            : static_cast<std::uint64_t>(t.read_total_multiplier) * count + t.read_total_constant;
+    const bool immediate = t.wait == ReadTimeouts::Wait::Immediate;
+    const bool first_byte = t.wait == ReadTimeouts::Wait::FirstByte;
+    const std::uint64_t total_ms = immediate    ? 0
+                                   : first_byte ? ms_of(t.constant)
+                                                : ms_of(t.per_byte) * count + ms_of(t.constant);
     const bool has_total = total_ms != 0;
     const auto start = Clock::now();
     const auto deadline = start + std::chrono::milliseconds(total_ms);
-    const bool has_gap = !immediate && !first_byte && t.read_interval != 0;
-    const auto gap = std::chrono::milliseconds(has_gap ? t.read_interval : 0);
+    const bool has_gap = t.wait == ReadTimeouts::Wait::Bounded && t.gap.count() != 0;
+    const auto gap = has_gap ? t.gap : std::chrono::milliseconds(0);
     auto last_byte = start;
 
     out.resize(count);
@@ -374,14 +371,12 @@ class PosixPort final : public Port {
     written = 0;
     if (!usable()) return Io::Refused;
     if (bytes.empty()) return Io::Done;
-    Timeouts t;
+    WriteTimeouts t;
     {
       std::lock_guard<std::mutex> lock(timeouts_mutex_);
-      t = timeouts_;
+      t = timeouts_.write;
     }
-    const std::uint64_t total_ms =
-        static_cast<std::uint64_t>(t.write_total_multiplier) * bytes.size() +
-        t.write_total_constant;
+    const std::uint64_t total_ms = ms_of(t.per_byte) * bytes.size() + ms_of(t.constant);
     const auto deadline = Clock::now() + std::chrono::milliseconds(total_ms);
     bool first_call = true;
     while (written < bytes.size()) {

@@ -109,6 +109,37 @@ DWORD purge_bits(Purge what) {
          (what.clear_output ? PURGE_TXCLEAR : 0u) | (what.clear_input ? PURGE_RXCLEAR : 0u);
 }
 
+DWORD ms_dword(std::chrono::milliseconds t) {
+  return t.count() <= 0 ? 0u
+         : t.count() >= static_cast<std::chrono::milliseconds::rep>(MAXDWORD)
+             ? MAXDWORD
+             : static_cast<DWORD>(t.count());
+}
+
+// The driver's time-outs: an interval of all ones with no totals returns at once; all ones for
+// interval and multiplier with a constant waits that long for the first byte only.
+COMMTIMEOUTS comm_timeouts(const Timeouts& t) {
+  COMMTIMEOUTS ct{};
+  switch (t.read.wait) {
+    case ReadTimeouts::Wait::Immediate:
+      ct.ReadIntervalTimeout = MAXDWORD;
+      break;
+    case ReadTimeouts::Wait::FirstByte:
+      ct.ReadIntervalTimeout = MAXDWORD;
+      ct.ReadTotalTimeoutMultiplier = MAXDWORD;
+      ct.ReadTotalTimeoutConstant = ms_dword(t.read.constant);
+      break;
+    case ReadTimeouts::Wait::Bounded:
+      ct.ReadIntervalTimeout = ms_dword(t.read.gap);
+      ct.ReadTotalTimeoutMultiplier = ms_dword(t.read.per_byte);
+      ct.ReadTotalTimeoutConstant = ms_dword(t.read.constant);
+      break;
+  }
+  ct.WriteTotalTimeoutMultiplier = ms_dword(t.write.per_byte);
+  ct.WriteTotalTimeoutConstant = ms_dword(t.write.constant);
+  return ct;
+}
+
 class Win32Port final : public Port {
  public:
   Win32Port(HANDLE h, HANDLE wait_event) : h_(h), wait_(new WaitRecord) {
@@ -181,15 +212,10 @@ class Win32Port final : public Port {
   bool set_timeouts(const Timeouts& t) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
     if (!usable()) return false;
-    COMMTIMEOUTS ct{};
-    ct.ReadIntervalTimeout = t.read_interval;
-    ct.ReadTotalTimeoutMultiplier = t.read_total_multiplier;
-    ct.ReadTotalTimeoutConstant = t.read_total_constant;
-    ct.WriteTotalTimeoutMultiplier = t.write_total_multiplier;
-    ct.WriteTotalTimeoutConstant = t.write_total_constant;
+    COMMTIMEOUTS ct = comm_timeouts(t);
     if (!SetCommTimeouts(h_, &ct)) return false;
     std::lock_guard<std::mutex> lock(timeouts_mutex_);
-    timeouts_ = t;
+    timeouts_ = ct;
     return true;
   }
 
@@ -327,12 +353,14 @@ class Win32Port final : public Port {
     out.clear();
     if (!usable() || gone_.load()) return Io::Refused;
     if (count > 0x7FFFFFFF) count = 0x7FFFFFFF;
-    Timeouts t = timeouts();
+    const COMMTIMEOUTS t = timeouts();
     ULONGLONG bound = 0;
-    if (t.read_interval == MAXDWORD && t.read_total_multiplier == 0 && t.read_total_constant == 0)
+    if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
+        t.ReadTotalTimeoutConstant == 0)
       bound = kMarginMs;  // returns at once with what is waiting
     else
-      bound = driver_bound(t.read_total_multiplier, t.read_total_constant, count, t.read_interval);
+      bound = driver_bound(t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant, count,
+                           t.ReadIntervalTimeout);
     Transfer* tr = take(false);
     tr->buffer.resize(count);
     DWORD n = 0;
@@ -343,9 +371,9 @@ class Win32Port final : public Port {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
     written = 0;
     if (!usable() || gone_.load()) return Io::Refused;
-    Timeouts t = timeouts();
+    const COMMTIMEOUTS t = timeouts();
     const ULONGLONG bound =
-        driver_bound(t.write_total_multiplier, t.write_total_constant, bytes.size(), 0);
+        driver_bound(t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant, bytes.size(), 0);
     Transfer* tr = take(true);
     tr->buffer = bytes;
     DWORD n = 0;
@@ -400,7 +428,7 @@ class Win32Port final : public Port {
 
   bool usable() const { return h_ != INVALID_HANDLE_VALUE && !closed_.load(); }
 
-  Timeouts timeouts() {
+  COMMTIMEOUTS timeouts() {
     std::lock_guard<std::mutex> lock(timeouts_mutex_);
     return timeouts_;
   }
@@ -527,7 +555,7 @@ class Win32Port final : public Port {
   std::atomic<bool> stop_{false};
   std::atomic<bool> gone_{false};
   std::mutex timeouts_mutex_;
-  Timeouts timeouts_;
+  COMMTIMEOUTS timeouts_{};
   WaitRecord* wait_;  // the event is read by stop_waiting too; the rest by the reader only
   // Reader thread only.
   bool wait_abandoned_ = false;
