@@ -1,12 +1,10 @@
 #include "elements/serial/com_async.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <limits>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 #include "elements/serial/com_name.hpp"
@@ -55,18 +53,6 @@ std::int32_t clamp_count(std::uint32_t n) {
 
 }  // namespace
 
-namespace serial {
-namespace {
-std::atomic<std::int64_t> g_write_call_cost_us{0};
-}
-void set_write_call_cost(std::chrono::microseconds cost) {
-  g_write_call_cost_us.store(cost.count());
-}
-std::chrono::microseconds write_call_cost() {
-  return std::chrono::microseconds(g_write_call_cost_us.load());
-}
-}  // namespace serial
-
 TKxComAsync::TKxComAsync() : TKxComAsync(Opener()) {}
 
 TKxComAsync::TKxComAsync(Opener opener)
@@ -113,20 +99,43 @@ serial::LineSettings TKxComAsync::line_settings(std::int32_t baud, std::int32_t 
   return s;
 }
 
-std::uint32_t TKxComAsync::mask_from_properties() const {
-  using namespace serial;
-  std::uint32_t m = 0;
-  if (EvRxChar) m |= kEvRxChar;
-  if (EvRxFlag) m |= kEvRxFlag;
-  if (EvTxEmpty) m |= kEvTxEmpty;
-  if (EvCts) m |= kEvCts;
-  if (EvDsr) m |= kEvDsr;
-  if (EvRlsd) m |= kEvRlsd;
-  if (EvBreak) m |= kEvBreak;
-  if (EvErr) m |= kEvErr;
-  if (EvRing) m |= kEvRing;
-  if (EvRx80Full) m |= kEvRx80Full;
-  return m;
+serial::PortEvents TKxComAsync::events_from_properties() const {
+  using serial::PortEvent;
+  serial::PortEvents e;
+  if (EvRxChar) e.add(PortEvent::RxChar);
+  if (EvRxFlag) e.add(PortEvent::RxFlag);
+  if (EvTxEmpty) e.add(PortEvent::TxEmpty);
+  if (EvCts) e.add(PortEvent::Cts);
+  if (EvDsr) e.add(PortEvent::Dsr);
+  if (EvRlsd) e.add(PortEvent::Rlsd);
+  if (EvBreak) e.add(PortEvent::Break);
+  if (EvErr) e.add(PortEvent::Err);
+  if (EvRing) e.add(PortEvent::Ring);
+  if (EvRx80Full) e.add(PortEvent::Rx80Full);
+  return e;
+}
+
+serial::Timeouts TKxComAsync::timeouts_from_properties() const {
+  using Wait = serial::ReadTimeouts::Wait;
+  using std::chrono::milliseconds;
+  constexpr std::uint32_t kAllOnes = 0xFFFFFFFFu;
+  serial::Timeouts t;
+  serial::ReadTimeouts& r = t.read;
+  if (ReadIntervalTimeout == kAllOnes && ReadTotalTimeoutMultiplier == 0 &&
+      ReadTotalTimeoutConstant == 0) {
+    r.wait = Wait::Immediate;
+  } else if (ReadIntervalTimeout == kAllOnes && ReadTotalTimeoutMultiplier == kAllOnes &&
+             ReadTotalTimeoutConstant != 0 && ReadTotalTimeoutConstant != kAllOnes) {
+    r.wait = Wait::FirstByte;
+    r.constant = milliseconds(ReadTotalTimeoutConstant);
+  } else {
+    r.per_byte = milliseconds(ReadTotalTimeoutMultiplier);
+    r.constant = milliseconds(ReadTotalTimeoutConstant);
+    r.gap = milliseconds(ReadIntervalTimeout);
+  }
+  t.write.per_byte = milliseconds(WriteTotalTimeoutMultiplier);
+  t.write.constant = milliseconds(WriteTotalTimeoutConstant);
+  return t;
 }
 
 void TKxComAsync::doOpen(TData& d, std::uint16_t) {
@@ -176,14 +185,10 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
 
   const serial::LineSettings settings = line_settings(baud, dtr, rts);
 
-  timeouts_.read_interval = ReadIntervalTimeout;
-  timeouts_.read_total_multiplier = ReadTotalTimeoutMultiplier;
-  timeouts_.read_total_constant = ReadTotalTimeoutConstant;
-  timeouts_.write_total_multiplier = WriteTotalTimeoutMultiplier;
-  timeouts_.write_total_constant = WriteTotalTimeoutConstant;
-  mask_ = mask_from_properties();
+  timeouts_ = timeouts_from_properties();
+  watched_ = events_from_properties();
 
-  bool ok = port_->purge(serial::kPurgeTxClear | serial::kPurgeRxClear);
+  bool ok = port_->purge({.clear_output = true, .clear_input = true});
   port_->set_queue_sizes(static_cast<std::uint32_t>(InQueue),
                          static_cast<std::uint32_t>(OutQueue));  // result ignored
   if (ok && !port_->set_settings(settings)) {
@@ -191,14 +196,14 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
     close_sequence();
     return false;
   }
-  ok = ok && port_->set_timeouts(timeouts_) && port_->set_event_mask(mask_);
+  ok = ok && port_->set_timeouts(timeouts_) && port_->set_watched_events(watched_);
   if (!ok) {
     fail_open({serial::OpenProblem::Other, port_->last_os_error()});
     close_sequence();
     return false;
   }
 
-  if (mask_ != 0) {
+  if (!watched_.empty()) {
     auto reader = std::make_shared<Reader>();
     // Unwaited: a driver call may never return; the reader holds the port and its record.
     if (!start_unwaited_thread(
@@ -217,7 +222,7 @@ void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_pt
                               Run run) {
   serial::raise_current_thread_priority();
   for (;;) {
-    std::uint32_t events = 0;
+    serial::PortEvents events;
     const serial::WaitResult waited = port->wait_event(events);
     if (waited == serial::WaitResult::Failed) {
       // The port is gone (a pulled adapter) or its wait failed: said once, on the element thread.
@@ -227,7 +232,7 @@ void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_pt
       });
     }
     if (waited != serial::WaitResult::Event) break;
-    if (events == 0) continue;
+    if (events.empty()) continue;
     {
       std::lock_guard<std::mutex> lock(reader->mutex);
       if (reader->stop) break;
@@ -248,9 +253,9 @@ void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_pt
     reader->cv.wait(lock, [&] { return reader->handled || reader->stop; });
     if (reader->stop) break;
   }
-  port->set_event_mask(0);
+  port->set_watched_events({});
   // The input only: what was written is the close sequence's to let leave (or to discard).
-  port->purge(serial::kPurgeRxClear);
+  port->purge({.clear_input = true});
   {
     std::lock_guard<std::mutex> lock(reader->mutex);
     reader->done = true;
@@ -289,11 +294,11 @@ bool TKxComAsync::input_pending() {
   // Bytes wait that no event announced (a driver may lose a bytes-received event when bytes
   // come while the last ones are read): they are announced now, ahead of whoever asked, as
   // their own event would have done.
-  if ((mask_ & serial::kEvRxChar) && !announcing_) {
+  if (watched_.has(serial::PortEvent::RxChar) && !announcing_) {
     announcing_ = true;
     run_.post([](TKxComAsync& self, const Run& r) {
       self.announcing_ = false;
-      self.dispatch(serial::kEvRxChar, r);
+      self.dispatch(serial::PortEvents{serial::PortEvent::RxChar}, r);
     });
   }
   return true;
@@ -303,10 +308,11 @@ bool TKxComAsync::current(const Run& run) const {
   return open_ && !closing_ && port_ && run.current();
 }
 
-void TKxComAsync::dispatch(std::uint32_t events, const Run& run) {
-  using namespace serial;
-  if ((events & kEvRxChar) && current(run)) {
-    std::uint32_t errors = 0, in_queue = 0;
+void TKxComAsync::dispatch(serial::PortEvents events, const Run& run) {
+  using serial::PortEvent;
+  if (events.has(PortEvent::RxChar) && current(run)) {
+    serial::LineErrors errors;
+    std::uint32_t in_queue = 0;
     // The bytes-received event is latched per byte by the drivers: it may arrive after the
     // bytes were read already. Only a non-empty queue is reported.
     if (port_->clear_errors(errors, in_queue) && in_queue > 0) {
@@ -314,45 +320,47 @@ void TKxComAsync::dispatch(std::uint32_t events, const Run& run) {
       fire_integer(onRxChar, clamp_count(in_queue));
     }
   }
-  if ((events & kEvTxEmpty) && current(run)) fire_null(onTxEmpty);
-  if ((events & kEvBreak) && current(run)) fire_null(onBreak);
-  if ((events & kEvRing) && current(run)) fire_null(onRing);
-  if ((events & kEvCts) && current(run) && read_modem_status()) fire_integer(onCts, cts_ ? 1 : 0);
-  if ((events & kEvDsr) && current(run) && read_modem_status()) fire_integer(onDsr, dsr_ ? 1 : 0);
-  if ((events & kEvRxFlag) && current(run)) fire_null(onRxFlag);
-  if ((events & kEvRlsd) && current(run) && read_modem_status())
+  if (events.has(PortEvent::TxEmpty) && current(run)) fire_null(onTxEmpty);
+  if (events.has(PortEvent::Break) && current(run)) fire_null(onBreak);
+  if (events.has(PortEvent::Ring) && current(run)) fire_null(onRing);
+  if (events.has(PortEvent::Cts) && current(run) && read_modem_status())
+    fire_integer(onCts, cts_ ? 1 : 0);
+  if (events.has(PortEvent::Dsr) && current(run) && read_modem_status())
+    fire_integer(onDsr, dsr_ ? 1 : 0);
+  if (events.has(PortEvent::RxFlag) && current(run)) fire_null(onRxFlag);
+  if (events.has(PortEvent::Rlsd) && current(run) && read_modem_status())
     fire_integer(onRlsd, rlsd_ ? 1 : 0);
-  if ((events & kEvErr) && current(run)) {
+  if (events.has(PortEvent::Err) && current(run)) {
     if (!AbortOnError) line_error_check();
     fire_null(onCommError);
   }
-  if ((events & kEvRx80Full) && current(run)) fire_null(onRx80Full);
+  if (events.has(PortEvent::Rx80Full) && current(run)) fire_null(onRx80Full);
 }
 
 bool TKxComAsync::read_modem_status() {
   if (!open_ || !port_) return false;
-  std::uint32_t bits = 0;
-  if (!port_->modem_status(bits)) return false;
-  cts_ = (bits & serial::kMsCts) != 0;
-  dsr_ = (bits & serial::kMsDsr) != 0;
-  rlsd_ = (bits & serial::kMsRlsd) != 0;
+  serial::ModemLines lines;
+  if (!port_->modem_status(lines)) return false;
+  cts_ = lines.cts;
+  dsr_ = lines.dsr;
+  rlsd_ = lines.rlsd;
   return true;
 }
 
 void TKxComAsync::line_error_check() {
   if (!open_ || !port_) return;
-  std::uint32_t errors = 0, in_queue = 0;
+  serial::LineErrors errors;
+  std::uint32_t in_queue = 0;
   if (!port_->clear_errors(errors, in_queue)) return;
   errors_.clear();
-  using namespace serial;
-  if (errors & kCeFrame) errors_.emplace_back("Receive Framing Error");
-  if ((errors & kCeRxParity) && ParityCheck) errors_.emplace_back("Receive Parity Error");
-  if (errors & kCeOverrun) errors_.emplace_back("Receive Overrun Error");
-  if (errors & kCeRxOver) errors_.emplace_back("Receive Queue overflow");
-  if (errors & kCeTxFull) errors_.emplace_back("TX Queue is full");
-  if (errors & kCeBreak) errors_.emplace_back("Break Detected");
-  if (errors & kCeIoe) errors_.emplace_back("Port I/O Error");
-  if (errors & kCeMode) errors_.emplace_back("Requested mode unsupported");
+  if (errors.framing) errors_.emplace_back("Receive Framing Error");
+  if (errors.parity && ParityCheck) errors_.emplace_back("Receive Parity Error");
+  if (errors.overrun) errors_.emplace_back("Receive Overrun Error");
+  if (errors.input_overflow) errors_.emplace_back("Receive Queue overflow");
+  if (errors.output_full) errors_.emplace_back("TX Queue is full");
+  if (errors.break_received) errors_.emplace_back("Break Detected");
+  if (errors.io) errors_.emplace_back("Port I/O Error");
+  if (errors.mode) errors_.emplace_back("Requested mode unsupported");
   if (!errors_.empty()) {
     std::string what = "line error";
     for (const std::string& e : errors_) what += (&e == &errors_.front() ? ": " : "; ") + e;
@@ -371,7 +379,7 @@ void TKxComAsync::close_sequence() {
   fire_null(onClosing);
   handover_.end_run();  // events still queued from this opening are dropped
   if (reader_) {
-    port_->set_event_mask(0);
+    port_->set_watched_events({});
     stop_reader();
   }
   if (FlushOnClose) port_->flush();
@@ -380,8 +388,10 @@ void TKxComAsync::close_sequence() {
   // ports that would take back bytes the other side has not read yet); output that cannot
   // leave within the bound is.
   const bool drained = port_->drain_output(kCloseDrainBound);
-  port_->purge(serial::kPurgeRxAbort | serial::kPurgeRxClear |
-               (drained ? 0u : serial::kPurgeTxAbort | serial::kPurgeTxClear));
+  port_->purge({.abort_output = !drained,
+                .abort_input = true,
+                .clear_output = !drained,
+                .clear_input = true});
   fire_integer(onCts, 0);
   fire_integer(onDsr, 0);
   fire_integer(onRlsd, 0);
@@ -423,8 +433,6 @@ void TKxComAsync::write_pending() {
   const std::string bytes = std::move(pending_);
   pending_.clear();
   if (!open_ || !port_) return;
-  if (const auto cost = serial::write_call_cost(); cost.count() > 0)
-    std::this_thread::sleep_for(cost);
   ++write_calls_;
   std::size_t written = 0;
   switch (port_->write(bytes, written)) {

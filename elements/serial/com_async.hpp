@@ -92,7 +92,7 @@ class TKxComAsync : Pinned {
   // Read-only views of the element's state (tests, diagnostics).
   bool is_open() const { return open_; }
   bool has_reader() const { return reader_ != nullptr; }
-  std::uint32_t event_mask() const { return mask_; }
+  serial::PortEvents watched_events() const { return watched_; }
   const std::string& port_name() const { return port_name_; }
   const std::vector<std::string>& errors() const { return errors_; }
   bool cts() const { return cts_; }
@@ -109,10 +109,15 @@ class TKxComAsync : Pinned {
   // after each open.
   const std::string& port_failure() const { return port_failure_; }
 
-  // The line settings and event mask the properties give (baud, dtr and rts already read; a
+  // The line settings and watched events the properties give (baud, dtr and rts already read; a
   // control-line number out of range drives the line off).
   serial::LineSettings line_settings(std::int32_t baud, std::int32_t dtr, std::int32_t rts) const;
-  std::uint32_t mask_from_properties() const;
+  serial::PortEvents events_from_properties() const;
+  // The port's read and write time-outs the time-out properties give. A read interval of all
+  // ones with no totals returns at once; all ones for interval and multiplier with a constant
+  // waits that long for the first byte only; any other values bound a read by a total and a
+  // gap between bytes.
+  serial::Timeouts timeouts_from_properties() const;
 
   // Whether input has arrived that the element has not handled yet: an event of the reader on
   // its way, or bytes in the port's queue beyond those onRxChar last reported and not read
@@ -138,7 +143,7 @@ class TKxComAsync : Pinned {
   void line_error_check();
   // Runs on the element thread for each event the reader handed over.
   using Run = HandOver<TKxComAsync>::Run;
-  void dispatch(std::uint32_t events, const Run& run);
+  void dispatch(serial::PortEvents events, const Run& run);
   // Whether the port is open and not closing, and `run` is its current opening.
   bool current(const Run& run) const;
   static void reader_main(std::shared_ptr<serial::Port> port, std::shared_ptr<Reader> reader,
@@ -148,7 +153,7 @@ class TKxComAsync : Pinned {
   bool open_ = false;
   bool closing_ = false;
   std::shared_ptr<Reader> reader_;
-  std::uint32_t mask_ = 0;
+  serial::PortEvents watched_;
   bool cts_ = false, dsr_ = false, rlsd_ = false;
   std::string port_name_;
   serial::Timeouts timeouts_;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,53 +61,109 @@ inline bool valid(const LineSettings& s) {
          s.flow.rts <= LineControl::Toggle;
 }
 
+// How long a read may wait for the bytes it asks for.
+struct ReadTimeouts {
+  enum class Wait : std::uint8_t {
+    Bounded,    // until all bytes came, the total passed, or the gap passed after a byte
+    Immediate,  // not at all: what is waiting is returned at once
+    FirstByte,  // up to `constant` for the first byte, then returns with what is there
+  };
+  Wait wait = Wait::Bounded;
+  // Bounded: the total is per_byte * the count asked for + constant (0: no total), the gap
+  // the longest time between two bytes (0: none). All zero: a read waits for all its bytes.
+  std::chrono::milliseconds per_byte{0};
+  std::chrono::milliseconds constant{0};
+  std::chrono::milliseconds gap{0};
+};
+
+// How long a write may take: per_byte * the bytes written + constant (0: no bound). A write
+// that runs out of time returns with the bytes written so far.
+struct WriteTimeouts {
+  std::chrono::milliseconds per_byte{0};
+  std::chrono::milliseconds constant{0};
+};
+
 struct Timeouts {
-  std::uint32_t read_interval = 0;
-  std::uint32_t read_total_multiplier = 0;
-  std::uint32_t read_total_constant = 0;
-  std::uint32_t write_total_multiplier = 0;
-  std::uint32_t write_total_constant = 0;
+  ReadTimeouts read;
+  WriteTimeouts write;
 };
 
-// Port event bits (the platform's event codes).
-enum : std::uint32_t {
-  kEvRxChar = 0x0001,
-  kEvRxFlag = 0x0002,
-  kEvTxEmpty = 0x0004,
-  kEvCts = 0x0008,
-  kEvDsr = 0x0010,
-  kEvRlsd = 0x0020,
-  kEvBreak = 0x0040,
-  kEvErr = 0x0080,
-  kEvRing = 0x0100,
-  kEvRx80Full = 0x0400,
+// What the reader's wait can report. Each back-end maps these onto its platform's own codes.
+enum class PortEvent : std::uint8_t {
+  RxChar,    // bytes were received
+  RxFlag,    // the event byte (LineSettings::event_char) was received
+  TxEmpty,   // the last byte of the output queue was sent
+  Cts,       // the CTS line changed
+  Dsr,       // the DSR line changed
+  Rlsd,      // the carrier-detect line changed
+  Break,     // a break was received
+  Err,       // a line error (framing, overrun, parity)
+  Ring,      // a ring was seen on the ring-indicator line
+  Rx80Full,  // the input queue is 80 % full
 };
 
-// Modem status bits.
-enum : std::uint32_t { kMsCts = 0x0010, kMsDsr = 0x0020, kMsRing = 0x0040, kMsRlsd = 0x0080 };
+// A set of port events: what to watch, or what a wait reported.
+class PortEvents {
+ public:
+  constexpr PortEvents() = default;
+  constexpr PortEvents(std::initializer_list<PortEvent> events) {
+    for (PortEvent e : events) add(e);
+  }
+  constexpr PortEvents& add(PortEvent e) {
+    bits_ = static_cast<std::uint16_t>(bits_ | bit(e));
+    return *this;
+  }
+  constexpr PortEvents& add(PortEvents other) {
+    bits_ = static_cast<std::uint16_t>(bits_ | other.bits_);
+    return *this;
+  }
+  constexpr bool has(PortEvent e) const { return (bits_ & bit(e)) != 0; }
+  constexpr bool has_any(PortEvents other) const { return (bits_ & other.bits_) != 0; }
+  constexpr bool empty() const { return bits_ == 0; }
+  friend constexpr bool operator==(PortEvents, PortEvents) = default;
 
-// Line error bits.
-enum : std::uint32_t {
-  kCeRxOver = 0x0001,
-  kCeOverrun = 0x0002,
-  kCeRxParity = 0x0004,
-  kCeFrame = 0x0008,
-  kCeBreak = 0x0010,
-  kCeTxFull = 0x0100,
-  kCeIoe = 0x0400,
-  kCeMode = 0x8000,
+ private:
+  static constexpr std::uint16_t bit(PortEvent e) {
+    return static_cast<std::uint16_t>(1u << static_cast<unsigned>(e));
+  }
+  std::uint16_t bits_ = 0;
 };
 
-// Purge bits.
-enum : std::uint32_t {
-  kPurgeTxAbort = 0x0001,
-  kPurgeRxAbort = 0x0002,
-  kPurgeTxClear = 0x0004,
-  kPurgeRxClear = 0x0008,
+// The modem's input lines, on or off.
+struct ModemLines {
+  bool cts = false;
+  bool dsr = false;
+  bool ring = false;
+  bool rlsd = false;  // carrier detect
+};
+
+// The line errors seen since they were last read.
+struct LineErrors {
+  bool input_overflow = false;  // the input queue overflowed
+  bool overrun = false;         // the receiver lost a byte before it was taken
+  bool parity = false;
+  bool framing = false;
+  bool break_received = false;
+  bool output_full = false;  // a byte was written with the output queue full
+  bool io = false;           // an I/O error with the device
+  bool mode = false;         // a mode the device does not support was asked for
+  constexpr bool any() const {
+    return input_overflow || overrun || parity || framing || break_received || output_full || io ||
+           mode;
+  }
+};
+
+// What a purge discards: transfers still running are ended (abort) and what waits in a queue
+// is dropped (clear), for output and input each.
+struct Purge {
+  bool abort_output = false;
+  bool abort_input = false;
+  bool clear_output = false;
+  bool clear_input = false;
 };
 
 enum class WaitResult {
-  Event,    // `events` holds the reported bits (possibly 0 when the mask changed)
+  Event,    // `events` holds what was reported (possibly nothing when the watched set changed)
   Stopped,  // stop_waiting() was called
   Failed,   // the port is gone or the wait failed
 };
@@ -126,21 +183,22 @@ class Port {
   // driver refuses.
   virtual bool set_settings(const LineSettings& s) = 0;
   virtual bool set_queue_sizes(std::uint32_t in, std::uint32_t out) = 0;
-  virtual bool purge(std::uint32_t flags) = 0;
+  virtual bool purge(Purge what) = 0;
   virtual bool set_timeouts(const Timeouts& t) = 0;
-  virtual bool set_event_mask(std::uint32_t mask) = 0;
+  // The events the reader's wait watches for; an empty set ends the watch.
+  virtual bool set_watched_events(PortEvents events) = 0;
 
   // Blocks until a watched event, stop_waiting() or failure. Called by one thread at a time
   // (the reader), while the other operations run on the element thread.
-  virtual WaitResult wait_event(std::uint32_t& events) = 0;
+  virtual WaitResult wait_event(PortEvents& events) = 0;
   // Wakes a pending wait_event and makes every later one return Stopped. Thread-safe.
   virtual void stop_waiting() = 0;
 
-  // Reads and clears the line error bits; `in_queue` gets the bytes waiting to be read.
-  virtual bool clear_errors(std::uint32_t& errors, std::uint32_t& in_queue) = 0;
-  virtual bool modem_status(std::uint32_t& bits) = 0;
-  // The bytes waiting to be read, without clearing anything (error bits read on the way are
-  // kept for the next clear_errors).
+  // Reads and clears the line errors; `in_queue` gets the bytes waiting to be read.
+  virtual bool clear_errors(LineErrors& errors, std::uint32_t& in_queue) = 0;
+  virtual bool modem_status(ModemLines& lines) = 0;
+  // The bytes waiting to be read, without clearing anything (errors read on the way are kept
+  // for the next clear_errors).
   virtual bool queued_input(std::uint32_t& in_queue) = 0;
 
   virtual Io read(std::size_t count, std::string& out) = 0;
@@ -183,11 +241,6 @@ std::vector<std::string> installed_ports();
 
 // Trial open and close: true when the port could be opened now.
 bool can_open_port(const std::string& name);
-
-// Benchmarks only: a fixed time the serial element spends before every write call, as a USB
-// adapter charges one frame per call. 0 (the default): none.
-void set_write_call_cost(std::chrono::microseconds cost);
-std::chrono::microseconds write_call_cost();
 
 // Gives the calling thread (the reader) the highest priority the platform allows.
 void raise_current_thread_priority();

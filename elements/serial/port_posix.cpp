@@ -35,7 +35,10 @@ namespace serial {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr std::uint32_t kMaxDword = 0xFFFFFFFFu;
+
+std::uint64_t ms_of(std::chrono::milliseconds t) {
+  return static_cast<std::uint64_t>(std::max<std::chrono::milliseconds::rep>(t.count(), 0));
+}
 
 bool no_such_ioctl(int err) {
   return err == ENOTTY || err == EINVAL;
@@ -167,11 +170,12 @@ class PosixPort final : public Port {
     return true;  // the kernel's queues have a fixed size
   }
 
-  bool purge(std::uint32_t flags) override {
+  bool purge(Purge what) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
     if (!usable()) return false;
-    const bool rx = flags & (kPurgeRxAbort | kPurgeRxClear);
-    const bool tx = flags & (kPurgeTxAbort | kPurgeTxClear);
+    // Reads and writes run to their end on the calling thread: abort and clear are one here.
+    const bool rx = what.abort_input || what.clear_input;
+    const bool tx = what.abort_output || what.clear_output;
     if (!rx && !tx) return true;
     const int which = rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH);
     return ioctl(fd_, TCFLSH, which) == 0;
@@ -185,23 +189,25 @@ class PosixPort final : public Port {
     return true;
   }
 
-  bool set_event_mask(std::uint32_t mask) override {
+  bool set_watched_events(PortEvents events) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
     if (!usable()) return false;
-    mask_.store(mask);
+    watched_.store(events);
     wake();
     return true;
   }
 
-  WaitResult wait_event(std::uint32_t& events) override {
+  WaitResult wait_event(PortEvents& events) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
-    events = 0;
+    events = {};
     for (;;) {
       if (stop_.load()) return WaitResult::Stopped;
       if (!usable()) return WaitResult::Failed;
-      const std::uint32_t mask = mask_.load();
-      const bool want_rx = mask & kEvRxChar;
-      const bool want_lines = (mask & (kEvCts | kEvDsr | kEvRlsd | kEvRing)) && has_lines_;
+      const PortEvents watched = watched_.load();
+      const bool want_rx = watched.has(PortEvent::RxChar);
+      const bool want_lines =
+          watched.has_any({PortEvent::Cts, PortEvent::Dsr, PortEvent::Rlsd, PortEvent::Ring}) &&
+          has_lines_;
       int in_queue = 0;
       if (want_rx) {
         if (ioctl(fd_, FIONREAD, &in_queue) != 0) {
@@ -213,12 +219,12 @@ class PosixPort final : public Port {
         // bytes that nobody reads are not reported again and again.
         if (in_queue > 0 &&
             (static_cast<std::uint32_t>(in_queue) != seen_queue_ || consumed != seen_consumed_))
-          events |= kEvRxChar;
+          events.add(PortEvent::RxChar);
         seen_queue_ = static_cast<std::uint32_t>(in_queue);
         seen_consumed_ = consumed;
       }
-      if (want_lines) events |= line_changes(mask);
-      if (events) return WaitResult::Event;
+      if (want_lines) events.add(line_changes(watched));
+      if (!events.empty()) return WaitResult::Event;
 
       pollfd fds[2] = {{fd_, static_cast<short>(want_rx && in_queue == 0 ? POLLIN : 0), 0},
                        {wake_fd_, POLLIN, 0}};
@@ -234,7 +240,7 @@ class PosixPort final : public Port {
         std::uint64_t v;
         [[maybe_unused]] ssize_t n = ::read(wake_fd_, &v, sizeof v);
         if (stop_.load()) return WaitResult::Stopped;
-        return WaitResult::Event;  // the mask changed; events stays 0
+        return WaitResult::Event;  // the watched set changed; events stays empty
       }
       if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
         last_error_.store(EIO);  // hung up: the port is gone
@@ -248,9 +254,9 @@ class PosixPort final : public Port {
     wake();
   }
 
-  bool clear_errors(std::uint32_t& errors, std::uint32_t& in_queue) override {
+  bool clear_errors(LineErrors& errors, std::uint32_t& in_queue) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
-    errors = 0;
+    errors = {};
     in_queue = 0;
     int n = 0;
     if (!usable() || ioctl(fd_, FIONREAD, &n) != 0) return false;
@@ -259,11 +265,11 @@ class PosixPort final : public Port {
     if (ioctl(fd_, TIOCGICOUNT, &ic) == 0) {
       std::lock_guard<std::mutex> lock(counts_mutex_);
       if (have_counts_) {
-        if (ic.frame != counts_.frame) errors |= kCeFrame;
-        if (ic.parity != counts_.parity) errors |= kCeRxParity;
-        if (ic.overrun != counts_.overrun) errors |= kCeOverrun;
-        if (ic.buf_overrun != counts_.buf_overrun) errors |= kCeRxOver;
-        if (ic.brk != counts_.brk) errors |= kCeBreak;
+        errors.framing = ic.frame != counts_.frame;
+        errors.parity = ic.parity != counts_.parity;
+        errors.overrun = ic.overrun != counts_.overrun;
+        errors.input_overflow = ic.buf_overrun != counts_.buf_overrun;
+        errors.break_received = ic.brk != counts_.brk;
       }
       counts_ = ic;
       have_counts_ = true;
@@ -280,16 +286,16 @@ class PosixPort final : public Port {
     return true;
   }
 
-  bool modem_status(std::uint32_t& bits) override {
+  bool modem_status(ModemLines& lines) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
-    bits = 0;
+    lines = {};
     if (!usable()) return false;
     int m = 0;
     if (ioctl(fd_, TIOCMGET, &m) != 0) return no_such_ioctl(errno);  // a pty: no lines
-    if (m & TIOCM_CTS) bits |= kMsCts;
-    if (m & TIOCM_DSR) bits |= kMsDsr;
-    if (m & TIOCM_RI) bits |= kMsRing;
-    if (m & TIOCM_CAR) bits |= kMsRlsd;
+    lines.cts = (m & TIOCM_CTS) != 0;
+    lines.dsr = (m & TIOCM_DSR) != 0;
+    lines.ring = (m & TIOCM_RI) != 0;
+    lines.rlsd = (m & TIOCM_CAR) != 0;
     return true;
   }
 
@@ -298,27 +304,21 @@ class PosixPort final : public Port {
     out.clear();
     if (!usable()) return Io::Refused;
     if (count == 0) return Io::Done;
-    Timeouts t;
+    ReadTimeouts t;
     {
       std::lock_guard<std::mutex> lock(timeouts_mutex_);
-      t = timeouts_;
+      t = timeouts_.read;
     }
-    // The port's time-outs: an interval of all ones with zero totals returns at once with
-    // what is there; all ones for interval and multiplier with a constant waits that long for
-    // the first byte only; otherwise a total (0: none) and a gap between bytes (0: none).
-    const bool immediate =
-        t.read_interval == kMaxDword && t.read_total_multiplier == 0 && t.read_total_constant == 0;
-    const bool first_byte = t.read_interval == kMaxDword && t.read_total_multiplier == kMaxDword &&
-                            t.read_total_constant != 0 && t.read_total_constant != kMaxDword;
-    const std::uint64_t total_ms =
-        first_byte
-            ? t.read_total_constant
-            : static_cast<std::uint64_t>(t.read_total_multiplier) * count + t.read_total_constant;
+    const bool immediate = t.wait == ReadTimeouts::Wait::Immediate;
+    const bool first_byte = t.wait == ReadTimeouts::Wait::FirstByte;
+    const std::uint64_t total_ms = immediate    ? 0
+                                   : first_byte ? ms_of(t.constant)
+                                                : ms_of(t.per_byte) * count + ms_of(t.constant);
     const bool has_total = total_ms != 0;
     const auto start = Clock::now();
     const auto deadline = start + std::chrono::milliseconds(total_ms);
-    const bool has_gap = !immediate && !first_byte && t.read_interval != 0;
-    const auto gap = std::chrono::milliseconds(has_gap ? t.read_interval : 0);
+    const bool has_gap = t.wait == ReadTimeouts::Wait::Bounded && t.gap.count() != 0;
+    const auto gap = has_gap ? t.gap : std::chrono::milliseconds(0);
     auto last_byte = start;
 
     out.resize(count);
@@ -371,14 +371,12 @@ class PosixPort final : public Port {
     written = 0;
     if (!usable()) return Io::Refused;
     if (bytes.empty()) return Io::Done;
-    Timeouts t;
+    WriteTimeouts t;
     {
       std::lock_guard<std::mutex> lock(timeouts_mutex_);
-      t = timeouts_;
+      t = timeouts_.write;
     }
-    const std::uint64_t total_ms =
-        static_cast<std::uint64_t>(t.write_total_multiplier) * bytes.size() +
-        t.write_total_constant;
+    const std::uint64_t total_ms = ms_of(t.per_byte) * bytes.size() + ms_of(t.constant);
     const auto deadline = Clock::now() + std::chrono::milliseconds(total_ms);
     bool first_call = true;
     while (written < bytes.size()) {
@@ -471,19 +469,21 @@ class PosixPort final : public Port {
   }
 
   // Reader thread only: the modem lines that changed since the last look.
-  std::uint32_t line_changes(std::uint32_t mask) {
+  PortEvents line_changes(PortEvents watched) {
     int m = 0;
     if (ioctl(fd_, TIOCMGET, &m) != 0) {
       has_lines_ = false;
-      return 0;
+      return {};
     }
-    std::uint32_t ev = 0;
+    PortEvents ev;
     if (have_lines_) {
       const int changed = m ^ lines_;
-      if ((mask & kEvCts) && (changed & TIOCM_CTS)) ev |= kEvCts;
-      if ((mask & kEvDsr) && (changed & TIOCM_DSR)) ev |= kEvDsr;
-      if ((mask & kEvRlsd) && (changed & TIOCM_CAR)) ev |= kEvRlsd;
-      if ((mask & kEvRing) && (changed & TIOCM_RI) && !(m & TIOCM_RI)) ev |= kEvRing;
+      if (watched.has(PortEvent::Cts) && (changed & TIOCM_CTS)) ev.add(PortEvent::Cts);
+      if (watched.has(PortEvent::Dsr) && (changed & TIOCM_DSR)) ev.add(PortEvent::Dsr);
+      if (watched.has(PortEvent::Rlsd) && (changed & TIOCM_CAR)) ev.add(PortEvent::Rlsd);
+      // The ring event is the end of a ring: the line going off.
+      if (watched.has(PortEvent::Ring) && (changed & TIOCM_RI) && !(m & TIOCM_RI))
+        ev.add(PortEvent::Ring);
     }
     lines_ = m;
     have_lines_ = true;
@@ -496,7 +496,7 @@ class PosixPort final : public Port {
   int fd_;
   int wake_fd_;
   std::atomic<bool> stop_{false};
-  std::atomic<std::uint32_t> mask_{0};
+  std::atomic<PortEvents> watched_{};
   std::atomic<std::uint64_t> consumed_{0};
   std::mutex timeouts_mutex_;
   Timeouts timeouts_;

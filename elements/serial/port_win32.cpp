@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "elements/serial/port.hpp"
+#include "elements/serial/port_words_win32.hpp"
 #include "runtime/pinned.hpp"
 
 namespace kx::serial {
@@ -131,39 +132,34 @@ class Win32Port final : public Port {
     return usable() && SetupComm(h_, in, out) != FALSE;
   }
 
-  bool purge(std::uint32_t flags) override {
+  bool purge(Purge what) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
-    return usable() && PurgeComm(h_, flags) != FALSE;
+    return usable() && PurgeComm(h_, purge_bits(what)) != FALSE;
   }
 
   bool set_timeouts(const Timeouts& t) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
     if (!usable()) return false;
-    COMMTIMEOUTS ct{};
-    ct.ReadIntervalTimeout = t.read_interval;
-    ct.ReadTotalTimeoutMultiplier = t.read_total_multiplier;
-    ct.ReadTotalTimeoutConstant = t.read_total_constant;
-    ct.WriteTotalTimeoutMultiplier = t.write_total_multiplier;
-    ct.WriteTotalTimeoutConstant = t.write_total_constant;
+    COMMTIMEOUTS ct = comm_timeouts(t);
     if (!SetCommTimeouts(h_, &ct)) return false;
     std::lock_guard<std::mutex> lock(timeouts_mutex_);
-    timeouts_ = t;
+    timeouts_ = ct;
     return true;
   }
 
-  bool set_event_mask(std::uint32_t mask) override {
+  bool set_watched_events(PortEvents events) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
     // Setting the mask completes a pending WaitCommEvent (with no event bits).
-    if (!usable() || !SetCommMask(h_, mask)) return false;
-    mask_.store(mask);
+    if (!usable() || !SetCommMask(h_, event_bits(events))) return false;
+    watched_.store(events);
     return true;
   }
 
   // The wait for port events is armed once and stays armed until it completes: a call that
   // reports bytes found in the queue leaves it pending for the next call.
-  WaitResult wait_event(std::uint32_t& events) override {
+  WaitResult wait_event(PortEvents& events) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
-    events = 0;
+    events = {};
     if (stop_.load()) {
       if (wait_armed_) settle_wait();
       return WaitResult::Stopped;
@@ -192,7 +188,7 @@ class Win32Port final : public Port {
       // (a wait may look only for changes after its start): the queue is looked at once the
       // wait is armed, and bytes not reported yet are reported now.
       if (unreported_input()) {
-        events = kEvRxChar;
+        events = {PortEvent::RxChar};
         empty_completions_ = 0;
         return WaitResult::Event;
       }
@@ -217,8 +213,8 @@ class Win32Port final : public Port {
       }
     }
     if (stop_.load()) return WaitResult::Stopped;
-    events = wait_->mask;
-    if (events == 0) {
+    events = events_of(wait_->mask);
+    if (wait_->mask == 0) {
       // A mask change, or a driver whose device went away: ask the port whether it is there.
       DWORD errors = 0;
       COMSTAT stat{};
@@ -241,15 +237,15 @@ class Win32Port final : public Port {
     if (h_ != INVALID_HANDLE_VALUE) CancelIoEx(h_, &wait_->ov);
   }
 
-  bool clear_errors(std::uint32_t& errors, std::uint32_t& in_queue) override {
+  bool clear_errors(LineErrors& errors, std::uint32_t& in_queue) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
-    errors = 0;
+    errors = {};
     in_queue = 0;
     if (!usable()) return false;
     DWORD e = 0;
     COMSTAT stat{};
     if (!ClearCommError(h_, &e, &stat)) return false;
-    errors = e | kept_errors_.exchange(0);
+    errors = errors_of(e | kept_errors_.exchange(0));
     in_queue = stat.cbInQue;
     return true;
   }
@@ -267,13 +263,13 @@ class Win32Port final : public Port {
     return true;
   }
 
-  bool modem_status(std::uint32_t& bits) override {
+  bool modem_status(ModemLines& lines) override {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
-    bits = 0;
+    lines = {};
     if (!usable()) return false;
     DWORD m = 0;
     if (!GetCommModemStatus(h_, &m)) return false;
-    bits = m;
+    lines = modem_lines_of(m);
     return true;
   }
 
@@ -282,12 +278,14 @@ class Win32Port final : public Port {
     out.clear();
     if (!usable() || gone_.load()) return Io::Refused;
     if (count > 0x7FFFFFFF) count = 0x7FFFFFFF;
-    Timeouts t = timeouts();
+    const COMMTIMEOUTS t = timeouts();
     ULONGLONG bound = 0;
-    if (t.read_interval == MAXDWORD && t.read_total_multiplier == 0 && t.read_total_constant == 0)
+    if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
+        t.ReadTotalTimeoutConstant == 0)
       bound = kMarginMs;  // returns at once with what is waiting
     else
-      bound = driver_bound(t.read_total_multiplier, t.read_total_constant, count, t.read_interval);
+      bound = driver_bound(t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant, count,
+                           t.ReadIntervalTimeout);
     Transfer* tr = take(false);
     tr->buffer.resize(count);
     DWORD n = 0;
@@ -298,9 +296,9 @@ class Win32Port final : public Port {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
     written = 0;
     if (!usable() || gone_.load()) return Io::Refused;
-    Timeouts t = timeouts();
+    const COMMTIMEOUTS t = timeouts();
     const ULONGLONG bound =
-        driver_bound(t.write_total_multiplier, t.write_total_constant, bytes.size(), 0);
+        driver_bound(t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant, bytes.size(), 0);
     Transfer* tr = take(true);
     tr->buffer = bytes;
     DWORD n = 0;
@@ -355,7 +353,7 @@ class Win32Port final : public Port {
 
   bool usable() const { return h_ != INVALID_HANDLE_VALUE && !closed_.load(); }
 
-  Timeouts timeouts() {
+  COMMTIMEOUTS timeouts() {
     std::lock_guard<std::mutex> lock(timeouts_mutex_);
     return timeouts_;
   }
@@ -381,7 +379,7 @@ class Win32Port final : public Port {
   // Reader thread: whether the input queue holds bytes that no event reported, or that were
   // left over after a read, since the last look. Bytes nobody reads are not reported again.
   bool unreported_input() {
-    if (!(mask_.load() & kEvRxChar)) return false;
+    if (!watched_.load().has(PortEvent::RxChar)) return false;
     DWORD e = 0;
     COMSTAT stat{};
     if (!ClearCommError(h_, &e, &stat)) return false;
@@ -475,14 +473,14 @@ class Win32Port final : public Port {
   std::atomic<bool> closed_{false};     // closed, though a stuck call may still hold the handle
   std::atomic<DWORD> last_error_{0};
   std::atomic<std::uint32_t> kept_errors_{0};
-  std::atomic<std::uint32_t> mask_{0};
+  std::atomic<PortEvents> watched_{};
   std::atomic<std::uint64_t> consumed_{
       0};  // bytes read so far  // read by queued_input, not reported yet
   HANDLE h_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> gone_{false};
   std::mutex timeouts_mutex_;
-  Timeouts timeouts_;
+  COMMTIMEOUTS timeouts_{};
   WaitRecord* wait_;  // the event is read by stop_waiting too; the rest by the reader only
   // Reader thread only.
   bool wait_abandoned_ = false;

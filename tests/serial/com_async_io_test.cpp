@@ -279,11 +279,11 @@ class HangingPort final : public serial::Port {
   }
   bool set_settings(const serial::LineSettings&) override { return true; }
   bool set_queue_sizes(std::uint32_t, std::uint32_t) override { return true; }
-  bool purge(std::uint32_t) override { return true; }
+  bool purge(serial::Purge) override { return true; }
   bool set_timeouts(const serial::Timeouts&) override { return true; }
-  bool set_event_mask(std::uint32_t) override { return true; }
-  serial::WaitResult wait_event(std::uint32_t& events) override {
-    events = 0;
+  bool set_watched_events(serial::PortEvents) override { return true; }
+  serial::WaitResult wait_event(serial::PortEvents& events) override {
+    events = {};
     std::unique_lock<std::mutex> lock(gate_->mutex);
     gate_->waiting = true;
     gate_->cv.notify_all();
@@ -291,13 +291,13 @@ class HangingPort final : public serial::Port {
     return serial::WaitResult::Failed;
   }
   void stop_waiting() override {}
-  bool clear_errors(std::uint32_t& e, std::uint32_t& q) override {
-    e = 0;
+  bool clear_errors(serial::LineErrors& e, std::uint32_t& q) override {
+    e = {};
     q = static_cast<std::uint32_t>(gate_->queued.size());
     return true;
   }
-  bool modem_status(std::uint32_t& bits) override {
-    bits = 0;
+  bool modem_status(serial::ModemLines& lines) override {
+    lines = {};
     return true;
   }
   bool queued_input(std::uint32_t& q) override {

@@ -49,7 +49,7 @@ TEST_F(ComAsyncTest, OpenCloseEventOrderAndRepeats) {
   // A pseudo-terminal has no modem lines: no line event, the open still succeeds.
   EXPECT_EQ(rec.log, (Log{"Opening", "Open:7"}));
   EXPECT_TRUE(com->has_reader());
-  EXPECT_EQ(com->event_mask(), 0x0001u);
+  EXPECT_EQ(com->watched_events(), serial::PortEvents{serial::PortEvent::RxChar});
 
   rec.clear();
   call_open(*com, "COM7");  // already open: nothing at all
@@ -150,7 +150,7 @@ TEST_F(ComAsyncTest, LineSettingsReachTheTerminal) {
   EXPECT_EQ(t.c_cc[VSTOP], 19);
 }
 
-TEST_F(ComAsyncTest, LineSettingsAndEventMaskFollowTheProperties) {
+TEST_F(ComAsyncTest, LineSettingsEventsAndTimeoutsFollowTheProperties) {
   using serial::LineControl;
   serial::LineSettings s = com->line_settings(38462, 0, 0);
   EXPECT_TRUE(serial::valid(s));
@@ -202,7 +202,44 @@ TEST_F(ComAsyncTest, LineSettingsAndEventMaskFollowTheProperties) {
   com->EvRx80Full = true;
   com->EvErr = true;
   com->EvRlsd = true;
-  EXPECT_EQ(com->mask_from_properties(), 0x0001u | 0x0400u | 0x0080u | 0x0020u);
+  using serial::PortEvent;
+  EXPECT_EQ(com->events_from_properties(),
+            (serial::PortEvents{PortEvent::RxChar, PortEvent::Rx80Full, PortEvent::Err,
+                                PortEvent::Rlsd}));
+
+  // The read time-out properties: all ones in the interval alone return at once, all ones in
+  // interval and multiplier with a constant wait for the first byte; anything else bounds.
+  using Wait = serial::ReadTimeouts::Wait;
+  constexpr std::uint32_t kOnes = 0xFFFFFFFFu;
+  struct Case {
+    std::uint32_t interval, multiplier, constant;
+    Wait wait;
+    std::int64_t per_byte, total_constant, gap;
+  };
+  const Case cases[] = {
+      {kOnes, 0, 0, Wait::Immediate, 0, 0, 0},
+      {kOnes, kOnes, 250, Wait::FirstByte, 0, 250, 0},
+      {kOnes, kOnes, kOnes, Wait::Bounded, kOnes, kOnes, kOnes},
+      {kOnes, kOnes, 0, Wait::Bounded, kOnes, 0, kOnes},
+      {kOnes, 0, 5, Wait::Bounded, 0, 5, kOnes},
+      {20, 3, 200, Wait::Bounded, 3, 200, 20},
+      {0, 0, 0, Wait::Bounded, 0, 0, 0},
+  };
+  com->WriteTotalTimeoutMultiplier = 100;
+  com->WriteTotalTimeoutConstant = 1000;
+  for (const Case& c : cases) {
+    com->ReadIntervalTimeout = c.interval;
+    com->ReadTotalTimeoutMultiplier = c.multiplier;
+    com->ReadTotalTimeoutConstant = c.constant;
+    const serial::Timeouts t = com->timeouts_from_properties();
+    SCOPED_TRACE(::testing::Message() << c.interval << " " << c.multiplier << " " << c.constant);
+    EXPECT_EQ(t.read.wait, c.wait);
+    EXPECT_EQ(t.read.per_byte.count(), c.per_byte);
+    EXPECT_EQ(t.read.constant.count(), c.total_constant);
+    EXPECT_EQ(t.read.gap.count(), c.gap);
+    EXPECT_EQ(t.write.per_byte.count(), 100);
+    EXPECT_EQ(t.write.constant.count(), 1000);
+  }
 }
 
 TEST_F(ComAsyncTest, PortListLeavesOutAHeldPort) {

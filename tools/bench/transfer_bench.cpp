@@ -27,6 +27,7 @@
 #include "elements/serial/port_table.hpp"
 #include "runtime/element_thread.hpp"
 #include "runtime/image_layout.hpp"
+#include "tools/bench/costly_writes_port.hpp"
 #include "tools/devsim/simulator.hpp"
 #include "tools/harness/dialogue_host.hpp"
 
@@ -128,14 +129,22 @@ class Device {
 
 Measure run_tool(const Setup& setup) {
   Device device(setup);
-  kx::serial::set_write_call_cost(setup.usb ? kUsbFrame : std::chrono::microseconds(0));
   kx::clear_registered_ports();
   kx::register_port("COM7", device.port());
   kx::EventQueue queue;
   kx::ScopedElementThread scoped(&queue);
   Measure m;
   {
-    kx::harness::DialogueHost host("COM7");
+    // The serial element's write calls each cost one frame of the adapter.
+    kx::TKxComAsync::Opener opener;
+    if (setup.usb)
+      opener = [](const std::string& name, kx::serial::OpenError* why) {
+        std::unique_ptr<kx::serial::Port> port = kx::serial::open_port(name, why);
+        if (!port) return port;
+        return std::unique_ptr<kx::serial::Port>(
+            std::make_unique<kx::bench::CostlyWritesPort>(std::move(port), kUsbFrame));
+      };
+    kx::harness::DialogueHost host("COM7", std::move(opener));
     host.start();
     const double cpu0 = cpu_seconds();
     const double sys0 = sys_seconds();

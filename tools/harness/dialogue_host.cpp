@@ -1,5 +1,7 @@
 #include "tools/harness/dialogue_host.hpp"
 
+#include <utility>
+
 #include "schemes/identification_scheme.hpp"
 #include "schemes/transfer_scheme.hpp"
 #include "tools/harness/tool_port.hpp"
@@ -18,7 +20,8 @@ void WriteCounter::doWrite(TData& d, std::uint16_t) {
   last = std::move(text);
 }
 
-DialogueHost::DialogueHost(const std::string& port_name) {
+DialogueHost::DialogueHost(const std::string& port_name, TKxComAsync::Opener opener)
+    : com(std::move(opener)) {
   set_up_as_the_tool(com);
 
   hubTx.InCount = 2;

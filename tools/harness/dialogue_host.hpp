@@ -51,8 +51,9 @@ class WriteCounter {
 
 class DialogueHost {
  public:
-  // The port name stands where the main window keeps the chosen port.
-  explicit DialogueHost(const std::string& port_name);
+  // The port name stands where the main window keeps the chosen port; `opener` (when given)
+  // opens the serial element's ports.
+  explicit DialogueHost(const std::string& port_name, TKxComAsync::Opener opener = {});
   ~DialogueHost();
   DialogueHost(const DialogueHost&) = delete;
   DialogueHost& operator=(const DialogueHost&) = delete;
