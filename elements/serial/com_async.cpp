@@ -178,7 +178,6 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
   port_failure_.clear();
   port_ = std::move(opened);
   told_queue_ = 0;
-  announcing_ = false;
   input_watch_ = std::make_unique<InputWatch>([this] { return input_pending(); });
   open_ = true;
   run_ = handover_.begin_run();
@@ -283,25 +282,14 @@ void TKxComAsync::stop_reader() {
   reader->cv.wait_for(lock, kReaderStopBound, [&] { return reader->done; });
 }
 
-bool TKxComAsync::input_pending() {
+bool TKxComAsync::input_pending() const {
   if (!open_ || closing_ || !port_) return false;
   if (reader_) {
     std::lock_guard<std::mutex> lock(reader_->mutex);
     if (!reader_->handled) return true;
   }
   std::uint32_t in_queue = 0;
-  if (!port_->queued_input(in_queue) || in_queue <= told_queue_) return false;
-  // Bytes wait that no event announced (a driver may lose a bytes-received event when bytes
-  // come while the last ones are read): they are announced now, ahead of whoever asked, as
-  // their own event would have done.
-  if (watched_.has(serial::PortEvent::RxChar) && !announcing_) {
-    announcing_ = true;
-    run_.post([](TKxComAsync& self, const Run& r) {
-      self.announcing_ = false;
-      self.dispatch(serial::PortEvents{serial::PortEvent::RxChar}, r);
-    });
-  }
-  return true;
+  return port_->queued_input(in_queue) && in_queue > told_queue_;
 }
 
 bool TKxComAsync::current(const Run& run) const {

@@ -121,10 +121,8 @@ class TKxComAsync : Pinned {
 
   // Whether input has arrived that the element has not handled yet: an event of the reader on
   // its way, or bytes in the port's queue beyond those onRxChar last reported and not read
-  // since (bytes nobody reads do not count again and again). Bytes no event announced are
-  // announced now: their bytes-received event is posted, to run before whoever asked goes on.
-  // Element thread.
-  bool input_pending();
+  // since (bytes nobody reads do not count again and again). Element thread.
+  bool input_pending() const;
 
   // Parses a port name as doOpen does: the port number 1..255, or 0 for a bad name.
   static int port_number(const std::string& name);
@@ -167,7 +165,6 @@ class TKxComAsync : Pinned {
   std::string open_failure_;
   std::string port_failure_;
   std::uint32_t told_queue_ = 0;             // bytes onRxChar reported that were not read since
-  bool announcing_ = false;                  // bytes no event announced: their event is posted
   std::unique_ptr<InputWatch> input_watch_;  // while open
 };
 
