@@ -81,10 +81,21 @@ wd() {
   "$kx_wine" "$wdrive" "$@" >>"$log" 2>&1
 }
 
-start_sim() { # start_sim NAME [devsim options...]: the simulator on $port
-  report=$work/$1.report
-  start_sim_on "$port" "$@" || return 1
-  sim_pid=$started_pid
+start_sim() { # start_sim NAME [devsim options...]
+  local name=$1
+  shift
+  report=$work/$name.report
+  rm -f "$link" "$report"
+  "$devsim" --link "$link" --report "$report" --version "$device_answer" \
+    "${sim_image[@]}" "$@" >"$logs/$name.devsim.log" 2>&1 &
+  sim_pid=$!
+  pids+=("$sim_pid")
+  for _ in $(seq 100); do
+    [ -L "$link" ] && return 0
+    sleep 0.05
+  done
+  note "the simulator did not create $link"
+  return 1
 }
 
 stop_sim() {

@@ -27,9 +27,21 @@ line_sim_ports=()
 line_sim() { # line_sim NAME PORT [devsim options...]
   local name=$1 p=$2
   shift 2
-  start_sim_on "$p" "$name-$p" --baud "$baud" "$@" || return 1
-  line_sim_pids+=("$started_pid")
+  local l r
+  l=$work/$(echo "$p" | tr '[:upper:]' '[:lower:]')
+  r=$work/$name-$p.report
+  rm -f "$l" "$r"
+  "$devsim" --link "$l" --report "$r" --version "$device_answer" "${sim_image[@]}" \
+    --baud "$baud" "$@" >"$logs/$name-$p.devsim.log" 2>&1 &
+  line_sim_pids+=("$!")
   line_sim_ports+=("$p")
+  pids+=("$!")
+  for _ in $(seq 100); do
+    [ -L "$l" ] && return 0
+    sleep 0.05
+  done
+  note "the simulator did not create $l"
+  return 1
 }
 
 # Every simulator of the scenario NAME ends (a device that received "PUSK" ends by itself) and
