@@ -43,6 +43,8 @@ void TKxUnattended::startup(void* self) {
 }
 
 void TKxUnattended::doListed(TData&, std::uint16_t) {
+  if (const std::string trouble = port_words(ListingTrouble); !trouble.empty())
+    log("port list: " + trouble);
   listed_ = true;
   choose_when_ready();
 }

@@ -41,6 +41,8 @@ class TKxUnattended : Pinned {
   // The port's own words on a failure, asked when it happens; empty or unset: none.
   std::function<std::string()> OpenFailure;  // why the port could not be opened
   std::function<std::string()> PortFailure;  // what the port reported during the transfer
+  // What went wrong with the port list's first listing (a trial that could not start).
+  std::function<std::string()> ListingTrouble;
 
   // Data inputs.
   EventLink dataCrc;  // String: the running CRC as hexadecimal text (what the device must answer)

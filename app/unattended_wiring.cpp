@@ -58,6 +58,13 @@ UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::strin
   TKxComAsync* com = s->com;
   driver->OpenFailure = [com] { return without_lead(com->open_failure(), kOpenLead); };
   driver->PortFailure = [com] { return without_lead(com->port_failure(), kPortLead); };
+  TKxPortWatch* watch = s->pwPorts;
+  driver->ListingTrouble = [watch] {
+    const std::size_t n = watch->failed_thread_starts();
+    if (n == 0) return std::string();
+    return std::to_string(n) + " trial open(s) could not start (the system refused a thread); " +
+           "their ports were left out of the list";
+  };
   // A run without a person opens no port but its own: the list neither tries nor shows others.
   if (!port.empty()) s->pwPorts->OnlyPorts = {port};
 

@@ -44,8 +44,9 @@ class JoinedThread : Pinned {
 bool start_unwaited_thread(std::function<void()> body);
 
 namespace thread_testing {
-// Tests: the next `count` thread starts of either kind fail as if the system refused them.
-void refuse_thread_starts(int count);
+// Tests: after the next `after` thread starts, `count` starts of either kind fail as if the
+// system refused them.
+void refuse_thread_starts(int count, int after = 0);
 }  // namespace thread_testing
 
 namespace thread_detail {

@@ -208,7 +208,7 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
     if (!start_unwaited_thread(
             [port = port_, reader, run = run_] { reader_main(port, reader, run); })) {
       // Without a reader the port would be open but deaf: close it and report the failure.
-      fail_open({serial::OpenProblem::Other, 0});
+      fail_open({serial::OpenProblem::NoThread, 0});
       close_sequence();
       return false;
     }

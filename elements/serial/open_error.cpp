@@ -22,6 +22,9 @@ std::string describe(const OpenError& e) {
     case OpenProblem::RateRefused:
       text = "rate refused (the line settings were not accepted)";
       break;
+    case OpenProblem::NoThread:
+      text = "no thread to read it (the system refused one)";
+      break;
     case OpenProblem::Other:
       text = "failed";
       break;

@@ -223,6 +223,7 @@ enum class OpenProblem : std::uint8_t {
   Busy,          // held by another program
   AccessDenied,  // the user may not open it
   RateRefused,   // the port opened, but its line settings were refused
+  NoThread,      // the port opened, but the system refused a thread to read it
   Other,
 };
 struct OpenError {

@@ -3,6 +3,7 @@
 #include "tests/serial/com_async_fixture.hpp"
 
 #include "elements/serial/port_trials.hpp"
+#include "runtime/threads.hpp"
 
 namespace kx::serial_testing {
 namespace {
@@ -114,6 +115,13 @@ TEST_F(ComAsyncTest, FailedOpens) {
     EXPECT_FALSE(bad.is_open());
     EXPECT_EQ(bad.open_failure().rfind(cannot + "rate refused", 0), 0u) << bad.open_failure();
   }
+  // No thread for the reader: the port is closed again, and the reason says so.
+  thread_testing::refuse_thread_starts(1);
+  call_open(*com, "COM7");
+  thread_testing::refuse_thread_starts(0);
+  EXPECT_FALSE(com->is_open());
+  EXPECT_EQ(com->open_failure(),
+            cannot + "no thread to read it (the system refused one), OS error 0");
   // Nothing of the failed attempts holds the port; an open that succeeds clears the reason.
   rec.clear();
   call_open(*com, "COM7");

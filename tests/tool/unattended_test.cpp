@@ -9,6 +9,7 @@
 #include "app/usage.hpp"
 #include "runtime/element_thread.hpp"
 #include "runtime/image_layout.hpp"
+#include "runtime/threads.hpp"
 #include "tests/tool/tool_fixture.hpp"
 
 namespace kx::tool_testing {
@@ -428,6 +429,7 @@ struct AutoCase {
   std::string summary;                  // the summary line after its time, from the port on
   std::string version = "";             // the identification answer, when not the usual one
   std::size_t version_cut = 0;          // the answer in two writes, cut after this many bytes
+  bool trial_refused = false;           // the port list's trial open of the port gets no thread
 };
 
 // Unattended runs through the program's entry against the simulated device: the exit code,
@@ -500,6 +502,18 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
        {"port chosen: COM3", "no device: the port could not be opened: no such port, OS error",
         "exit code 2"},
        R"("port":"COM3","model":"","firmware":"","offered":"9.1","result":"no device","blocks":0,"seconds":#,"exit_code":2,"reason":"the port could not be opened: no such port, OS error )"},
+      // The list leaves the port out, the log says why, and the run goes on all the same.
+      {"no-trial-thread",
+       Fault::None,
+       0,
+       true,
+       0,
+       true,
+       {"result: updated, " + of_all(image_layout::kBlockCount), "exit code 0"},
+       R"("port":"COM3","model":"VKD7","firmware":"9.0","offered":"9.1","result":"updated","blocks":508,"seconds":#,"exit_code":0,"reason":""})",
+       "",
+       0,
+       true},
   };
   for (const AutoCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -513,7 +527,10 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
     const std::string log = log_path(c.name);
     const std::string summary = log_path(std::string(c.name) + "-summary");
 
+    // The log's writer starts first, then the trial open of COM3.
+    if (c.trial_refused) thread_testing::refuse_thread_starts(1, 1);
     EXPECT_EQ(run_entry({"/auto=COM3", "/log=" + log, "/summary=" + summary}), c.code);
+    thread_testing::refuse_thread_starts(0);
     EXPECT_FALSE(pins_enabled());
     if (c.pusk) {
       ASSERT_TRUE(device.wait_done(5s));
@@ -531,7 +548,13 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
     std::snprintf(start, sizeof start, "start: kxflash %s, image %zu bytes, CRC-16 %04X, ",
                   kToolVersion, image.size(), crc);
     EXPECT_EQ(message_of(lines[0]), std::string(start) + "unattended on COM3");
-    EXPECT_EQ(message_of(lines[1]), "port chosen: COM3");
+    std::size_t first = 1;  // the first line after the start line
+    if (c.trial_refused) {
+      EXPECT_EQ(message_of(lines[first++]),
+                "port list: 1 trial open(s) could not start (the system refused a thread); "
+                "their ports were left out of the list");
+    }
+    EXPECT_EQ(message_of(lines[first]), "port chosen: COM3");
     const std::size_t from = lines.size() - c.last_lines.size();
     for (std::size_t i = 0; i < c.last_lines.size(); ++i)
       EXPECT_EQ(message_of(lines[from + i]).rfind(c.last_lines[i], 0), 0u)
@@ -564,9 +587,9 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
         const std::size_t blocks = (p * image_layout::kBlockCount + 99) / 100;
         expected.push_back("progress " + std::to_string(p) + " % (" + of_all(blocks) + ")");
       }
-      ASSERT_EQ(lines.size(), expected.size() + 3);
+      ASSERT_EQ(lines.size(), expected.size() + first + 2);
       for (std::size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(message_of(lines[i + 1]), expected[i]);
+        EXPECT_EQ(message_of(lines[i + first]), expected[i]);
     }
     hl::reset();
     for (auto& sim : sims) sim->stop();
