@@ -230,6 +230,7 @@ class Win32Port final : public Port {
         last_error_.store(GetLastError());
         return WaitResult::Failed;
       }
+      kept_errors_.fetch_or(errors);  // cleared by this look, still the element's to hear of
       if (++empty_completions_ > 3) Sleep(10);  // never spin on a driver that keeps waking
     } else {
       empty_completions_ = 0;
