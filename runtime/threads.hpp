@@ -8,9 +8,10 @@
 //   stalled file system. Nobody joins it; whoever started it may be gone when it ends. Its body
 //   therefore touches only what it holds a reference to (a reference-counted record it shares
 //   with its starter, who waits for it with a bound at most), and a result that comes late is
-//   dropped by that record's rules. The thread's system handle is released by the thread
-//   itself (Windows: closed as soon as the thread runs; POSIX: joined by the next start once
-//   the thread has ended); what the body captured is released on the thread when it ends.
+//   dropped by that record's rules. The thread's system handle is kept in a process-wide list
+//   and released by a later start once the thread has ended; at the process's end threads
+//   that are about to end are waited for, 200 ms at most (one still hanging ends with the
+//   process). What the body captured is released on the thread when it ends.
 //
 // Both are native threads of the platform (threads_win32.cpp, threads_posix.cpp). A start the
 // system refuses is reported as false, never as an exception, and nothing runs.
