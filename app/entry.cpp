@@ -8,6 +8,7 @@
 #include "app/command_line.hpp"
 #include "app/console.hpp"
 #include "app/disk_file.hpp"
+#include "app/escape.hpp"
 #include "app/line_window.hpp"
 #include "app/process_launcher.hpp"
 #include "app/run_record.hpp"

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "app/escape.hpp"
 #include "app/update_log.hpp"
 #include "elements/stream/stream2hex.hpp"
 

@@ -115,29 +115,4 @@ std::string iso8601_local(std::chrono::system_clock::time_point t) {
   return buf;
 }
 
-std::string printable(std::string_view bytes) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : bytes) {
-    const auto b = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (b < 0x20 || b == 0x7F) {
-      out += "\\x";
-      out += hex[b >> 4];
-      out += hex[b & 15];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 }  // namespace kx

@@ -39,8 +39,4 @@ class UpdateLog : Pinned {
 // (the C library's broken-down time is shared).
 std::string iso8601_local(std::chrono::system_clock::time_point t);
 
-// Bytes as readable text: printable ASCII and bytes from 0x80 up as they are, a quote and a
-// backslash escaped, line ends and tabs as \r \n \t, every other byte as \xNN.
-std::string printable(std::string_view bytes);
-
 }  // namespace kx

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "app/disk_file.hpp"
+#include "app/escape.hpp"
 #include "app/log_file.hpp"
 #include "app/port_list.hpp"
 #include "app/unattended.hpp"
