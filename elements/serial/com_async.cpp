@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "elements/serial/com_name.hpp"
@@ -55,11 +56,12 @@ std::int32_t clamp_count(std::uint32_t n) {
 
 TKxComAsync::TKxComAsync() : TKxComAsync(Opener()) {}
 
-TKxComAsync::TKxComAsync(Opener opener)
+TKxComAsync::TKxComAsync(Opener opener, serial::TrialCheck trial)
     : opener_(opener ? std::move(opener)
                      : Opener([](const std::string& name, serial::OpenError* why) {
                          return serial::open_port(name, why);
-                       })) {}
+                       })),
+      trial_(trial ? std::move(trial) : serial::TrialCheck(&serial::can_open_port)) {}
 
 TKxComAsync::~TKxComAsync() {
   close_sequence();
@@ -459,8 +461,23 @@ void TKxComAsync::doRead(TData& d, std::uint16_t) {
 }
 
 void TKxComAsync::doPortList(TData&, std::uint16_t) {
-  for (const std::string& name : serial::installed_ports()) {
-    if (!CheckPorts || serial::can_open_port(name)) fire_string(onPortName, name);
+  const std::vector<std::string> names = serial::installed_ports();
+  if (!CheckPorts) {
+    for (const std::string& name : names) fire_string(onPortName, name);
+    return;
+  }
+  // The trials run on threads of their own (an open may hang in the driver for good); the
+  // element thread waits for their answers with one bound for all.
+  std::vector<std::shared_ptr<serial::Trial>> trials;
+  for (const std::string& name : names) trials.push_back(serial::trial_of(name, trial_));
+  const auto deadline = std::chrono::steady_clock::now() + kTrialWaitBound;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::shared_ptr<serial::Trial>& trial = trials[i];
+    if (!trial) continue;  // no thread for it: left out this time
+    while (trial->result.load() == serial::Trial::kPending &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(1ms);
+    if (trial->result.load() == serial::Trial::kOpenable) fire_string(onPortName, names[i]);
   }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "elements/serial/port.hpp"
+#include "elements/serial/port_trials.hpp"
 #include "runtime/handover.hpp"
 #include "runtime/input_pending.hpp"
 #include "runtime/pinned.hpp"
@@ -24,7 +25,8 @@ class TKxComAsync : Pinned {
       std::function<std::unique_ptr<serial::Port>(const std::string& name, serial::OpenError*)>;
 
   TKxComAsync();
-  explicit TKxComAsync(Opener opener);
+  // `trial` is doPortList's trial open (serial::can_open_port unless a test gives another).
+  explicit TKxComAsync(Opener opener, serial::TrialCheck trial = {});
   ~TKxComAsync();
 
   // Properties (every one starts zero, false or empty).
@@ -82,7 +84,9 @@ class TKxComAsync : Pinned {
 
   // Input methods (link indices 0..4). What doWrite is given during one step of the element
   // thread leaves in one write call when the step ends (before the thread waits again), or at
-  // once when the port is closed; onWritten reports that write.
+  // once when the port is closed; onWritten reports that write. doPortList with CheckPorts
+  // trial-opens every port off the element thread, all at once, and waits at most 1 s for the
+  // answers: a port whose trial hangs in the driver is left out.
   void doOpen(TData& d, std::uint16_t index);
   void doClose(TData& d, std::uint16_t index);
   void doWrite(TData& d, std::uint16_t index);
@@ -162,6 +166,7 @@ class TKxComAsync : Pinned {
   std::string pending_;  // written by doWrite during this step, not yet handed to the port
   std::size_t write_calls_ = 0;
   Opener opener_;
+  serial::TrialCheck trial_;
   std::string open_failure_;
   std::string port_failure_;
   std::uint32_t told_queue_ = 0;             // bytes onRxChar reported that were not read since

@@ -1,5 +1,7 @@
 // TKxComAsync on pseudo-terminals: event order, name checks, line settings, the port list and
 // the port probe.
+#include <future>
+
 #include "tests/serial/com_async_fixture.hpp"
 
 #include "elements/serial/port_trials.hpp"
@@ -281,6 +283,26 @@ TEST_F(ComAsyncTest, PortListLeavesOutAHeldPort) {
   second.onOpen = r.link("Open");
   call_open(second, "COM7");
   EXPECT_EQ(r.log, (Log{"Open:0"}));
+
+  // A trial open that hangs in the driver holds the list up for its bound only, and its port
+  // is left out; the others are named in port order.
+  auto release = std::make_shared<std::promise<void>>();
+  TKxComAsync hanging(TKxComAsync::Opener(),
+                      [released = release->get_future().share()](const std::string& name) {
+                        if (name == "COM3") released.wait();
+                        return true;
+                      });
+  hanging.CheckPorts = true;
+  Recorder listed;
+  hanging.onPortName = listed.link("PortName");
+  const auto t0 = std::chrono::steady_clock::now();
+  call_list(hanging);
+  const auto took = std::chrono::steady_clock::now() - t0;
+  EXPECT_EQ(listed.log, (Log{"PortName:COM4", "PortName:COM7"}));
+  EXPECT_GE(took, 900ms);
+  EXPECT_LT(took, 3s);
+  release->set_value();
+  EXPECT_TRUE(queue.run_until([] { return serial::trials_running() == 0; }, 2s));
 }
 
 // The trial opens of a listing run off the element thread, all at once, each bounded: a port
