@@ -5,7 +5,6 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 #include "elements/serial/com_name.hpp"
@@ -472,12 +471,8 @@ void TKxComAsync::doPortList(TData&, std::uint16_t) {
   for (const std::string& name : names) trials.push_back(serial::trial_of(name, trial_));
   const auto deadline = std::chrono::steady_clock::now() + kTrialWaitBound;
   for (std::size_t i = 0; i < names.size(); ++i) {
-    const std::shared_ptr<serial::Trial>& trial = trials[i];
-    if (!trial) continue;  // no thread for it: left out this time
-    while (trial->result.load() == serial::Trial::kPending &&
-           std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(1ms);
-    if (trial->result.load() == serial::Trial::kOpenable) fire_string(onPortName, names[i]);
+    // No thread for a trial: its port is left out this time.
+    if (trials[i] && serial::openable_by(*trials[i], deadline)) fire_string(onPortName, names[i]);
   }
 }
 

@@ -1,7 +1,6 @@
 #include "elements/serial/port_probe.hpp"
 
 #include <atomic>
-#include <thread>
 #include <utility>
 
 #include "elements/serial/port.hpp"
@@ -21,10 +20,6 @@ struct PortProbe::Round {
   std::vector<bool> openable;  // the answer of a port without a trial
   std::atomic<bool> cancelled{false};
 };
-
-namespace {
-constexpr auto kCollectorSlice = std::chrono::milliseconds(2);
-}
 
 PortProbe::PortProbe(Check check)
     : check_(check ? std::move(check) : Check(&can_open_port)), handover_(this) {}
@@ -71,11 +66,8 @@ void PortProbe::start(std::vector<std::string> names, std::vector<bool> known,
     for (std::size_t i = 0; i < names.size(); ++i) {
       bool openable = round->openable[i];
       if (const std::shared_ptr<Trial>& trial = round->trials[i]) {
-        while (!round->cancelled.load() && trial->result.load() == Trial::kPending &&
-               std::chrono::steady_clock::now() < deadline)
-          std::this_thread::sleep_for(kCollectorSlice);
         // Still pending at the deadline: left out.
-        openable = trial->result.load() == Trial::kOpenable;
+        openable = openable_by(*trial, deadline, [&] { return round->cancelled.load(); });
       }
       if (round->cancelled.load()) return;
       run.post([name = names[i], openable](PortProbe& self, const Run&) {

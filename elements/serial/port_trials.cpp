@@ -53,6 +53,14 @@ std::shared_ptr<Trial> trial_of(const std::string& name, const TrialCheck& check
   return trial;
 }
 
+bool openable_by(const Trial& trial, std::chrono::steady_clock::time_point deadline,
+                 const std::function<bool()>& stop) {
+  while (trial.result.load() == Trial::kPending && std::chrono::steady_clock::now() < deadline &&
+         !(stop && stop()))
+    std::this_thread::sleep_for(kPollSlice);
+  return trial.result.load() == Trial::kOpenable;
+}
+
 bool wait_for_trials(const std::string& name, std::chrono::milliseconds bound) {
   Registry& r = registry();
   const std::string key = key_of(name);

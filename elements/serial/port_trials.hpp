@@ -26,6 +26,11 @@ using TrialCheck = std::function<bool(const std::string& name)>;
 // be started for it (the port counts as not openable this time).
 std::shared_ptr<Trial> trial_of(const std::string& name, const TrialCheck& check);
 
+// Waits until `trial` has answered, `deadline` has passed or `stop` (when given) holds; true when
+// the port could be opened. A trial still pending then counts as not openable.
+bool openable_by(const Trial& trial, std::chrono::steady_clock::time_point deadline,
+                 const std::function<bool()>& stop = {});
+
 // Waits up to `bound` until no trial of `name` runs; true when none does.
 bool wait_for_trials(const std::string& name, std::chrono::milliseconds bound);
 
