@@ -224,13 +224,11 @@ class Win32Port final : public Port {
     events = events_of(wait_->mask);
     if (wait_->mask == 0) {
       // A mask change, or a driver whose device went away: ask the port whether it is there.
-      DWORD errors = 0;
       COMSTAT stat{};
-      if (!ClearCommError(h_, &errors, &stat)) {
+      if (!look(stat)) {
         last_error_.store(GetLastError());
         return WaitResult::Failed;
       }
-      kept_errors_.fetch_or(errors);  // cleared by this look, still the element's to hear of
       if (++empty_completions_ > 3) Sleep(10);  // never spin on a driver that keeps waking
     } else {
       empty_completions_ = 0;
@@ -263,11 +261,8 @@ class Win32Port final : public Port {
     std::shared_lock<std::shared_timed_mutex> gate(gate_);
     in_queue = 0;
     if (!usable()) return false;
-    DWORD e = 0;
     COMSTAT stat{};
-    // The system tells the queue only together with clearing the error bits: they are kept.
-    if (!ClearCommError(h_, &e, &stat)) return false;
-    kept_errors_.fetch_or(e);
+    if (!look(stat)) return false;
     in_queue = stat.cbInQue;
     return true;
   }
@@ -385,14 +380,21 @@ class Win32Port final : public Port {
       wait_abandoned_ = true;
   }
 
+  // The port's state. The system tells it only together with clearing the line's error bits:
+  // they are kept for the element, which hears of them at its next clear_errors.
+  bool look(COMSTAT& stat) {
+    DWORD errors = 0;
+    if (!ClearCommError(h_, &errors, &stat)) return false;
+    kept_errors_.fetch_or(errors);
+    return true;
+  }
+
   // Reader thread: whether the input queue holds bytes that no event reported, or that were
   // left over after a read, since the last look. Bytes nobody reads are not reported again.
   bool unreported_input() {
     if (!watched_.load().has(PortEvent::RxChar)) return false;
-    DWORD e = 0;
     COMSTAT stat{};
-    if (!ClearCommError(h_, &e, &stat)) return false;
-    kept_errors_.fetch_or(e);
+    if (!look(stat)) return false;
     const std::uint64_t consumed = consumed_.load();
     const bool fresh =
         stat.cbInQue > 0 && (stat.cbInQue != seen_queue_ || consumed != seen_consumed_);
