@@ -90,12 +90,28 @@ start_sim() { # start_sim NAME [devsim options...]
     "${sim_image[@]}" "$@" >"$logs/$name.devsim.log" 2>&1 &
   sim_pid=$!
   pids+=("$sim_pid")
+  link_made "$link"
+}
+
+# Waits up to 5 s for a simulator to make its pseudo-terminal's LINK; notes it when it did not.
+link_made() { # link_made LINK
+  local _
   for _ in $(seq 100); do
-    [ -L "$link" ] && return 0
+    [ -L "$1" ] && return 0
     sleep 0.05
   done
-  note "the simulator did not create $link"
+  note "the simulator did not create $1"
   return 1
+}
+
+# Gives the simulator (sim_pid) up to 5 s to end by itself: it does once it has read "PUSK"
+# after its pause.
+sim_ends() {
+  local _
+  for _ in $(seq 50); do
+    kill -0 "$sim_pid" 2>/dev/null || return 0
+    sleep 0.1
+  done
 }
 
 stop_sim() {
@@ -279,19 +295,14 @@ undeclare_ports() { # undeclare_ports PORT...
 # $work/NAME.report; started_pid is its process id.
 started_pid=
 start_sim_on() { # start_sim_on PORT NAME [devsim options...]
-  local port_link=$work/${1,,} name=$2 _
+  local port_link=$work/${1,,} name=$2
   shift 2
   rm -f "$port_link" "$work/$name.report"
   "$devsim" --link "$port_link" --report "$work/$name.report" --version "$device_answer" \
     "${sim_image[@]}" "$@" >"$logs/$name.devsim.log" 2>&1 &
   started_pid=$!
   pids+=("$started_pid")
-  for _ in $(seq 100); do
-    [ -L "$port_link" ] && return 0
-    sleep 0.05
-  done
-  note "the simulator did not create $port_link"
-  return 1
+  link_made "$port_link"
 }
 
 # Ends a simulator started by start_sim_on; it writes its report as it goes.

@@ -36,12 +36,7 @@ line_sim() { # line_sim NAME PORT [devsim options...]
   line_sim_pids+=("$!")
   line_sim_ports+=("$p")
   pids+=("$!")
-  for _ in $(seq 100); do
-    [ -L "$l" ] && return 0
-    sleep 0.05
-  done
-  note "the simulator did not create $l"
-  return 1
+  link_made "$l"
 }
 
 # Every simulator of the scenario NAME ends (a device that received "PUSK" ends by itself) and

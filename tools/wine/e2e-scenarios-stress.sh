@@ -225,10 +225,7 @@ figure_run() { # figure_run NAME tool|reference|events: figure_ms is the device'
     fail "$name: exit code $app_rc"
     return 1
   fi
-  for _ in $(seq 50); do
-    kill -0 "$sim_pid" 2>/dev/null || break
-    sleep 0.1
-  done
+  sim_ends
   stop_sim
   image_arrived || return 1
   us=$(report_value transfer_us)

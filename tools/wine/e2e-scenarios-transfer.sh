@@ -116,10 +116,7 @@ scenario_auto-success() {
   grep -q "result: updated, $image_blocks of $image_blocks blocks" "$work/auto-success.log" ||
     fail "the log has no successful result" || return 1
   # The device reads "PUSK" only after its pause, and ends by itself once it has.
-  for _ in $(seq 50); do
-    kill -0 "$sim_pid" 2>/dev/null || break
-    sleep 0.1
-  done
+  sim_ends
   stop_sim
   image_arrived || return 1
 }
