@@ -6,10 +6,7 @@
 
 namespace kx {
 
-namespace {
-
-// The answer's blank-separated words, line ends dropped.
-std::string word_of(const std::string& answer, int index) {
+std::string answer_word(const std::string& answer, int index) {
   std::string text = answer;
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
   int at = 0;
@@ -23,8 +20,6 @@ std::string word_of(const std::string& answer, int index) {
     ++at;
   }
 }
-
-}  // namespace
 
 const char* result_of(int exit_code) {
   if (exit_code == kExitUpdated) return "updated";
@@ -49,8 +44,8 @@ RunRecord record_of(const TKxUnattended& driver, const std::string& port) {
   r.port = port;
   const std::string answer = device_answer_of(driver);
   if (driver.identified()) {
-    r.model = word_of(answer, 1);
-    r.firmware = word_of(answer, 2);
+    r.model = answer_word(answer, 1);
+    r.firmware = answer_word(answer, 2);
   }
   r.exit_code = driver.exit_code();
   r.result = result_of(r.exit_code);

@@ -13,6 +13,7 @@ inline constexpr const char* kOfferedFirmware = "9.1";
 
 struct RunRecord {
   std::chrono::system_clock::time_point ended{};
+  std::string time;  // when it ended as another process wrote it; empty: `ended`, local time
   std::string port;
   std::string model;     // the device's answer, second word ("" without one)
   std::string firmware;  // the device's answer, third word
@@ -26,6 +27,9 @@ struct RunRecord {
 
 // The result word of an exit code: 0 "updated", 2 "no device", anything else "transfer failed".
 const char* result_of(int exit_code);
+
+// Word `index` (from 0) of a device's answer, blank-separated, line ends dropped; "" if none.
+std::string answer_word(const std::string& answer, int index);
 
 // The record of the run the driver watched on `port`, ending now.
 RunRecord record_of(const TKxUnattended& driver, const std::string& port);

@@ -10,9 +10,13 @@
 namespace kx {
 
 std::string summary_line(const RunRecord& r) {
+  return "{" + summary_fields(r) + "}\r\n";
+}
+
+std::string summary_fields(const RunRecord& r) {
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.1f", r.seconds < 0 ? 0.0 : r.seconds);
-  std::string line = "{\"time\":" + json_string(iso8601_local(r.ended));
+  std::string line = "\"time\":" + json_string(r.time.empty() ? iso8601_local(r.ended) : r.time);
   line += ",\"port\":" + json_string(r.port);
   line += ",\"model\":" + json_string(r.model);
   line += ",\"firmware\":" + json_string(r.firmware);
@@ -22,7 +26,7 @@ std::string summary_line(const RunRecord& r) {
   line += ",\"seconds\":" + std::string(seconds);
   line += ",\"exit_code\":" + std::to_string(r.exit_code);
   line += ",\"reason\":" + json_string(r.reason);
-  return line + "}\r\n";
+  return line;
 }
 
 std::string check_summary_path(const std::string& path) {

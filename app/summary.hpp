@@ -15,6 +15,9 @@ namespace kx {
 // The record as one JSON object and a line end.
 std::string summary_line(const RunRecord& record);
 
+// The object's fields alone, without braces: "\"time\":...,\"reason\":\"...\"".
+std::string summary_fields(const RunRecord& record);
+
 // "" when the summary can go to `path`: not a device name, and the file opens for appending
 // as a disk file (it is created, empty, if it was not there). Else why not.
 std::string check_summary_path(const std::string& path);

@@ -5,6 +5,8 @@
 #include <string_view>
 
 #include "app/escape.hpp"
+#include "app/run_events.hpp"
+#include "app/run_record.hpp"
 #include "app/update_log.hpp"
 #include "elements/stream/stream2hex.hpp"
 
@@ -40,6 +42,8 @@ void TKxUnattended::later(Act act) {
 void TKxUnattended::startup(void* self) {
   auto* element = static_cast<TKxUnattended*>(self);
   element->started_ = true;
+  RunEvent start;
+  element->tell(start);
   element->later([](TKxUnattended& e) { e.choose_when_ready(); });
 }
 
@@ -58,6 +62,24 @@ void TKxUnattended::choose_when_ready() {
 
 void TKxUnattended::log(const std::string& text) {
   if (Log != nullptr) Log->line(text);
+}
+
+void TKxUnattended::tell(RunEvent& event) {
+  if (Events == nullptr) return;
+  event.time = iso8601_local(std::chrono::system_clock::now());
+  event.port = Port;
+  Events->on_event(event);
+}
+
+void TKxUnattended::tell_progress() {
+  RunEvent e;
+  e.kind = RunEvent::Kind::Progress;
+  e.blocks = acknowledged_;
+  e.total = TotalBlocks;
+  e.percent = TotalBlocks > 0
+                  ? static_cast<int>(static_cast<std::int64_t>(acknowledged_) * 100 / TotalBlocks)
+                  : 0;
+  tell(e);
 }
 
 void TKxUnattended::doChoice(TData& d, std::uint16_t) {
@@ -88,6 +110,12 @@ void TKxUnattended::doFound(TData&, std::uint16_t) {
   reason_.clear();
   identified_ = true;
   log("device identified");
+  RunEvent found;
+  found.kind = RunEvent::Kind::Identified;
+  found.answer = device_answer_;
+  found.model = answer_word(device_answer_, 1);
+  found.firmware = answer_word(device_answer_, 2);
+  tell(found);
   if (!driving()) return;
   fire_null(onWatchStop);
   // Unless a person was quicker: a second click would start the transfer over.
@@ -146,6 +174,7 @@ void TKxUnattended::doProgress(TData&, std::uint16_t) {
   ++acknowledged_;
   heard_.clear();
   log_progress();
+  tell_progress();
 }
 
 void TKxUnattended::log_progress() {
@@ -174,6 +203,7 @@ void TKxUnattended::doSuccess(TData&, std::uint16_t) {
   if (stage_ != Stage::Writing) return;
   ++acknowledged_;  // the final answer acknowledges the last block
   log_progress();
+  tell_progress();
   reason_.clear();
   log("result: updated, " + blocks_and_time());
   finish(kExitUpdated);
@@ -231,6 +261,10 @@ void TKxUnattended::finish(int code) {
   stage_ = Stage::Done;
   ended_ = std::chrono::steady_clock::now();
   code_ = code;
+  if (Events != nullptr && !result_told_) {
+    result_told_ = true;
+    Events->on_event(result_event(record_of(*this, Port)));
+  }
   if (!driving() || ending_) return;
   ending_ = true;
   // The result screen is shown by now; what the same step still writes leaves first.

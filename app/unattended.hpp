@@ -17,6 +17,8 @@
 namespace kx {
 
 class UpdateLog;
+class RunEventSink;
+struct RunEvent;
 
 // Exit codes of an unattended run.
 enum ExitCode : int {
@@ -38,6 +40,9 @@ class TKxUnattended : Pinned {
   std::int32_t WatchSeconds = 0;    // how long identification may take (for the log's words)
   std::int32_t SilenceSeconds = 0;  // how long the transfer waits for an answer (the log's words)
   UpdateLog* Log = nullptr;         // not owned; none: nothing is logged
+  // Not owned; none: no events. Told the run's start (once the window shows), the device's
+  // identification, each acknowledged block (progress) and the result (app/run_events.hpp).
+  RunEventSink* Events = nullptr;
   // The port's own words on a failure, asked when it happens; empty or unset: none.
   std::function<std::string()> OpenFailure;  // why the port could not be opened
   std::function<std::string()> PortFailure;  // what the port reported during the transfer
@@ -92,6 +97,8 @@ class TKxUnattended : Pinned {
   void log(const std::string& text);
   void finish(int code);
   void log_progress();
+  void tell(RunEvent& event);  // to Events, with the time and the port
+  void tell_progress();
   std::string blocks_and_time() const;
   std::string why_failed(TData& d);
   static std::string port_words(const std::function<std::string()>& hook);
@@ -102,6 +109,7 @@ class TKxUnattended : Pinned {
   std::int32_t next_percent_ = 10;
   std::chrono::steady_clock::time_point clicked_{};
   bool ending_ = false;
+  bool result_told_ = false;
   bool identified_ = false;
   std::chrono::steady_clock::time_point created_ = std::chrono::steady_clock::now(), ended_{};
   bool started_ = false, listed_ = false, chosen_ = false;

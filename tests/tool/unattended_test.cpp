@@ -6,6 +6,9 @@
 #include "app/escape.hpp"
 #include "app/log_file.hpp"
 #include "app/port_list.hpp"
+#include "app/run_events.hpp"
+#include "app/run_record.hpp"
+#include "app/summary.hpp"
 #include "app/unattended.hpp"
 #include "app/usage.hpp"
 #include "runtime/element_thread.hpp"
@@ -391,6 +394,12 @@ TEST(Unattended, SaysWhyARunFailedAndClicksNothingAfterAFailure) {
     Crc crc;
     driver.onWrite = make_link<&Clicks::on>(0, &clicks);
     driver.dataCrc = make_link<&Crc::get>(0, &crc);
+    // The steps are told as events too, the result once.
+    struct Told final : RunEventSink {
+      std::vector<std::string> lines;
+      void on_event(const RunEvent& e) override { lines.push_back(event_line(e)); }
+    } told;
+    driver.Events = &told;
     TData answer, hex;
     set_string(answer, "MAGNETOFLUX VKD7 9.0\r\n");
     set_string(hex, "0D0A");
@@ -400,6 +409,12 @@ TEST(Unattended, SaysWhyARunFailedAndClicksNothingAfterAFailure) {
     EXPECT_EQ(driver.device_answer(), "MAGNETOFLUX VKD7 9.0\r\n");
     if (fail_first) driver.doFail(hex, 8);  // the deferred click is on its way
     queue.drain();
+    RunEvent found;
+    ASSERT_TRUE(parse_event_line(told.lines.at(0), found)) << told.lines[0];
+    EXPECT_EQ(told.lines[0].substr(told.lines[0].find(",\"port\"")),
+              ",\"port\":\"COM3\",\"answer\":\"MAGNETOFLUX VKD7 9.0\\r\\n\",\"model\":\"VKD7\","
+              "\"firmware\":\"9.0\"}\n");
+    EXPECT_EQ(told.lines.size(), fail_first ? 2u : 1u);
     EXPECT_EQ(clicks.count, fail_first ? 0 : 1);
     if (fail_first) {
       EXPECT_EQ(driver.failure_reason(),
@@ -412,9 +427,22 @@ TEST(Unattended, SaysWhyARunFailedAndClicksNothingAfterAFailure) {
     driver.doProgress(opened, 6);
     set_string(wrong, "1A2B");
     driver.doFail(wrong, 8);
+    driver.doFail(wrong, 8);
     EXPECT_EQ(driver.failure_reason(),
               "after block 1: received 1A 2B, expected 3C 4D; the port reported: OS error 5");
     EXPECT_EQ(driver.exit_code(), kExitTransferFailed);
+    ASSERT_EQ(told.lines.size(), 3u);
+    RunEvent progress, result;
+    ASSERT_TRUE(parse_event_line(told.lines[1], progress)) << told.lines[1];
+    EXPECT_EQ(progress.kind, RunEvent::Kind::Progress);
+    EXPECT_EQ(progress.port, "COM3");
+    EXPECT_EQ(std::vector<int>({progress.blocks, progress.total, progress.percent}),
+              std::vector<int>({1, image_layout::kBlockCount, 0}));
+    ASSERT_TRUE(parse_event_line(told.lines[2], result)) << told.lines[2];
+    RunRecord expected = record_of(driver, "COM3");
+    expected.time = result.time;
+    expected.seconds = result.record.seconds;
+    EXPECT_EQ(summary_line(result.record), summary_line(expected));
   }
   disable_pins();
 }
