@@ -61,7 +61,7 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
 
   hubAck = new_hub(1, 2);
   hubSend = new_hub(2, 1);
-  hubFinal = new_hub(1, 3);
+  hubFinal = new_hub(1, 4);
 
   ddPusk = new TKxDoData();
   set_string(ddPusk->Data, "PUSK");
@@ -110,8 +110,9 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   // The watchdog starts once block 0 has been handed to the port, at the end of the click's step.
   asWatch = new TKxAfterStep();
 
-  // Shut by the first failure, for good (0, then 1 however often it steps): from then on no
-  // received answer and no click reaches the transfer, so nothing more is sent.
+  // Shut by the first outcome, success or failure, for good (0, then 1 however often it
+  // steps): from then on no received answer and no click reaches the transfer, so nothing more
+  // is sent and nothing more is reported ("PUSK" goes once).
   cntShut = new TKxCounter();
   cntShut->Value = 0;
   cntShut->Min = 1;
@@ -168,6 +169,7 @@ TClassMultiElementEx_2608DC0::TClassMultiElementEx_2608DC0(TKxMultiElementEx* co
   hubFinal->onEvent[0] = make_link<&TKxDoData::doData>(0, ddPusk);
   hubFinal->onEvent[1] = make_link<&TKxEditMultiEx::doEvent>(2, bnd);
   hubFinal->onEvent[2] = make_link<&TKxMMTimer::doStop>(1, tmrWatch);
+  hubFinal->onEvent[3] = make_link<&TKxCounter::doNext>(0, cntShut);
   tmrWatch->onTimer = make_link<&TKxCounter::doNext>(0, cntSeconds);
   cntSeconds->onCount = make_link<&TKxIf_else::doCompare>(0, ifTimeout);
   ifTimeout->onTrue = make_link<&TKxHub::doEvent>(1, hubFault);

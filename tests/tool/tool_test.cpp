@@ -1,5 +1,6 @@
 // The whole tool as a user meets it: the window, the port list, identification, the transfer
 // and the end screens, driven through the headless toolkit against the simulated device.
+#include "elements/flow/commutator.hpp"
 #include "runtime/image_layout.hpp"
 #include "tests/tool/tool_fixture.hpp"
 
@@ -59,6 +60,24 @@ TEST_F(Tool, UpdatesTheDeviceAndEndsOnOk) {
            scheme->cbxPort, scheme->edtStatus, scheme->pbProgress, scheme->btnWrite,
            scheme->lblVersion, scheme->lblError, scheme->lblRetry, scheme->imgError})
     EXPECT_FALSE(hl::shown(w(gone)));
+  EXPECT_EQ(hl::task_state(), tk::TaskState::Idle);
+
+  // Bytes after success (the new firmware's first words, a repeated final answer) change
+  // nothing: no screen, no taskbar state, nothing sent.
+  const std::size_t states = hl::task_states().size();
+  const std::string final_answer = {static_cast<char>(r.crc >> 8), static_cast<char>(r.crc & 0xFF),
+                                    'F', 'Z'};
+  for (const std::string& late : {std::string("\r\n"), final_answer}) {
+    TData d;
+    set_string(d, late);
+    fire(make_link<&TKxCommutator::doWork>(0, scheme->commRx), d);
+    hl::drain();
+  }
+  EXPECT_EQ(hl::task_states().size(), states);
+  EXPECT_EQ(hl::task_state(), tk::TaskState::Idle);
+  EXPECT_TRUE(hl::shown(w(scheme->lblSuccess)));
+  EXPECT_FALSE(hl::shown(w(scheme->lblError)));
+  EXPECT_EQ(scheme->com->pending_bytes(), 0u);
 
   ASSERT_TRUE(hl::click(w(scheme->btnOk)));
   EXPECT_TRUE(until([] { return tk::terminated(); }, 2s));
