@@ -1,11 +1,12 @@
-// The system timer on POSIX: a thread that sleeps on the steady clock until the next tick of
-// a fixed grid (start + n x interval), so the phase never drifts; ticks it was too late for
-// are skipped, not bunched up (two ticks are at least half an interval apart).
+// The system timer on POSIX: a thread that sleeps on the steady clock until the next point of
+// a fixed grid (start + n x interval, tick_grid.hpp), so the phase never drifts; points it was
+// too late for give one tick, not a burst, and the next point's tick still comes on time.
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 
 #include "elements/timer/mmtimer_backend.hpp"
+#include "elements/timer/tick_grid.hpp"
 #include "runtime/threads.hpp"
 
 namespace kx {
@@ -25,20 +26,14 @@ class PosixTimer : public MMTimerBackend {
     }
     const std::chrono::milliseconds interval(interval_ms);
     return thread_.start([this, interval, tick = std::move(tick)] {
-      using clock = std::chrono::steady_clock;
-      auto next = clock::now() + interval;
+      TickGrid grid(TickGrid::Clock::now(), interval);
       std::unique_lock<std::mutex> lock(mutex_);
       for (;;) {
-        if (cv_.wait_until(lock, next, [this] { return stopping_; })) return;
+        if (cv_.wait_until(lock, grid.next_point(), [this] { return stopping_; })) return;
+        if (!grid.pass(TickGrid::Clock::now())) continue;
         lock.unlock();
         tick();
         lock.lock();
-        next += interval;
-        const auto now = clock::now();
-        if (now >= next) next += ((now - next) / interval + 1) * interval;
-        // Late by most of an interval: the next point of the grid is skipped too, so two
-        // ticks never come less than half an interval apart.
-        if (next - now < interval / 2) next += interval;
       }
     });
   }

@@ -4,9 +4,10 @@
 // lying beside the executable).
 //
 // A timer thread that was held up may run the periodic callbacks it missed one right after the
-// other; a callback that comes less than half an interval after the last tick passed on is
-// dropped, so late ticks are skipped rather than bunched up (a watchdog counting three ticks
-// must not see them within milliseconds).
+// other: the callbacks are passed on by the grid of their points (tick_grid.hpp), so the missed
+// ones give one tick rather than a burst, and a late tick never makes the next on-time one
+// vanish (a watchdog counting three ticks neither sees them within milliseconds nor waits a
+// fourth second for them).
 #include <windows.h>
 // After windows.h, which it needs.
 #include <mmsystem.h>
@@ -14,6 +15,7 @@
 #include <chrono>
 
 #include "elements/timer/mmtimer_backend.hpp"
+#include "elements/timer/tick_grid.hpp"
 #include "toolkit/win32/system_library.hpp"
 
 namespace kx {
@@ -43,8 +45,7 @@ class Win32Timer : public MMTimerBackend {
     if (interval_ms == 0 || functions().set_event == nullptr || functions().kill_event == nullptr)
       return false;
     tick_ = std::move(tick);
-    min_gap_ = std::chrono::milliseconds(interval_ms) / 2;
-    passed_any_ = false;
+    grid_ = TickGrid(std::chrono::steady_clock::now(), std::chrono::milliseconds(interval_ms));
     id_ = functions().set_event(interval_ms, resolution_ms, &Win32Timer::callback,
                                 reinterpret_cast<DWORD_PTR>(this),
                                 TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
@@ -60,18 +61,13 @@ class Win32Timer : public MMTimerBackend {
  private:
   static void CALLBACK callback(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
     auto* self = reinterpret_cast<Win32Timer*>(user);
-    const auto now = std::chrono::steady_clock::now();
-    if (self->passed_any_ && now - self->last_passed_ < self->min_gap_) return;
-    self->passed_any_ = true;
-    self->last_passed_ = now;
+    if (!self->grid_.pass(std::chrono::steady_clock::now())) return;
     self->tick_();
   }
 
   std::function<void()> tick_;
   // The timer's thread only, while it runs (set before it starts).
-  std::chrono::steady_clock::duration min_gap_{};
-  std::chrono::steady_clock::time_point last_passed_{};
-  bool passed_any_ = false;
+  TickGrid grid_{std::chrono::steady_clock::time_point{}, std::chrono::milliseconds(1)};
   UINT id_ = 0;
 };
 
