@@ -1,5 +1,5 @@
 // The serial back-end: exactly the port operations the serial element needs. One
-// implementation per platform (port_win32.cpp, port_posix.cpp).
+// implementation per platform (the port_*_win32.cpp files, the port_*_posix.cpp files).
 #pragma once
 
 #include <chrono>
