@@ -75,22 +75,29 @@ report=
 
 note() { echo "  $*" >>"$log"; }
 
+# A command or function that does not exist is a fault of the harness, not of the tool: said in
+# the scenario's log and on the terminal. (Once a scenario called a helper that was never
+# written; the call failed the scenario before it waited for the simulator, whose report then
+# had no "PUSK" because it was killed during its pause, and the message went unseen.)
+command_not_found_handle() {
+  echo "harness fault: no command or function \"$1\"" | tee -a "$log" >&2
+  return 127
+}
+
 # Runs wdrive, its output into the scenario's log; returns its exit code.
 wd() {
   echo "  \$ wdrive $*" >>"$log"
   "$kx_wine" "$wdrive" "$@" >>"$log" 2>&1
 }
 
+# The simulator on $port (its pseudo-terminal at $link), reported in $work/NAME.report; sim_pid is
+# its process id. start_sim_on below is the one start of every simulator.
 start_sim() { # start_sim NAME [devsim options...]
-  local name=$1
-  shift
-  report=$work/$name.report
-  rm -f "$link" "$report"
-  "$devsim" --link "$link" --report "$report" --version "$device_answer" \
-    "${sim_image[@]}" "$@" >"$logs/$name.devsim.log" 2>&1 &
-  sim_pid=$!
-  pids+=("$sim_pid")
-  link_made "$link"
+  report=$work/$1.report
+  start_sim_on "$port" "$@"
+  local rc=$?
+  sim_pid=$started_pid
+  return $rc
 }
 
 # Waits up to 5 s for a simulator to make its pseudo-terminal's LINK; notes it when it did not.
@@ -104,20 +111,21 @@ link_made() { # link_made LINK
   return 1
 }
 
-# Gives the simulator (sim_pid) up to 5 s to end by itself: it does once it has read "PUSK"
-# after its pause.
-sim_ends() {
-  local _
+# Gives a simulator (PID, sim_pid when none is named) up to 5 s to end by itself: one that has
+# read "PUSK" does, after its pause when it has one. A simulator killed before that reports no
+# "PUSK" whatever the tool sent.
+sim_ends() { # sim_ends [PID]
+  local pid=${1:-$sim_pid} _
+  [ -n "$pid" ] || return 0
   for _ in $(seq 50); do
-    kill -0 "$sim_pid" 2>/dev/null || return 0
+    kill -0 "$pid" 2>/dev/null || return 0
     sleep 0.1
   done
 }
 
 stop_sim() {
   [ -n "$sim_pid" ] || return 0
-  kill "$sim_pid" 2>/dev/null
-  wait "$sim_pid" 2>/dev/null
+  stop_sim_pid "$sim_pid"
   sim_pid=
   if [ -f "$report" ]; then
     sed 's/^/  report: /' "$report" >>"$log"
@@ -291,8 +299,9 @@ undeclare_ports() { # undeclare_ports PORT...
   return 1
 }
 
-# A simulator for PORT (declared on $work/<port in lower case>), its report in
-# $work/NAME.report; started_pid is its process id.
+# The one start of a simulated device: on PORT (its pseudo-terminal linked at $work/<port in lower
+# case>, the path the prefix maps PORT to), its report in $work/NAME.report and its output in
+# $logs/NAME.devsim.log; started_pid is its process id, also when its link does not appear.
 started_pid=
 start_sim_on() { # start_sim_on PORT NAME [devsim options...]
   local port_link=$work/${1,,} name=$2

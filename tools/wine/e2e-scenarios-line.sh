@@ -27,30 +27,20 @@ line_sim_ports=()
 line_sim() { # line_sim NAME PORT [devsim options...]
   local name=$1 p=$2
   shift 2
-  local l r
-  l=$work/$(echo "$p" | tr '[:upper:]' '[:lower:]')
-  r=$work/$name-$p.report
-  rm -f "$l" "$r"
-  "$devsim" --link "$l" --report "$r" --version "$device_answer" "${sim_image[@]}" \
-    --baud "$baud" "$@" >"$logs/$name-$p.devsim.log" 2>&1 &
-  line_sim_pids+=("$!")
+  start_sim_on "$p" "$name-$p" --baud "$baud" "$@"
+  local rc=$?
+  line_sim_pids+=("$started_pid")
   line_sim_ports+=("$p")
-  pids+=("$!")
-  link_made "$l"
+  return $rc
 }
 
 # Every simulator of the scenario NAME ends (a device that received "PUSK" ends by itself) and
 # its report goes into the log.
 line_sims_stop() { # line_sims_stop NAME
-  local i p
+  local i
   for i in "${!line_sim_pids[@]}"; do
-    p=${line_sim_pids[$i]}
-    for _ in $(seq 50); do
-      kill -0 "$p" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$p" 2>/dev/null
-    wait "$p" 2>/dev/null
+    sim_ends "${line_sim_pids[$i]}"
+    stop_sim_pid "${line_sim_pids[$i]}"
     sed "s/^/  report ${line_sim_ports[$i]}: /" "$work/$1-${line_sim_ports[$i]}.report" >>"$log" 2>/dev/null
   done
   line_sim_pids=()

@@ -135,6 +135,7 @@ scenario_copies() {
   fi
   for p in "${copies_ports[@]}"; do
     [ -n "${sim_of[$p]:-}" ] || continue
+    sim_ends "${sim_of[$p]}"
     stop_sim_pid "${sim_of[$p]}"
     report=$work/copies-${p,,}.report
     [ -f "$report" ] && sed "s/^/  $p report: /" "$report" >>"$log"

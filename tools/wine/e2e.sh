@@ -144,7 +144,7 @@ done
 mkdir -p "$shots" "$logs"
 rm -f "$logs/crashes.log"
 work=$(mktemp -d /tmp/kx-e2e.XXXXXX)
-link=$work/com5 # the fixed path COM5 is mapped to; the simulator points it at its pty
+link=$work/${port,,} # the fixed path $port is mapped to; the simulator points it at its pty
 
 export WINEPREFIX=$work/prefix WINEDEBUG=${KX_WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 # A neutral locale: the prefix keeps its default ANSI code page (1252), not the Cyrillic one.
