@@ -1,5 +1,5 @@
 // The Win32 toolkit's message loop with its quit flag, filter and idle hook, the global state,
-// and the hand-over of tasks from other threads to the window thread.
+// and the wake-up of the window thread for tasks handed over by other threads.
 #include <windows.h>
 
 #include "toolkit/loop_state.hpp"
@@ -20,65 +20,6 @@ bool on_window_thread() {
   return t == 0 || t == GetCurrentThreadId();
 }
 
-// ---- the hand-over of tasks ----
-
-void TaskQueue::post(std::function<void()> task) {
-  bool signal = false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    tasks_.push_back(std::move(task));
-    if (!signalled_) signalled_ = signal = true;
-  }
-  if (!signal) return;
-  HWND app = state().application_hwnd.load();
-  if (app == nullptr || !PostMessageW(app, kTaskMessage, 0, 0)) {
-    // No window to wake yet: the tasks wait for the next post that can.
-    std::lock_guard<std::mutex> lock(mutex_);
-    signalled_ = false;
-  }
-}
-
-void TaskQueue::run_pending() {
-  std::size_t n = 0;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    signalled_ = false;
-    n = tasks_.size();
-  }
-  // Only the tasks queued now: those queued meanwhile wait behind the messages that came
-  // before them.
-  for (std::size_t i = 0; i < n; ++i) {
-    std::function<void()> task;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (tasks_.empty()) break;
-      task = std::move(tasks_.front());
-      tasks_.pop_front();
-    }
-    task();
-  }
-  bool signal = false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!tasks_.empty() && !signalled_) signalled_ = signal = true;
-  }
-  if (signal) {
-    HWND app = state().application_hwnd.load();
-    if (app == nullptr || !PostMessageW(app, kTaskMessage, 0, 0)) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      signalled_ = false;
-    }
-  }
-}
-
-void TaskQueue::clear() {
-  std::deque<std::function<void()>> dropped;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    dropped.swap(tasks_);
-    signalled_ = false;
-  }
-}
 namespace {
 
 // Tab and Shift+Tab in a form that navigates by tab order.
@@ -103,7 +44,7 @@ using win32::state;
 void free_application_window() {
   win32::State& st = state();
   if (!st.application) return;
-  st.application_hwnd.store(nullptr);
+  st.tasks.detach();
   if (element_thread() == &st.tasks) set_element_thread(nullptr);
   // Destroying the application window destroys the forms it owns and their controls.
   st.application.reset();
@@ -119,9 +60,11 @@ Window& create_application_window() {
   auto& st = state();
   if (!st.application) {
     st.window_thread = GetCurrentThreadId();
-    st.make_application();
-    st.application_hwnd.store(st.application->hwnd());
+    // Tasks handed over while the window is being made (a slow first start) wait for it.
     set_element_thread(&st.tasks);
+    st.make_application();
+    HWND app = st.application->hwnd();
+    st.tasks.attach([app] { return PostMessageW(app, win32::kTaskMessage, 0, 0) != FALSE; });
   }
   return *st.application;
 }
@@ -146,6 +89,7 @@ void run_message_loop() {
       DispatchMessageW(&msg);
     }
     if (loop.idle) loop.idle();
+    st.tasks.rewake();  // a wake-up the system refused (a full message queue) is asked again
     if (!loop.terminated) WaitMessage();
   }
   loop.running = 0;

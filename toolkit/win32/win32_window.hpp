@@ -10,16 +10,13 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "runtime/element_thread.hpp"
+#include "runtime/wake_queue.hpp"
 #include "toolkit/toolkit.hpp"
 #include "toolkit/window_base.hpp"
 #include "toolkit/window_registry.hpp"
@@ -195,26 +192,13 @@ class Win32Bitmap final : public tk::Bitmap {
   int height_;
 };
 
-// The hand-over of tasks to the window thread: a queue and a private message to the
-// application window that makes the window thread run what is queued, in order.
-class TaskQueue final : public ElementThread {
- public:
-  void post(std::function<void()> task) override;
-  // Runs the tasks queued when it is called (later ones get a message of their own).
-  void run_pending();
-  void clear();
-
- private:
-  std::mutex mutex_;
-  std::deque<std::function<void()>> tasks_;
-  bool signalled_ = false;
-};
-
 struct State : tk::WindowRegistry<Win32Window> {
-  std::atomic<HWND> application_hwnd{nullptr};  // read by other threads through post()
   DWORD window_thread = 0;
   int next_control_id = 100;
-  TaskQueue tasks;
+  // The hand-over of tasks to the window thread: a private message to the application window
+  // makes the window thread run what is queued, in order. Tasks handed over before that window
+  // exists run once it does.
+  WakeQueue tasks;
 };
 
 State& state();

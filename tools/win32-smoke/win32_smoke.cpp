@@ -5,6 +5,8 @@
 //
 //   win32_smoke [--hold MS] [--drop]
 //   win32_smoke --end-session    a log-off message ends the process at once, exit code 0
+//   win32_smoke --early-task     a task handed over while the window is not made yet (its
+//                                creation held back) runs once it is, with nothing posted after it
 //     MS: how long the window stays up before it closes (1500); --drop opens the combo box's
 //     list for a look at it
 #include <windows.h>
@@ -129,10 +131,48 @@ int end_session_run() {
   return 3;
 }
 
+// A slow first window (Wine's first start in a prefix, a loaded machine): another thread hands a
+// task over while the window thread is still making its windows, and nothing is handed over
+// after it. The task closes the form; a message straight to the form after 5 s is the fallback
+// that tells a lost task apart.
+int early_task_run() {
+  bool task_ran = false;
+  std::thread early([&task_ran] {
+    kx::win32::state().tasks.post([&task_ran] {
+      task_ran = true;
+      if (kx::win32::Win32Window* form = kx::win32::state().main_form)
+        PostMessageW(form->hwnd(), WM_CLOSE, 0, 0);
+    });
+  });
+  early.join();
+  Sleep(200);  // the window's creation, held back
+  kx::tk::create_application_window();
+  kx::tk::CreateOptions o;
+  o.kind = Kind::Form;
+  o.text = kCheck;
+  auto form = kx::tk::create_window(o);
+  form->set_size(200, 100);
+  const auto began = std::chrono::steady_clock::now();
+  HWND hwnd = hwnd_of(form.get());
+  std::thread fallback([hwnd] {
+    Sleep(5000);
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  });
+  form->set_visible(true);
+  kx::tk::run_message_loop();
+  const auto took = std::chrono::steady_clock::now() - began;
+  check(task_ran, "a task handed over before the window existed ran once it did");
+  check(took < std::chrono::seconds(4), "it ran without waiting for a later post");
+  fallback.join();
+  std::printf("%s\n", g_failures == 0 ? "all checks held" : "some checks failed");
+  return g_failures == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--end-session") == 0) return end_session_run();
+  if (argc > 1 && std::strcmp(argv[1], "--early-task") == 0) return early_task_run();
   int hold_ms = 1500;
   bool drop = false;
   for (int i = 1; i < argc; ++i) {

@@ -23,6 +23,16 @@ scenario_qv() {
   [ "$app_rc" = 0 ] || fail "exit code $app_rc after the information box" || return 1
 }
 
+# The window thread's hand-over of tasks (tools/win32-smoke): a task handed over while the
+# window is not made yet, with nothing handed over after it, runs once the window exists.
+scenario_early-task() {
+  (cd "$work" && exec "$kx_wine" "$smoke" --early-task) >>"$log" 2>&1 &
+  app_pid=$!
+  pids+=("$app_pid")
+  app_exit 30
+  [ "$app_rc" = 0 ] || fail "exit code $app_rc: the early task was lost or came late" || return 1
+}
+
 # A downloads folder with DLLs planted beside the executable under the names of the system
 # libraries it uses, and Wine told to prefer a DLL from the program's folder (as Windows does for
 # any DLL that is not a known one): none of them is loaded. The watchdog (the multimedia timer)

@@ -8,9 +8,9 @@
 #
 # Scenarios: success wrong-crc silent split unplug other-device qv pieces close planted
 # minimize dpi144 ports auto-success auto-failure auto-log-device line-success line-failure
-# line-nodevice copies startup-stress pieces-loaded (and, only when named, bench: start-up,
-# transfer and memory figures under Wine; line-bench: one, three and six devices updated by one
-# command; figures: the paced update, idle and loaded, beside a plain Win32 sender, as
+# line-nodevice early-task copies startup-stress pieces-loaded (and, only when named, bench:
+# start-up, transfer and memory figures under Wine; line-bench: one, three and six devices
+# updated by one command; figures: the paced update, idle and loaded, beside a plain Win32 sender, as
 # tools/bench/wine_bench.sh runs it). Each prints PASS or FAIL; the script exits non-zero when
 # any fails. Screenshots of every final screen go to artifacts/screenshots/, logs to
 # artifacts/e2e-logs/.
@@ -21,7 +21,7 @@
 #
 # Environment: KX_WIN_BUILD (default build/windows, or build/windows64 on the 64-bit path),
 # KX_NATIVE_BUILD (default build/native),
-# KX_EXE, KX_WDRIVE, KX_DEVSIM, KX_REF_SENDER (override the programs), KX_IMAGE (the image the
+# KX_EXE, KX_WDRIVE, KX_DEVSIM, KX_REF_SENDER, KX_SMOKE (override the programs), KX_IMAGE (the image the
 # executable carries; default: the one the Windows build embedded), KX_E2E_SETUP=0 (skip the package
 # installation), KX_ARTIFACTS (default artifacts), KX_E2E_BAUD (the simulator's pace, default
 # 38462; 0 = as fast as it can), KX_WINEDEBUG (wine's trace channels, into the logs).
@@ -41,7 +41,7 @@ if [ "${1:-}" = show ]; then
 fi
 all_scenarios=(success wrong-crc silent split unplug other-device qv pieces close planted minimize
   dpi144 ports auto-success auto-failure auto-log-device line-success line-failure line-nodevice
-  copies startup-stress pieces-loaded)
+  early-task copies startup-stress pieces-loaded)
 known_scenarios=("${all_scenarios[@]}" bench line-bench figures)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
@@ -61,6 +61,7 @@ exe=${KX_EXE:-$win_build/app/kxflash.exe}
 wdrive=${KX_WDRIVE:-$win_build/tools/wine/wdrive/wdrive.exe}
 planted=${KX_PLANTED:-$win_build/tools/wine/planted/planted.dll}
 ref_sender=${KX_REF_SENDER:-$win_build/tools/bench/wine_ref_sender.exe}
+smoke=${KX_SMOKE:-$win_build/tools/win32-smoke/win32_smoke.exe}
 devsim=${KX_DEVSIM:-$native_build/tools/devsim/devsim}
 artifacts=${KX_ARTIFACTS:-$root/artifacts}
 shots=$artifacts/screenshots
@@ -137,7 +138,7 @@ sim_image=()
 [ -n "$image" ] && sim_image=(--image "$image")
 # The modem-line shim, with its own checks.
 shim=$(bash "$here/build-shim.sh" --test --bits "$kx_wine_bits" | tail -n 1) || exit 1
-for f in "$exe" "$wdrive" "$devsim" "$shim" "$planted" "$ref_sender"; do
+for f in "$exe" "$wdrive" "$devsim" "$shim" "$planted" "$ref_sender" "$smoke"; do
   [ -e "$f" ] || { echo "missing: $f" >&2; exit 1; }
 done
 
