@@ -26,6 +26,10 @@ bool is_switch(std::string_view arg, std::string_view name, std::string& value, 
   return true;
 }
 
+bool is_help(std::string_view arg) {
+  return arg == "/?" || compare_text_nocase(arg, "/help") == 0;
+}
+
 // "K,N": window place K of N, 1 <= K <= N <= kMaxLinePorts.
 bool parse_place(const std::string& value, int& place, int& places) {
   const std::size_t comma = value.find(',');
@@ -60,13 +64,20 @@ bool is_port_name(const std::string& name) {
 
 CommandLine parse_command_line(int argc, char** argv) {
   CommandLine line;
-  if (argc > 1 && std::string_view(argv[1]) == "/qv") {
+  bool auto_given = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string value;
+    bool has_value = false;
+    if (is_switch(argv[i], "/auto", value, has_value)) auto_given = true;
+  }
+  // The information box and the command line's use wait for a person: never under /auto, where
+  // they make the line Bad below.
+  if (!auto_given && argc > 1 && std::string_view(argv[1]) == "/qv") {
     line.mode = CommandLine::Mode::Info;
     return line;
   }
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg(argv[i]);
-    if (arg == "/?" || compare_text_nocase(arg, "/help") == 0) {
+  for (int i = 1; i < argc && !auto_given; ++i) {
+    if (is_help(argv[i])) {
       line.mode = CommandLine::Mode::Help;
       return line;
     }
@@ -111,6 +122,8 @@ CommandLine parse_command_line(int argc, char** argv) {
       place_seen = true;
       if (!has_value || !parse_place(value, line.place, line.places))
         complain("/place needs a window place: /place=K,N");
+    } else if (arg == "/qv" || is_help(arg)) {
+      complain(std::string(arg) + " shows a box that waits for a person: not with /auto");
     } else {
       complain("unknown argument: " + std::string(arg));
     }

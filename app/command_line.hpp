@@ -12,8 +12,8 @@ namespace kx {
 struct CommandLine {
   enum class Mode {
     Normal,  // the window, driven by a person; exit code 0
-    Info,    // "/qv" first: the information box only
-    Help,    // "/?" or "/help" anywhere: the command line's use only
+    Info,    // "/qv" first, without "/auto": the information box only
+    Help,    // "/?" or "/help" anywhere, without "/auto": the command line's use only
     Auto,    // "/auto=COMn": the window, driven without a person; several ports: one process each
     Bad,     // "/auto" given, but the command line is not right: exit code 3, nothing else
   };
@@ -28,8 +28,8 @@ struct CommandLine {
 
 // Switch names ("/auto", "/log", "/summary", "/place", "/help") are matched without regard to
 // letter case; "/qv" only as the whole first argument, exactly. Without "/auto" anything else is
-// ignored, as it always was; with it, an unknown or repeated argument or a bad port name makes
-// the line Bad.
+// ignored, as it always was; with it, an unknown or repeated argument, a bad port name, "/qv",
+// "/?" or "/help" (a box that waits for a person) makes the line Bad.
 CommandLine parse_command_line(int argc, char** argv);
 
 // A port name the port list accepts: "COM" (any letter case) and a number 1..255 written

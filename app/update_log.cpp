@@ -21,8 +21,10 @@ std::chrono::sys_days day_of(const std::tm& tm) {
 
 }  // namespace
 
-// Lines wait here for the writer thread. The queue is bounded: a writer that cannot keep up
-// (a stalled file system) loses lines rather than memory.
+// Lines wait here for one destination's writer thread. The queue is bounded: a writer that
+// cannot keep up (a stalled file system, a console whose operator is selecting text, a full
+// pipe) loses lines rather than memory. Each destination has its own queue and thread, so one
+// that blocks holds up no other: a blocked console loses console lines only.
 struct UpdateLog::Shared {
   std::mutex mutex;
   std::condition_variable cv;
@@ -38,44 +40,52 @@ constexpr auto kFinishBound = std::chrono::seconds(2);
 
 }  // namespace
 
-UpdateLog::UpdateLog(std::string path, std::unique_ptr<LogFile> echo)
-    : shared_(std::make_shared<Shared>()) {
-  if (path.empty() && !echo) {
-    shared_.reset();  // nowhere to write
-    return;
-  }
-  // The writer may hang in the file system for good: it runs unwaited, on the queue it holds.
-  std::shared_ptr<LogFile> also = std::move(echo);
-  if (!start_unwaited_thread(
-          [shared = shared_, path = std::move(path), also] { write_lines(shared, path, also); }))
-    shared_.reset();  // no thread, no log
+UpdateLog::UpdateLog(std::string path, std::unique_ptr<LogFile> echo) {
+  // A writer may hang in the file system for good: each runs unwaited, on the queue it holds.
+  // The file is opened on its writer's thread, since an open may hang too.
+  if (!path.empty())
+    start_writer(
+        [path = std::move(path)] { return std::shared_ptr<LogFile>(open_log_file(path)); });
+  if (echo) start_writer([also = std::shared_ptr<LogFile>(std::move(echo))] { return also; });
+}
+
+void UpdateLog::start_writer(Opener open) {
+  auto shared = std::make_shared<Shared>();
+  if (start_unwaited_thread([shared, open = std::move(open)] { write_lines(shared, open); }))
+    sinks_.push_back(std::move(shared));  // no thread: that destination gets nothing
 }
 
 UpdateLog::~UpdateLog() {
-  if (!shared_) return;
-  std::unique_lock<std::mutex> lock(shared_->mutex);
-  shared_->stop = true;
-  shared_->cv.notify_all();
-  // A writer stuck in the file system is not waited for longer: it holds the queue itself, and
+  const auto deadline = std::chrono::steady_clock::now() + kFinishBound;
+  for (const std::shared_ptr<Shared>& shared : sinks_) {
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    shared->stop = true;
+    shared->cv.notify_all();
+  }
+  // A writer stuck in the file system is not waited for longer: it holds its queue itself, and
   // the process's end stops it.
-  shared_->cv.wait_for(lock, kFinishBound, [this] { return shared_->finished; });
+  for (const std::shared_ptr<Shared>& shared : sinks_) {
+    std::unique_lock<std::mutex> lock(shared->mutex);
+    shared->cv.wait_until(lock, deadline, [&] { return shared->finished; });
+  }
 }
 
 void UpdateLog::line(std::string_view text) {
-  if (!shared_) return;
+  if (sinks_.empty()) return;
   std::string out = iso8601_local(std::chrono::system_clock::now());
   out += ' ';
   out += text;
   out += "\r\n";
-  std::lock_guard<std::mutex> lock(shared_->mutex);
-  if (shared_->lines.size() >= kMaxQueuedLines) return;
-  shared_->lines.push_back(std::move(out));
-  shared_->cv.notify_all();
+  for (const std::shared_ptr<Shared>& shared : sinks_) {
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    if (shared->lines.size() >= kMaxQueuedLines) continue;
+    shared->lines.push_back(out);
+    shared->cv.notify_all();
+  }
 }
 
-void UpdateLog::write_lines(std::shared_ptr<Shared> shared, std::string path,
-                            std::shared_ptr<LogFile> echo) {
-  std::unique_ptr<LogFile> file = path.empty() ? nullptr : open_log_file(path);
+void UpdateLog::write_lines(const std::shared_ptr<Shared>& shared, const Opener& open) {
+  std::shared_ptr<LogFile> out = open();
   std::unique_lock<std::mutex> lock(shared->mutex);
   for (;;) {
     shared->cv.wait(lock, [&] { return shared->stop || !shared->lines.empty(); });
@@ -85,12 +95,12 @@ void UpdateLog::write_lines(std::shared_ptr<Shared> shared, std::string path,
     lock.unlock();
     std::string bytes;
     for (const std::string& l : batch) bytes += l;
-    if (file) file->append(bytes);  // a failed write loses these lines, nothing else
-    if (echo) echo->append(bytes);
+    if (out) out->append(bytes);  // a failed write loses these lines, nothing else
     lock.lock();
   }
-  file.reset();
-  echo.reset();
+  lock.unlock();
+  out.reset();
+  lock.lock();
   shared->finished = true;
   shared->cv.notify_all();
 }

@@ -1,13 +1,16 @@
-// The update log: one line per step of a run, appended to a file the user names, each line
-// headed by the local time in ISO 8601. The file is opened and written on a thread of its own,
-// so a slow or stalled file system never holds up the element thread; a log that cannot be
-// opened or written is skipped: it never stops or changes an update.
+// The update log: one line per step of a run, appended to a file the user names (and echoed on
+// the parent's console), each line headed by the local time in ISO 8601. The file and the echo
+// are each written on a thread of their own, so a slow or stalled file system never holds up the
+// element thread and a blocked console never holds up the file; a log that cannot be opened or
+// written is skipped: it never stops or changes an update.
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/pinned.hpp"
 
@@ -28,11 +31,13 @@ class UpdateLog : Pinned {
   void line(std::string_view text);
 
  private:
-  struct Shared;  // the queue the writer thread takes the lines from
-  static void write_lines(std::shared_ptr<Shared> shared, std::string path,
-                          std::shared_ptr<LogFile> echo);
+  struct Shared;  // the queue one destination's writer thread takes the lines from
+  // Opens the destination, on its writer's thread; nullptr when it cannot be.
+  using Opener = std::function<std::shared_ptr<LogFile>()>;
+  void start_writer(Opener open);
+  static void write_lines(const std::shared_ptr<Shared>& shared, const Opener& open);
 
-  std::shared_ptr<Shared> shared_;
+  std::vector<std::shared_ptr<Shared>> sinks_;
 };
 
 // "2026-12-07T16:40:12.345+03:00": local time with the offset from UTC. Element thread only

@@ -2,6 +2,8 @@
 // program entry against simulated devices.
 #include <sys/stat.h>
 
+#include <thread>
+
 #include "app/disk_file.hpp"
 #include "app/escape.hpp"
 #include "app/log_file.hpp"
@@ -45,7 +47,7 @@ TEST(CommandLine, FormsAndWhatTheyMean) {
   const std::vector<LineCase> cases = {
       {{}, M::Normal, "", ""},
       {{"/qv"}, M::Info, "", ""},
-      {{"/qv", "/auto=COM5"}, M::Info, "", ""},
+      {{"/qv", "/auto=COM5"}, M::Bad, "COM5", ""},  // nothing waits for a person under /auto
       {{"/QV"}, M::Normal, "", ""},
       {{"/foo", "bar"}, M::Normal, "", ""},  // without /auto nothing else is looked at
       {{"/log=run.log"}, M::Normal, "", "run.log"},
@@ -70,7 +72,8 @@ TEST(CommandLine, FormsAndWhatTheyMean) {
       {{"/auto=COM5", "/log=a", "/log=b"}, M::Bad, "COM5", "a"},
       {{"/auto=COM5", "extra"}, M::Bad, "COM5", ""},
       {{"/?"}, M::Help, "", ""},
-      {{"/auto=COM5", "/HELP"}, M::Help, "", ""},
+      {{"/auto=COM5", "/HELP"}, M::Bad, "COM5", ""},
+      {{"/?", "/auto=COM5"}, M::Bad, "COM5", ""},
       {{"/log=x", "/help=1"}, M::Normal, "", "x"},
       // A list of ports: one process each.
       {{"/auto=COM3,COM5,com7"}, M::Auto, "", "", {"COM3", "COM5", "com7"}},
@@ -234,6 +237,46 @@ TEST(UpdateLog, TimesCarryTheirOffsetAndBytesBecomeReadable) {
   EXPECT_EQ(printable("\xCF\xCE"), "\xCF\xCE");  // Windows-1251 text stays as it is
 }
 
+// A console that blocks (an operator selecting text in it, a pipe nobody reads) holds up no
+// line of the log file; it loses at most console lines.
+TEST(UpdateLog, ABlockedConsoleHoldsUpNoLineOfTheFile) {
+  int fds[2];
+  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+  // The echo's pipe is full before the first line.
+  ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
+  const std::string filler(4096, 'x');
+  while (::write(fds[1], filler.data(), filler.size()) > 0) {
+  }
+  ::fcntl(fds[1], F_SETFL, 0);
+  const std::string file = log_path("blocked-console");
+  const auto lines_within = [&file](std::size_t n) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (read_lines(file).size() < n && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return read_lines(file).size();
+  };
+  std::thread drain;
+  {
+    UpdateLog log(file, log_file_on(fds[1], true));
+    log.line("first");
+    EXPECT_EQ(lines_within(1), 1u);
+    log.line("second");  // the console's writer is stuck in the first line meanwhile
+    log.line("third");
+    EXPECT_EQ(lines_within(3), 3u);
+    // The console is read again: its writer ends, and the log with it.
+    drain = std::thread([fd = fds[0]] {
+      char buf[4096];
+      while (::read(fd, buf, sizeof buf) > 0) {
+      }
+    });
+  }
+  drain.join();
+  ::close(fds[0]);
+  const std::vector<std::string> lines = read_lines(file);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(message_of(lines[2]), "third");
+}
+
 TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
   const std::string log = log_path("bad");
   {
@@ -289,14 +332,22 @@ TEST_F(Tool, ALogPathThatIsNoDiskFileEndsWithCodeThreeAndTouchesNoPort) {
   EXPECT_EQ(r.unexpected_bytes, 0u);
 }
 
-// "/?" shows the command line's use (in a box: a test has no console) and nothing else.
-TEST(Entry, HelpShowsTheCommandLinesUse) {
+// "/?" shows the command line's use (in a box: a test has no console) and nothing else; under
+// /auto it, like "/qv", is a bad command line: no box waits for a person.
+TEST(Entry, HelpShowsTheCommandLinesUseButNotUnattended) {
   for (const char* ask : {"/?", "/help"}) {
-    EXPECT_EQ(run_entry({"/auto=COM5", ask}), 0);
+    EXPECT_EQ(run_entry({ask}), 0);
     ASSERT_EQ(hl::message_boxes().size(), 1u);
     EXPECT_EQ(hl::message_boxes()[0].second, command_line_use());
     EXPECT_NE(command_line_use().find("/auto=COMn"), std::string::npos);
     EXPECT_EQ(hl::windows().size(), 0u);
+    hl::reset();
+  }
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"/auto=COM5", "/?"}, {"/help", "/auto=COM5"}, {"/qv", "/auto=COM5"}}) {
+    EXPECT_EQ(run_entry(args), 3) << ::testing::PrintToString(args);
+    EXPECT_TRUE(hl::message_boxes().empty());
+    EXPECT_TRUE(hl::windows().empty());
     hl::reset();
   }
 }
