@@ -94,12 +94,21 @@ void TKxUnattended::doChoice(TData& d, std::uint16_t) {
 }
 
 void TKxUnattended::doAnswer(TData& d, std::uint16_t) {
-  // The identification's answers are logged; the transfer's are kept until the next block is
-  // acknowledged, to say what came before a failure.
+  // The identification's runs are logged (its answers are kept as they are judged); the
+  // transfer's are kept until the next block is acknowledged, to say what came before a
+  // failure.
   if (stage_ != Stage::Identifying && stage_ != Stage::Writing) return;
   const std::string run = to_string(d);
-  if (stage_ == Stage::Identifying) log("device answered: \"" + printable(run) + "\"");
+  if (stage_ == Stage::Identifying) {
+    log("device answered: \"" + printable(run) + "\"");
+    return;
+  }
   heard_ += run.substr(0, kMaxHeard - std::min(heard_.size(), kMaxHeard));
+}
+
+void TKxUnattended::doJudged(TData& d, std::uint16_t) {
+  // One line of what the port received, the answer that the verdict after it is about.
+  if (stage_ == Stage::Identifying) heard_ = to_string(d).substr(0, kMaxHeard);
 }
 
 void TKxUnattended::doFound(TData&, std::uint16_t) {
@@ -149,6 +158,9 @@ void TKxUnattended::doNotFound(TData& d, std::uint16_t) {
 
 void TKxUnattended::doTimeout(TData&, std::uint16_t) {
   if (stage_ != Stage::Identifying || !driving()) return;
+  // An answer already held, waiting for its end, is judged as the window would judge it.
+  fire_null(onJudgeHeld);
+  if (stage_ != Stage::Identifying) return;
   char text[64];
   std::snprintf(text, sizeof text, "no device: not identified within %d s", WatchSeconds);
   reason_ = text;

@@ -58,10 +58,13 @@ class TKxUnattended : Pinned {
   EventLink onEnd;         // NULL, where "OK" goes
   EventLink onWatchStart;  // NULL: identification begins, its time-out starts
   EventLink onWatchStop;   // NULL: identified, the time-out stops
+  // NULL, at the time-out: an identification answer held, waiting for its end, is judged now.
+  EventLink onJudgeHeld;
 
   // Inputs, each beside one of the scheme's own links.
   void doChoice(TData& d, std::uint16_t index);    // a port was chosen: its name
   void doAnswer(TData& d, std::uint16_t index);    // bytes the port received
+  void doJudged(TData& d, std::uint16_t index);    // an identification answer, about to be judged
   void doFound(TData& d, std::uint16_t index);     // the device was identified
   void doNotFound(TData& d, std::uint16_t index);  // NULL: the port did not open; else the answer
   void doTimeout(TData& d, std::uint16_t index);   // identification took too long

@@ -7,6 +7,7 @@
 #include "elements/flow/hub.hpp"
 #include "elements/serial/com_async.hpp"
 #include "elements/serial/port_watch.hpp"
+#include "elements/stream/answer_collector.hpp"
 #include "elements/text/text_holder.hpp"
 #include "elements/timer/mm_timer.hpp"
 #include "elements/window/button.hpp"
@@ -83,9 +84,14 @@ UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::strin
   TKxHub* hubProgressTap = tap(s->mxFlash->onEvent[transfer_pins::kProgress], 0);
   TKxHub* hubSuccessTap = tap(s->mxFlash->onEvent[transfer_pins::kSuccess], 0);
   TKxHub* hubFailTap = tap(s->mxFlash->onEvent[transfer_pins::kFault], 0);
+  // The identification's collector: the driver hears each answer before it is judged, and at
+  // its time-out has what is held judged at once.
+  TKxAnswerCollector* acAnswer = TClassMultiElementEx_26088F0::in(*s->mxIdent)->acAnswer;
+  TKxHub* hubJudgedTap = tap(acAnswer->onAnswer, 1);
 
   hubChoice->onEvent[0] = make_link<&TKxUnattended::doChoice>(0, driver);
   hubRx->onEvent[0] = make_link<&TKxUnattended::doAnswer>(1, driver);
+  hubJudgedTap->onEvent[0] = make_link<&TKxUnattended::doJudged>(10, driver);
   hubFoundTap->onEvent[1] = make_link<&TKxUnattended::doFound>(2, driver);
   // The scheme leaves "not found" unconnected: the driver takes it.
   s->mxIdent->onEvent[identification_pins::kNotFound] =
@@ -102,6 +108,7 @@ UnattendedWiring::UnattendedWiring(TClassSimpleForm_2597650* s, const std::strin
   driver->onEnd = make_link<&TKxSimpleForm::doClose>(0, s->Form);
   driver->onWatchStart = make_link<&TKxMMTimer::doStart>(0, tmrIdentify);
   driver->onWatchStop = make_link<&TKxMMTimer::doStop>(1, tmrIdentify);
+  driver->onJudgeHeld = make_link<&TKxAnswerCollector::doFlush>(2, acAnswer);
 
   register_startup(&TKxUnattended::startup, driver);
 }

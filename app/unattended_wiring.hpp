@@ -28,6 +28,8 @@ class UnattendedWiring : Pinned {
   const TKxUnattended& driver() const { return *driver_; }
   // Its hooks (OpenFailure, PortFailure) are set here, before the form starts.
   TKxUnattended& driver() { return *driver_; }
+  // The identification's time-out (tests give its tick by hand).
+  TKxMMTimer& identify_timer() { return *identify_timer_; }
 
  private:
   // A hub in place of the link in `pin`: output `first` goes where the link went.

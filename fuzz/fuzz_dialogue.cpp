@@ -30,6 +30,26 @@ struct Outcome {
   void getCrc(kx::TData& d, std::uint16_t) { kx::set_string(d, crc); }
 };
 
+// Where a received run goes: the identification until a device is recognised, then the
+// transfer (as the main window's commutator routes it).
+struct Router {
+  kx::TKxMultiElementEx* ident = nullptr;
+  kx::TKxMultiElementEx* flash = nullptr;
+  Outcome* out = nullptr;
+  void doRun(kx::TData& block, std::uint16_t) {
+    kx::TData route;
+    ident->getVar(route, 0);
+    if (kx::to_integer(route) == 1) {
+      const int before = out->success;
+      flash->doWork(block, 0);
+      // Success only on the running CRC followed by "FZ", however the answer was cut.
+      if (out->success != before && out->final_answer != out->crc + "465A") __builtin_trap();
+    } else {
+      ident->doWork(block, 2);
+    }
+  }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -37,10 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Outcome out;
   kx::TKxMultiElementEx ident(nullptr);
   kx::TKxMultiElementEx flash(nullptr);
-  ident.onEvent.resize(5);
+  ident.onEvent.resize(6);
   flash.onEvent.resize(6);
   flash.dataVar.resize(1);
+  Router router{&ident, &flash, &out};
   ident.onEvent[4] = kx::make_link<&Outcome::doFound>(0, &out);
+  ident.onEvent[5] = kx::make_link<&Router::doRun>(0, &router);
   flash.onEvent[2] = kx::make_link<&Outcome::doSuccess>(0, &out);
   flash.onEvent[3] = kx::make_link<&Outcome::doFailure>(0, &out);
   flash.onEvent[4] = kx::make_link<&Outcome::doCrc>(0, &out);
@@ -59,16 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kx::TData block;
     kx::set_string(block, std::string(reinterpret_cast<const char*>(data + at), len));
     at += len;
-    kx::TData route;
-    ident.getVar(route, 0);
-    if (kx::to_integer(route) == 1) {
-      const int before = out.success;
-      flash.doWork(block, 0);
-      // Success only on the running CRC followed by "FZ", however the answer was cut.
-      if (out.success != before && out.final_answer != out.crc + "465A") __builtin_trap();
-    } else {
-      ident.doWork(block, 2);
-    }
+    kx::fire(kx::make_link<&Router::doRun>(0, &router), block);
   }
   return 0;
 }

@@ -60,8 +60,9 @@ TClassMultiElementEx_26088F0::TClassMultiElementEx_26088F0(TKxMultiElementEx* co
 
   hubAsk = new_hub(2, 1);
 
-  // Collects received runs into one answer: up to a line feed, 100 ms without a byte, or
-  // 256 bytes.
+  // Collects received runs into answers, one line each: up to a line feed or 100 ms without a
+  // byte, at most 256 bytes (the rest of a longer line is dropped). What follows a line feed in
+  // the same run leaves the scheme, to be routed again as a run of its own.
   acAnswer = new TKxAnswerCollector();
   acAnswer->LineEnd = 10;
   acAnswer->Quiet = 100;
@@ -75,6 +76,7 @@ TClassMultiElementEx_26088F0::TClassMultiElementEx_26088F0(TKxMultiElementEx* co
   bnd->onWork[1] = make_link<&TKxHub::doEvent>(0, hubOpen);
   bnd->onWork[2] = make_link<&TKxAnswerCollector::doAdd>(0, acAnswer);
   acAnswer->onAnswer = make_link<&TKxMultiStrPart::doSplit>(0, mspReply);
+  acAnswer->onRest = make_link<&TKxEditMultiEx::doEvent>(5, bnd);
   fmtStatus->onResult = make_link<&TKxHub::doEvent>(1, hubStatus);
   ddNotFound->onEventData = make_link<&TKxHub::doEvent>(0, hubStatus);
   smWord->onNoMatch = make_link<&TKxHub::doEvent>(1, hubNotFound);

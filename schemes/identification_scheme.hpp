@@ -19,6 +19,9 @@ inline constexpr std::size_t kStatus = 1;    // String: the status text
 inline constexpr std::size_t kOpen = 2;      // open the chosen port
 inline constexpr std::size_t kNotFound = 3;  // NULL: the open failed; else the refused text
 inline constexpr std::size_t kFound = 4;     // String: the device word of an accepted answer
+// String: what followed an answer's line end in the run that brought it; it goes where a run
+// received on its own would go now (back to this scheme, or to the transfer once identified).
+inline constexpr std::size_t kRest = 5;
 // getVar
 inline constexpr std::size_t kRoute = 0;  // Integer: 0 while identifying, 1 once identified
 }  // namespace identification_pins

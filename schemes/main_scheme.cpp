@@ -98,7 +98,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   hubTx = new_hub(2, 1);
 
   mxIdent = new TKxMultiElementEx(Form->control());
-  mxIdent->onEvent.resize(5);
+  mxIdent->onEvent.resize(6);
   mxIdent->dataVar.resize(0);
   mxIdent->owner = this;
 
@@ -267,6 +267,7 @@ TClassSimpleForm_2597650::TClassSimpleForm_2597650() {
   mxIdent->onEvent[1] = make_link<&TKxEdit::doText>(0, edtStatus);
   mxIdent->onEvent[2] = make_link<&TKxComAsync::doOpen>(0, com);
   mxIdent->onEvent[4] = make_link<&TKxHub::doEvent>(0, hubFound);
+  mxIdent->onEvent[5] = make_link<&TKxCommutator::doWork>(0, commRx);
   mxFlash->onEvent[0] = make_link<&TKxHub::doEvent>(0, hubProgress);
   mxFlash->onEvent[1] = make_link<&TKxHub::doEvent>(1, hubTx);
   mxFlash->onEvent[2] = make_link<&TKxHub::doEvent>(0, hubSuccess);

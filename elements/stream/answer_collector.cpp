@@ -1,5 +1,6 @@
 #include "elements/stream/answer_collector.hpp"
 
+#include <algorithm>
 #include <utility>
 
 #include "elements/stream/stream2hex.hpp"
@@ -26,10 +27,17 @@ int compare_beginning(const std::string& text, const std::string& answer) {
 TKxAnswerCollector::TKxAnswerCollector() : TKxAnswerCollector(make_mmtimer_backend()) {}
 
 TKxAnswerCollector::TKxAnswerCollector(std::unique_ptr<MMTimerBackend> backend)
-    : handover_(this), backend_(std::move(backend)) {}
+    : handover_(this),
+      backend_(std::move(backend)),
+      next_run_(make_link<&TKxAnswerCollector::doAdd>(0, this)) {}
 
 TKxAnswerCollector::~TKxAnswerCollector() {
   stop_quiet();
+}
+
+void TKxAnswerCollector::use_backend(std::unique_ptr<MMTimerBackend> backend) {
+  stop_quiet();
+  backend_ = std::move(backend);
 }
 
 TKxAnswerCollector::Verdict TKxAnswerCollector::judge_answer(TData& d) {
@@ -56,13 +64,16 @@ void TKxAnswerCollector::doAdd(TData& d, std::uint16_t) {
     if (held_.empty()) pass_on(d);
     return;
   }
+  if (dataAnswer.empty() && LineEnd >= 0) {
+    add_to_line(d, std::move(run));
+    return;
+  }
   held_ += run;
   bool complete = false;
   if (!dataAnswer.empty()) {
     complete = judge_answer(d) != Verdict::Wait;
   } else {
-    complete = LineEnd >= 0 && run.find(static_cast<char>(LineEnd & 0xFF)) != std::string::npos;
-    if (!complete && Quiet == 0 && LineEnd < 0) complete = true;  // nothing to wait for
+    complete = Quiet == 0;  // nothing to wait for
   }
   if (MaxLength != 0 && held_.size() >= MaxLength) complete = true;
   if (complete) {
@@ -73,9 +84,42 @@ void TKxAnswerCollector::doAdd(TData& d, std::uint16_t) {
   continue_string(d, onHeld, std::move(run));
 }
 
+void TKxAnswerCollector::add_to_line(TData& d, std::string run) {
+  const std::size_t end = run.find(static_cast<char>(LineEnd & 0xFF));
+  const bool line_ends = end != std::string::npos;
+  std::string rest;
+  if (line_ends) {
+    rest = run.substr(end + 1);
+    run.resize(end + 1);
+  }
+  // Past MaxLength bytes the line's bytes are dropped, up to its end.
+  const std::size_t room =
+      MaxLength == 0 ? run.size() : MaxLength - std::min<std::size_t>(held_.size(), MaxLength);
+  held_.append(run, 0, std::min(room, run.size()));
+  if (!line_ends) {
+    if (Quiet != 0) start_quiet();
+    continue_string(d, onHeld, std::move(run));
+    return;
+  }
+  if (rest.empty()) {
+    pass_on(d);
+    return;
+  }
+  // The line goes on first, whole; then what followed it, as a run of its own.
+  stop_quiet();
+  std::string answer = std::move(held_);
+  held_.clear();
+  fire_string(onAnswer, std::move(answer));
+  continue_string(d, onRest.method != nullptr ? onRest : next_run_, std::move(rest));
+}
+
 void TKxAnswerCollector::doClear(TData&, std::uint16_t) {
   stop_quiet();
   held_.clear();
+}
+
+void TKxAnswerCollector::doFlush(TData& d, std::uint16_t) {
+  if (!held_.empty()) pass_on(d);
 }
 
 void TKxAnswerCollector::pass_on(TData& d) {

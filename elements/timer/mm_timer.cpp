@@ -17,6 +17,11 @@ TKxMMTimer::~TKxMMTimer() {
   stop_system_timer();
 }
 
+void TKxMMTimer::use_backend(std::unique_ptr<MMTimerBackend> backend) {
+  stop_system_timer();
+  backend_ = std::move(backend);
+}
+
 bool TKxMMTimer::busy() const {
   return handover_.in_flight() || yielding_;
 }

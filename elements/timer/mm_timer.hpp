@@ -31,6 +31,9 @@ class TKxMMTimer : Pinned {
   explicit TKxMMTimer(std::unique_ptr<MMTimerBackend> backend);
   // Stops the system timer without onStop.
   ~TKxMMTimer();
+  // Another back-end for a timer a scheme made (tests give its ticks by hand); a running
+  // system timer is stopped first, without onStop.
+  void use_backend(std::unique_ptr<MMTimerBackend> backend);
 
   std::int32_t remaining = 0;  // ticks left before the self-stop; negative: no limit
   EventLink onTimer;           // NULL on every tick

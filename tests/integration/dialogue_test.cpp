@@ -14,6 +14,7 @@
 #include "schemes/identification_scheme.hpp"
 #include "schemes/transfer_scheme.hpp"
 #include "tests/common/device_texts.hpp"
+#include "tests/common/hand_timer.hpp"
 #include "tools/devsim/simulator.hpp"
 #include "tools/harness/dialogue_host.hpp"
 
@@ -172,32 +173,57 @@ INSTANTIATE_TEST_SUITE_P(Links, DialogueDelivery,
                            return std::string(devsim::delivery_name(p.param));
                          });
 
-// The identification answer cut in two at every place, the pieces 10 ms apart: with its line
-// end it is judged when the line feed comes, without one after 100 ms of quiet; either way the
-// device is found, and nothing of the answer reaches the transfer.
+// The identification answer cut in two (at every place, or at the places given; 0: in one
+// write), the pieces apart: each line is judged whole when its line feed comes, and a line
+// without one when the quiet time ends (given here by hand, so that a busy machine cannot end
+// it between the pieces). A banner line before the answer is refused on its own, in the same
+// run or apart; a line longer than 256 bytes is judged on its first 256, and the rest of it is
+// dropped. Either way the device is found, and nothing of the answer reaches the transfer.
 TEST_F(Dialogue, AnIdentificationAnswerCutAnywhereIsJudgedWhole) {
+  const std::string long_line = "MAGNETOFLUX VKD7 9.0 " + std::string(300, 'x') + "\r\n";
   struct Case {
     std::string answer, part1, part2;
-  } cases[] = {{"MAGNETOFLUX VKD7 9.0\r\n", "VKD7", "9.0\r\n"}, {"MAGNETOFLUX A 1.2", "A", "1.2"}};
+    std::vector<std::size_t> cuts;  // none: every place
+    std::size_t statuses;           // texts the status line shows, the last one the device's
+  } cases[] = {
+      {"MAGNETOFLUX VKD7 9.0\r\n", "VKD7", "9.0\r\n", {}, 1},
+      {"MAGNETOFLUX A 1.2", "A", "1.2", {}, 1},
+      {"BOOT v2 ready\r\nMAGNETOFLUX VKD7 9.0\r\n", "VKD7", "9.0\r\n", {0, 15, 20}, 2},
+      {long_line, "VKD7", "9.0", {0, 256, 100, 300}, 1},
+  };
   for (const Case& c : cases) {
     const std::string& answer = c.answer;
-    for (std::size_t cut = 1; cut < answer.size(); ++cut) {
-      SCOPED_TRACE(answer + " cut after " + std::to_string(cut));
+    std::vector<std::size_t> cuts = c.cuts;
+    for (std::size_t cut = 1; c.cuts.empty() && cut < answer.size(); ++cut) cuts.push_back(cut);
+    for (std::size_t cut : cuts) {
+      SCOPED_TRACE(answer.substr(0, 40) + " cut after " + std::to_string(cut));
       devsim::Options options;
       options.version = answer;
       options.version_cut = cut;
-      // Well inside the 100 ms of quiet, also when a sanitizer slows every thread down.
       options.split_pause = 10ms;
       begin(options);
+      auto quiet = std::make_shared<testing_timer::HandTimer::State>();
+      TKxAnswerCollector& collector = *host->identification().acAnswer;
+      collector.use_backend(testing_timer::hand_timer(quiet));
       host->choose_port();
-      ASSERT_TRUE(run_until([&] { return host->status.count() > 0; }));
+      if (answer.back() != '\n') {
+        ASSERT_TRUE(run_until([&] { return collector.held() == answer; }));
+        EXPECT_EQ(host->status.count(), 0u);
+        ASSERT_TRUE(testing_timer::tick(*quiet));
+      }
+      ASSERT_TRUE(run_until([&] { return host->status.count() >= c.statuses; }));
+      // Everything the device wrote has been read.
+      const std::size_t writes = cut == 0 ? 1 : 2;
+      ASSERT_TRUE(run_until(
+          [&] { return sim->results().answers_sent == writes && !host->com.input_pending(); }));
+      EXPECT_EQ(host->status.count(), c.statuses);
       EXPECT_EQ(host->status.last_text(), status_for(c.part1, c.part2));
       EXPECT_EQ(host->found.count(), 1u);
       EXPECT_EQ(host->route(), 1);
-      run_until([] { return false; }, 150ms);
       EXPECT_EQ(host->failure.count(), 0u);
       EXPECT_TRUE(host->transfer().acReply->held().empty());
-      EXPECT_EQ(host->status.count(), 1u);
+      EXPECT_TRUE(collector.held().empty());
+      EXPECT_FALSE(testing_timer::tick(*quiet));  // no quiet time left running
       TearDown();
     }
   }

@@ -12,37 +12,14 @@
 #include "elements/stream/answer_collector.hpp"
 #include "runtime/element_thread.hpp"
 #include "runtime/image_layout.hpp"
+#include "tests/common/hand_timer.hpp"
 
 namespace kx {
 namespace {
 
 constexpr std::int32_t kLast = image_layout::kLastBlock;
 
-// A timer back-end whose ticks the test gives by hand.
-class HandTimer : public MMTimerBackend {
- public:
-  struct State {
-    std::mutex mutex;
-    std::function<void()> tick;
-    int starts = 0;
-    std::uint32_t interval = 0;
-  };
-  explicit HandTimer(std::shared_ptr<State> s) : s_(std::move(s)) {}
-  bool start(std::uint32_t interval, std::uint32_t, std::function<void()> t) override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    ++s_->starts;
-    s_->interval = interval;
-    s_->tick = std::move(t);
-    return true;
-  }
-  void stop() override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    s_->tick = nullptr;
-  }
-
- private:
-  std::shared_ptr<State> s_;
-};
+using testing_timer::HandTimer;
 
 struct Sink {
   std::vector<std::string> answers, held;
@@ -80,16 +57,7 @@ class AnswerCollector : public ::testing::Test {
     set_string(d, run);
     fire(make_link<&TKxAnswerCollector::doAdd>(0, &c), d);
   }
-  bool tick() {
-    std::function<void()> t;
-    {
-      std::lock_guard<std::mutex> lock(timer->mutex);
-      t = timer->tick;
-    }
-    if (!t) return false;
-    t();
-    return true;
-  }
+  bool tick() { return testing_timer::tick(*timer); }
 
   EventQueue queue;
   ScopedElementThread scoped{&queue};
@@ -190,20 +158,18 @@ TEST_F(AnswerCollector, ALineGoesOnAtItsLineFeedOrAfterTheQuietTime) {
   EXPECT_EQ(sink.answers.size(), 2u);
   EXPECT_TRUE(collector->held().empty());
 
-  // A device that streams with no line feed and no pause is judged at 256 bytes; what follows
-  // starts the next answer.
+  // An answer holds at most 256 bytes: a device that streams with no line feed is judged once
+  // it pauses, on its first 256 bytes, and nothing grows without end.
   collector->MaxLength = 256;
   const std::size_t before = sink.answers.size();
-  for (int i = 0; i < 255; ++i) add(*collector, "U");
+  for (int i = 0; i < 300; ++i) add(*collector, "U");
   EXPECT_EQ(sink.answers.size(), before);
-  add(*collector, "U");
+  EXPECT_EQ(collector->held(), std::string(256, 'U'));
+  ASSERT_TRUE(tick());
+  queue.drain();
   ASSERT_EQ(sink.answers.size(), before + 1);
   EXPECT_EQ(sink.answers.back(), std::string(256, 'U'));
   EXPECT_FALSE(tick());  // the quiet time was stopped
-  add(*collector, "UU");
-  EXPECT_EQ(collector->held(), "UU");
-  TData cleared;
-  collector->doClear(cleared, 1);
 
   // A hand-over that arrives after the collector is gone does nothing.
   add(*collector, "MAG");
@@ -211,6 +177,66 @@ TEST_F(AnswerCollector, ALineGoesOnAtItsLineFeedOrAfterTheQuietTime) {
   collector.reset();
   queue.drain();
   EXPECT_EQ(sink.answers.size(), 3u);
+}
+
+// Each line is an answer of its own, however the runs cut the lines; a line longer than the
+// limit is cut there, and the rest of it is dropped, up to its line feed.
+TEST_F(AnswerCollector, LinesGoOnOneByOneHoweverTheRunsCutThem) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> runs;
+    std::vector<std::string> answers;
+    std::string held;  // waiting for its line feed or the quiet time
+  } cases[] = {
+      {"a banner and the answer in one run",
+       {"BOOT\r\nMAG A 1\r\n"},
+       {"BOOT\r\n", "MAG A 1\r\n"},
+       ""},
+      {"the same apart", {"BOOT\r\n", "MAG A 1\r\n"}, {"BOOT\r\n", "MAG A 1\r\n"}, ""},
+      {"the same cut anywhere", {"BO", "OT\r\nMA", "G A 1\r\n"}, {"BOOT\r\n", "MAG A 1\r\n"}, ""},
+      {"empty lines", {"\n\n"}, {"\n", "\n"}, ""},
+      {"the start of the next line waits", {"A\nB"}, {"A\n"}, "B"},
+      {"a long line cut at the limit", {"0123456789ABCDEF", "GHIJ\n"}, {"0123456789ABCDEF"}, ""},
+      {"a long line in one run", {"0123456789ABCDEFGHIJ\nX"}, {"0123456789ABCDEF"}, "X"},
+      {"a long line, then the next",
+       {"0123456789ABCDEF", "GH", "IJ\nOK\n"},
+       {"0123456789ABCDEF", "OK\n"},
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sink = Sink();
+    auto collector = make();
+    collector->LineEnd = 10;
+    collector->Quiet = 100;
+    collector->MaxLength = 16;
+    for (const std::string& run : c.runs) add(*collector, run);
+    EXPECT_EQ(sink.answers, c.answers);
+    EXPECT_EQ(collector->held(), c.held);
+  }
+
+  // Connected, the rest of a run leaves after its first line's answer, to be routed again.
+  struct Rest {
+    std::vector<std::string> runs;
+    void on(TData& d, std::uint16_t) { runs.push_back(to_string(d)); }
+  } rest;
+  sink = Sink();
+  auto collector = make();
+  collector->LineEnd = 10;
+  collector->onRest = make_link<&Rest::on>(0, &rest);
+  add(*collector, "BOOT\r\nMAG A 1\r\n");
+  EXPECT_EQ(sink.answers, std::vector<std::string>{"BOOT\r\n"});
+  EXPECT_EQ(rest.runs, std::vector<std::string>{"MAG A 1\r\n"});
+
+  // Judged at once when asked (an unattended run's time-out): what is held goes on.
+  add(*collector, "MAG A 1");
+  TData d;
+  fire(make_link<&TKxAnswerCollector::doFlush>(2, collector.get()), d);
+  EXPECT_EQ(sink.answers.back(), "MAG A 1");
+  EXPECT_TRUE(collector->held().empty());
+  EXPECT_FALSE(tick());
+  fire(make_link<&TKxAnswerCollector::doFlush>(2, collector.get()), d);
+  EXPECT_EQ(sink.answers.size(), 2u);
 }
 
 }  // namespace

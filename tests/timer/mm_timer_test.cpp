@@ -11,6 +11,7 @@
 #include "elements/timer/mm_timer.hpp"
 #include "runtime/element_thread.hpp"
 #include "runtime/input_pending.hpp"
+#include "tests/common/hand_timer.hpp"
 
 namespace kx {
 namespace {
@@ -18,45 +19,8 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// A back-end whose ticks the test gives by hand (from any thread), counting starts and stops.
-class ManualBackend : public MMTimerBackend {
- public:
-  struct State {
-    std::mutex mutex;
-    std::function<void()> tick;
-    int starts = 0, stops = 0;
-    std::uint32_t interval = 0, resolution = 0;
-  };
-  explicit ManualBackend(std::shared_ptr<State> s) : s_(std::move(s)) {}
-  bool start(std::uint32_t interval, std::uint32_t resolution, std::function<void()> t) override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    ++s_->starts;
-    s_->interval = interval;
-    s_->resolution = resolution;
-    s_->tick = std::move(t);
-    return interval != 0;
-  }
-  void stop() override {
-    std::lock_guard<std::mutex> lock(s_->mutex);
-    ++s_->stops;
-    s_->tick = nullptr;
-  }
-
- private:
-  std::shared_ptr<State> s_;
-};
-
-// Ticks a manual back-end as its system thread would; false when it is not running.
-bool tick(ManualBackend::State& s) {
-  std::function<void()> t;
-  {
-    std::lock_guard<std::mutex> lock(s.mutex);
-    t = s.tick;
-  }
-  if (!t) return false;
-  t();
-  return true;
-}
+using testing_timer::tick;
+using ManualBackend = testing_timer::HandTimer;
 
 // Counts onTimer and onStop, optionally stopping the timer from inside a tick.
 struct Watcher {

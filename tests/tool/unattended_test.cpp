@@ -12,10 +12,14 @@
 #include "app/run_record.hpp"
 #include "app/summary.hpp"
 #include "app/unattended.hpp"
+#include "app/unattended_wiring.hpp"
 #include "app/usage.hpp"
+#include "elements/stream/answer_collector.hpp"
 #include "runtime/element_thread.hpp"
 #include "runtime/image_layout.hpp"
 #include "runtime/threads.hpp"
+#include "schemes/identification_scheme.hpp"
+#include "tests/common/hand_timer.hpp"
 #include "tests/tool/tool_fixture.hpp"
 
 namespace kx::tool_testing {
@@ -424,6 +428,7 @@ TEST(Unattended, SaysWhyARunFailedAndClicksNothingAfterAFailure) {
       TData d;
       set_string(d, answer);
       driver.doAnswer(d, 1);
+      driver.doJudged(d, 10);
       driver.doNotFound(refused, 3);
     }
     EXPECT_EQ(driver.failure_reason(),
@@ -456,6 +461,7 @@ TEST(Unattended, SaysWhyARunFailedAndClicksNothingAfterAFailure) {
     set_string(hex, "0D0A");
     driver.doChoice(port, 0);
     driver.doAnswer(answer, 1);
+    driver.doJudged(answer, 10);
     driver.doFound(answer, 2);
     EXPECT_EQ(driver.device_answer(), "MAGNETOFLUX VKD7 9.0\r\n");
     if (fail_first) driver.doFail(hex, 8);  // the deferred click is on its way
@@ -565,6 +571,17 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
        R"("port":"COM3","model":"VKD7","firmware":"9.0","offered":"9.1","result":"updated","blocks":508,"seconds":#,"exit_code":0,"reason":""})",
        "BOOT 1.0\r\nMAGNETOFLUX VKD7 9.0\r\n",
        10},
+      // The same in one write: each line is judged on its own.
+      {"banner-in-one-write",
+       Fault::None,
+       0,
+       true,
+       0,
+       true,
+       {"result: updated, " + of_all(image_layout::kBlockCount), "exit code 0"},
+       R"("port":"COM3","model":"VKD7","firmware":"9.0","offered":"9.1","result":"updated","blocks":508,"seconds":#,"exit_code":0,"reason":""})",
+       "BOOT 1.0\r\nMAGNETOFLUX VKD7 9.0\r\n",
+       0},
       {"silent-vers",
        Fault::SilentVers,
        0,
@@ -654,14 +671,16 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
     if (c.code == 0) {
       // The whole story of a success, line by line.
       std::vector<std::string> expected = {"port chosen: COM3"};
+      const std::string answered = "device answered: \"MAGNETOFLUX VKD7 9.0\\r\\n\"";
       if (!c.version.empty()) {
-        const std::string banner = printable(c.version.substr(0, c.version_cut));
-        expected.push_back("device answered: \"" + banner + "\"");
-        expected.push_back("answer refused: \"" + banner + "\"");
+        // The banner line, alone or with the answer in one run, is refused on its own.
+        const std::string run = c.version_cut == 0 ? c.version : c.version.substr(0, c.version_cut);
+        expected.push_back("device answered: \"" + printable(run) + "\"");
+        expected.push_back("answer refused: \"" +
+                           printable(c.version.substr(0, c.version.find('\n') + 1)) + "\"");
       }
-      for (const std::string& step :
-           {std::string("device answered: \"MAGNETOFLUX VKD7 9.0\\r\\n\""), identified,
-            std::string("write clicked")})
+      if (c.version.empty() || c.version_cut != 0) expected.push_back(answered);
+      for (const std::string& step : {identified, std::string("write clicked")})
         expected.push_back(step);
       for (int p = 10; p <= 100; p += 10) {
         const std::size_t blocks = (p * image_layout::kBlockCount + 99) / 100;
@@ -676,6 +695,40 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
     sims.clear();
     clear_registered_ports();
   }
+}
+
+// The identification's 3 s end while an answer without a line end waits for its quiet time:
+// the answer is judged then, as the window would judge it, and the run goes on to update the
+// device rather than ending as "no device". (Both times are given by hand.)
+TEST_F(Tool, AnUnattendedTimeOutJudgesAnAnswerThatWaitsForItsQuietTime) {
+  devsim::Options options;
+  options.version = "MAGNETOFLUX VKD7 9.0";
+  devsim::Simulator& device = add_device("COM3", options);
+  disable_pins();
+  set_startup_done(false);
+  scheme = new TClassSimpleForm_2597650();
+  auto wiring = std::make_unique<UnattendedWiring>(scheme, "COM3", nullptr);
+  auto deadline = std::make_shared<testing_timer::HandTimer::State>();
+  auto quiet = std::make_shared<testing_timer::HandTimer::State>();
+  wiring->identify_timer().use_backend(testing_timer::hand_timer(deadline));
+  TKxAnswerCollector& collector = *TClassMultiElementEx_26088F0::in(*scheme->mxIdent)->acAnswer;
+  collector.use_backend(testing_timer::hand_timer(quiet));
+  scheme->Form->Start();
+  ASSERT_TRUE(until([&] { return collector.held() == options.version; }));
+  EXPECT_EQ(status(), kChoose);
+  ASSERT_TRUE(testing_timer::tick(*deadline));
+  ASSERT_TRUE(until([&] { return status() != kChoose; }));
+  EXPECT_TRUE(wiring->driver().identified());
+  EXPECT_EQ(status(), test_texts::status_for("VKD7", "9.0"));
+  ASSERT_TRUE(until([] { return tk::terminated(); }, 60s));
+  EXPECT_EQ(wiring->driver().exit_code(), kExitUpdated);
+  EXPECT_EQ(wiring->driver().device_answer(), options.version);
+  ASSERT_TRUE(device.wait_done(5s));
+  EXPECT_TRUE(device.results().image_matched);
+  disable_pins();
+  delete scheme;
+  scheme = nullptr;
+  wiring.reset();
 }
 
 // Without /auto a person drives: the log follows the run, and the code stays 0 whatever the

@@ -27,7 +27,7 @@ DialogueHost::DialogueHost(const std::string& port_name, TKxComAsync::Opener ope
   hubTx.InCount = 2;
   hubTx.set_OutCount(2);
   commRx.set_OutCount(2);
-  mxIdent.onEvent.resize(5);
+  mxIdent.onEvent.resize(6);
   mxFlash.onEvent.resize(6);
   mxFlash.dataVar.resize(1);
 
@@ -38,6 +38,7 @@ DialogueHost::DialogueHost(const std::string& port_name, TKxComAsync::Opener ope
   mxIdent.onEvent[identification_pins::kOpen] = make_link<&TKxComAsync::doOpen>(0, &com);
   mxIdent.onEvent[identification_pins::kNotFound] = make_link<&Recorder::doRecord>(0, &not_found);
   mxIdent.onEvent[identification_pins::kFound] = make_link<&Recorder::doRecord>(0, &found);
+  mxIdent.onEvent[identification_pins::kRest] = make_link<&TKxCommutator::doWork>(0, &commRx);
   mxFlash.onEvent[transfer_pins::kProgress] = make_link<&Recorder::doRecord>(0, &progress);
   mxFlash.onEvent[transfer_pins::kWrite] = make_link<&TKxHub::doEvent>(1, &hubTx);
   mxFlash.onEvent[transfer_pins::kSuccess] = make_link<&Recorder::doRecord>(0, &success);
