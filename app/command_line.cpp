@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "app/event_channel.hpp"
 #include "app/port_list.hpp"
 #include "runtime/tdata.hpp"
 
@@ -82,7 +83,8 @@ CommandLine parse_command_line(int argc, char** argv) {
       return line;
     }
   }
-  bool auto_seen = false, log_seen = false, summary_seen = false, place_seen = false;
+  bool auto_seen = false, log_seen = false, summary_seen = false, place_seen = false,
+       events_seen = false;
   std::string problem;
   auto complain = [&](std::string what) {
     if (problem.empty()) problem = std::move(what);
@@ -124,11 +126,20 @@ CommandLine parse_command_line(int argc, char** argv) {
         complain("/place needs a window place: /place=K,N");
     } else if (arg == "/qv" || is_help(arg)) {
       complain(std::string(arg) + " shows a box that waits for a person: not with /auto");
+    } else if (is_switch(arg, "/events", value, has_value)) {
+      if (events_seen) complain("/events is given more than once");
+      events_seen = true;
+      unsigned long long channel = 0;
+      if (!has_value || !parse_channel_name(value, ~0ULL, channel))
+        complain("/events needs a channel: /events=N");
+      else if (line.events.empty())
+        line.events = value;
     } else {
       complain("unknown argument: " + std::string(arg));
     }
   }
   if (line.place != 0 && line.ports.size() > 1) complain("/place goes with one port only");
+  if (!line.events.empty() && line.ports.size() > 1) complain("/events goes with one port only");
   if (auto_seen) {
     line.mode = problem.empty() ? CommandLine::Mode::Auto : CommandLine::Mode::Bad;
     line.problem = problem;

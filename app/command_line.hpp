@@ -1,7 +1,8 @@
 // The command line: "/qv" as the first argument, or an unattended run ("/auto=COMn", or a list
 // "/auto=COM3,COM5,COM7") with an optional update log ("/log=FILE") and summary
 // ("/summary=FILE"). "/place=K,N" is what a run of several ports gives each of its own
-// processes: the window's place K of N.
+// processes: the window's place K of N, and "/events=N" the channel it hands its run's events
+// to (app/event_channel.hpp).
 #pragma once
 
 #include <string>
@@ -23,10 +24,11 @@ struct CommandLine {
   std::string log_path;            // empty: no log
   std::string summary_path;        // empty: no summary
   int place = 0, places = 0;       // "/place=K,N": the window's place K of N; 0: as designed
+  std::string events;              // "/events=N": the channel's name; empty: none
   std::string problem;             // Bad: what is wrong, for the log
 };
 
-// Switch names ("/auto", "/log", "/summary", "/place", "/help") are matched without regard to
+// Switch names ("/auto", "/log", "/summary", "/place", "/events", "/help") are matched without regard to
 // letter case; "/qv" only as the whole first argument, exactly. Without "/auto" anything else is
 // ignored, as it always was; with it, an unknown or repeated argument, a bad port name, "/qv",
 // "/?" or "/help" (a box that waits for a person) makes the line Bad.

@@ -9,6 +9,7 @@
 #include "app/console.hpp"
 #include "app/disk_file.hpp"
 #include "app/escape.hpp"
+#include "app/event_channel.hpp"
 #include "app/line_window.hpp"
 #include "app/process_launcher.hpp"
 #include "app/run_record.hpp"
@@ -80,6 +81,12 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
     problem = "the log path " + log_problem + ": " + line.log_path;
   else if (unattended_run && !line.summary_path.empty())
     problem = check_summary_path(line.summary_path);
+  // A device's process of a run of several: its events go to the first process.
+  std::unique_ptr<ChannelSink> events;
+  if (problem.empty() && !line.events.empty()) {
+    if (std::unique_ptr<ChannelWriter> channel = open_channel(line.events, problem))
+      events = std::make_unique<ChannelSink>(std::move(channel));
+  }
   if (!problem.empty()) {
     // Nothing waits for a person: no window, no box; the script reads the code.
     log.line("bad command line: " + printable(problem) + "; exit code " +
@@ -88,6 +95,7 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
   }
   log.line(start_line(line));
   if (unattended_run && line.ports.size() > 1) {
+    end_started_processes_on_signals();
     const int code = supervise(line, *make_process_launcher(), log);
     log.line("exit code " + std::to_string(code));
     return code;
@@ -95,6 +103,7 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
   auto* scheme = new TClassSimpleForm_2597650();
   if (running != nullptr) *running = scheme;
   auto* unattended = new UnattendedWiring(scheme, line.port, &log);
+  unattended->driver().Events = events.get();
   if (line.places > 0) place_line_window(*scheme, line.port, line.place, line.places);
   scheme->Form->Start();
   tk::run_message_loop();

@@ -1,35 +1,65 @@
 // A run of several ports ("/auto=COM3,COM5,COM7"): one process per device, each the tool's own
-// program with "/auto=COMn", started together and waited for by the first process, which shows
-// no window of its own. A fault on one port (a failed transfer, a pulled adapter, a process that
-// crashes) stops or slows no other.
+// program with "/auto=COMn", started together and heard by the first process, which shows no
+// window of its own. A fault on one port (a failed transfer, a pulled adapter, a process that
+// crashes or hangs) stops or slows no other.
+//
+// Each device's process hands its run's events to the first process through a channel it
+// inherits (app/event_channel.hpp, app/run_events.hpp). The first process alone writes the
+// summary: exactly one line per port, the device's own result when its process told one
+// (whatever happened to the process after that), else a record of its own with the result
+// "interrupted" and why (the process crashed, was ended from outside, could not start, or was
+// stuck). A process that tells nothing for `stuck_after` is stuck: it is ended and recorded.
+// The wait is bounded by progress only: a transfer that moves is never cut.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/command_line.hpp"
+#include "app/run_events.hpp"
 
 namespace kx {
 
 class ProcessLauncher;
 class UpdateLog;
 
+// The summary's result for a device whose process ended (or was ended) without telling one.
+inline constexpr const char* kInterrupted = "interrupted";
+
 // The arguments of the process for port `index` of `line`: "/auto=COMn", its window's place
-// "/place=K,N", its own log beside the run's (port_log_path) and the run's summary file.
-std::vector<std::string> device_arguments(const CommandLine& line, std::size_t index);
+// "/place=K,N", its own log beside the run's (port_log_path) and its channel "/events=N".
+std::vector<std::string> device_arguments(const CommandLine& line, std::size_t index,
+                                          const std::string& channel);
 
 // The log of one port's process beside `log_path`, named after the port: "update.log" gives
 // "update-COM5.log", "logs\run" gives "logs\run-COM5".
 std::string port_log_path(const std::string& log_path, const std::string& port);
 
 // The whole run's exit code from each device's: 0 when every device was updated; else 1 when
-// any transfer failed; else 2 (no device on some port).
+// any transfer failed (or was interrupted); else 2 (no device on some port).
 int line_exit_code(const std::vector<int>& codes);
 
-// Starts one process per port through `launcher`, waits for every one and returns the whole
-// run's exit code. A process that cannot be started, ends abnormally (a crash; any code other
-// than 0, 1 or 2) counts as a failed transfer, and the supervisor writes its summary line. The
-// run's own log lines go to `log`.
-int supervise(const CommandLine& line, ProcessLauncher& launcher, UpdateLog& log);
+struct SuperviseOptions {
+  // The arguments of port `index`'s process, given its channel's name; none: device_arguments.
+  std::function<std::vector<std::string>(std::size_t index, const std::string& channel)>
+      arguments;
+  // Told, on the supervising thread, every event a device's process tells, as it comes, and
+  // exactly one result per port: the device's own, or the first process's record in its place.
+  std::function<void(std::size_t index, const RunEvent& event)> events;
+  // A process that tells nothing for this long is stuck and ended.
+  std::chrono::milliseconds stuck_after{30000};
+  // While processes run, the ports still awaited are logged this often.
+  std::chrono::milliseconds report_every{10000};
+  // How long a process that was ended may take to end before it is given up.
+  std::chrono::milliseconds end_grace{10000};
+};
+
+// Starts one process per port of `line.ports` through `launcher`, hears them until every one
+// has ended and returns the whole run's exit code; the summary (line.summary_path) gets one
+// line per port. The run's own log lines go to `log`.
+int supervise(const CommandLine& line, ProcessLauncher& launcher, UpdateLog& log,
+              const SuperviseOptions& options = {});
 
 }  // namespace kx

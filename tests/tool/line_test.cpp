@@ -3,12 +3,14 @@
 #include <sys/stat.h>
 
 #include <mutex>
+#include <regex>
 #include <set>
 #include <thread>
 
 #include "app/console.hpp"
 #include "app/line_window.hpp"
 #include "app/process_launcher.hpp"
+#include "app/run_events.hpp"
 #include "app/summary.hpp"
 #include "app/summary_file.hpp"
 #include "app/supervisor.hpp"
@@ -122,65 +124,180 @@ TEST(Summary, LinesAreWholeAndOnlyDiskFilesTakeThem) {
   std::remove(file.c_str());
 }
 
-// A launcher that starts nothing: it records the arguments and ends the processes as told.
+// A launcher that starts nothing: it records the arguments and tells what it is given to tell.
 class FakeLauncher : public ProcessLauncher {
  public:
   std::vector<std::vector<std::string>> started;
-  std::vector<ProcessEnd> ends;  // in the order they end; ids as start() gives them
-  int refuse = -1;               // this start fails
-  int start(const std::vector<std::string>& args, std::string& problem) override {
+  std::vector<ProcessNews> news;  // in order; Quiet: nothing for the bound asked
+  int refuse = -1;                // this start fails
+  bool obeys = true;              // a process told to end ends (killed by signal 9)
+  std::vector<int> ended;         // the ids told to end
+  std::vector<int> forgotten;
+  int start(const ArgumentsFor& args, std::string& problem) override {
     if (static_cast<int>(calls_++) == refuse) {
       problem = "OS error 8";
       return -1;
     }
-    started.push_back(args);
+    started.push_back(args(std::to_string(started.size() + 7)));
     return static_cast<int>(started.size()) - 1;
   }
-  ProcessEnd wait_any() override {
-    if (next_ == ends.size()) return {};
-    return ends[next_++];
+  ProcessNews wait(std::chrono::milliseconds bound) override {
+    if (next_ == news.size()) return {};
+    if (news[next_].kind == ProcessNews::Kind::Quiet) {
+      std::this_thread::sleep_for(std::min(bound, std::chrono::milliseconds(100)));
+      if (!told_.empty()) {
+        ProcessNews n = told_.front();
+        told_.erase(told_.begin());
+        return n;
+      }
+    }
+    return news[next_++];
   }
+  void end(int id) override {
+    ended.push_back(id);
+    if (obeys) told_.push_back({ProcessNews::Kind::Ended, id, {}, {id, false, 9}});
+  }
+  void forget(int id) override { forgotten.push_back(id); }
 
  private:
   std::size_t calls_ = 0, next_ = 0;
+  std::vector<ProcessNews> told_;  // ends of processes told to end
 };
+
+ProcessNews line_of(int id, const std::string& line) {
+  return {ProcessNews::Kind::Line, id, line, {}};
+}
+ProcessNews end_of(int id, bool exited, long long code) {
+  return {ProcessNews::Kind::Ended, id, {}, {id, exited, code}};
+}
+ProcessNews quiet() {
+  return {ProcessNews::Kind::Quiet, -1, {}, {}};
+}
+
+// A device's own result line, as its process tells it.
+std::string told_result(const std::string& port, int code, int blocks = 508) {
+  RunRecord r;
+  r.time = "2026-12-08T05:10:44.120+03:00";
+  r.port = port;
+  r.model = "VKD7";
+  r.firmware = "9.0";
+  r.exit_code = code;
+  r.result = result_of(code);
+  r.blocks = blocks;
+  r.seconds = 35.4;
+  if (code != 0) r.reason = "no byte for 3 s after block 60";
+  std::string line = event_line(result_event(r));
+  line.pop_back();
+  return line;
+}
+
+std::string told(RunEvent::Kind kind, const std::string& port, int blocks = 0) {
+  RunEvent e;
+  e.kind = kind;
+  e.time = "2026-12-08T05:10:10.000+03:00";
+  e.port = port;
+  e.answer = "MAGNETOFLUX NKD7 8.2\r\n";
+  e.model = "NKD7";
+  e.firmware = "8.2";
+  e.blocks = blocks;
+  e.total = 508;
+  e.percent = blocks * 100 / 508;
+  std::string line = event_line(e);
+  line.pop_back();
+  return line;
+}
 
 struct SuperviseCase {
   const char* name;
-  std::vector<ProcessEnd> ends;
+  std::vector<ProcessNews> news;
   int refuse;
   int code;
-  std::vector<std::string> own_lines;  // summary lines the supervisor writes: port and reason
+  // The summary's lines in order, each from "port": on, the time and the seconds left out.
+  std::vector<std::string> lines;
+  bool obeys = true;
 };
 
-// The whole run's code from the devices' codes; a crash, an odd code, a process that cannot
-// start count as failed transfers, and the supervisor writes their summary lines.
-TEST(Supervisor, StartsOneProcessPerPortAndSetsTheRunsCode) {
-  const std::string crash = "the process serving the port ended abnormally: ";
+// A summary line from its "port" field on, its seconds as "#".
+std::string from_port(const std::string& line) {
+  static const std::regex seconds(R"re("seconds":\d+\.\d)re");
+  return std::regex_replace(line.substr(line.find("\"port\"")), seconds, "\"seconds\":#");
+}
+
+// The first process writes one summary line per port: a device's own result, whatever
+// happened to its process afterwards; its own "interrupted" record for a process that ended
+// without one (a crash, a kill, a stuck process it ended); the run's code from those lines.
+TEST(Supervisor, WritesOneTrueLinePerPortAndSetsTheRunsCode) {
+  const std::string updated =
+      R"("model":"VKD7","firmware":"9.0","offered":"9.1","result":"updated","blocks":508,"seconds":#,"exit_code":0,"reason":""})";
+  const std::string failed =
+      R"("model":"VKD7","firmware":"9.0","offered":"9.1","result":"transfer failed","blocks":60,"seconds":#,"exit_code":1,"reason":"no byte for 3 s after block 60"})";
+  const std::string lost =
+      R"("model":"NKD7","firmware":"8.2","offered":"9.1","result":"interrupted","blocks":51,"seconds":#,"exit_code":1,"reason":")";
+  const std::string unknown =
+      R"("model":"","firmware":"","offered":"9.1","result":"interrupted","blocks":null,"seconds":#,"exit_code":1,"reason":")";
   const std::vector<SuperviseCase> cases = {
-      {"all updated", {{1, true, 0}, {0, true, 0}, {2, true, 0}}, -1, 0, {}},
-      {"one failed", {{0, true, 0}, {1, true, 1}, {2, true, 2}}, -1, 1, {}},
-      {"one without device", {{0, true, 2}, {1, true, 0}, {2, true, 0}}, -1, 2, {}},
-      {"a crash",
-       {{0, true, 0}, {1, true, 0xC0000005}, {2, true, 2}},
+      {"all updated",
+       {line_of(1, told_result("COM6", 0)), end_of(1, true, 0), line_of(0, told_result("COM5", 0)),
+        line_of(2, told_result("com7", 0)), end_of(0, true, 0), end_of(2, true, 0)},
+       -1,
+       0,
+       {R"("port":"COM6",)" + updated, R"("port":"COM5",)" + updated,
+        R"("port":"com7",)" + updated}},
+      {"one failed, one without device",
+       {line_of(0, told_result("COM5", 2, 0)), line_of(1, told_result("COM6", 1, 60)),
+        line_of(2, told_result("com7", 0)), end_of(0, true, 2), end_of(1, true, 1),
+        end_of(2, true, 0)},
        -1,
        1,
-       {"COM6|" + crash + "exit code 0xC0000005"}},
-      {"a signal",
-       {{2, false, 11}, {0, true, 0}, {1, true, 0}},
+       {R"("port":"COM5","model":"VKD7","firmware":"9.0","offered":"9.1","result":"no device","blocks":0,"seconds":#,"exit_code":2,"reason":"no byte for 3 s after block 60"})",
+        R"("port":"COM6",)" + failed, R"("port":"com7",)" + updated}},
+      // A crash after the result, a second result, a line that is no event: one true line.
+      {"a crash after the result",
+       {line_of(0, told_result("COM5", 0)), line_of(1, "{\"event\":\"res"),
+        line_of(1, told_result("COM6", 0)), line_of(1, told_result("COM6", 1, 60)),
+        end_of(1, true, 0xC0000005), line_of(2, told_result("com7", 0)), end_of(0, true, 0),
+        end_of(2, false, 11)},
+       -1,
+       0,
+       {R"("port":"COM5",)" + updated, R"("port":"COM6",)" + updated,
+        R"("port":"com7",)" + updated}},
+      // Ended from outside (End task, taskkill /F: exit code 1), a signal, a crash: no result.
+      {"ended without a result",
+       {line_of(0, told(RunEvent::Kind::Start, "COM5")),
+        line_of(0, told(RunEvent::Kind::Identified, "COM5")),
+        line_of(0, told(RunEvent::Kind::Progress, "COM5", 51)), end_of(0, true, 1),
+        line_of(1, told_result("COM6", 0)), end_of(1, true, 0), end_of(2, false, 9)},
        -1,
        1,
-       {"com7|" + crash + "killed by signal 11"}},
-      {"code 3",
-       {{0, true, 0}, {1, true, 3}, {2, true, 0}},
-       -1,
-       1,
-       {"COM6|" + crash + "exit code 3"}},
+       {R"("port":"COM5",)" + lost +
+            R"(the process serving the port ended without a result: exit code 1"})",
+        R"("port":"COM6",)" + updated,
+        R"("port":"com7",)" + unknown +
+            R"(the process serving the port ended without a result: killed by signal 9"})"}},
       {"not started",
-       {{0, true, 0}, {1, true, 0}},
+       {line_of(0, told_result("COM5", 0)), end_of(0, true, 0), line_of(1, told_result("com7", 0)),
+        end_of(1, true, 0)},
        1,
        1,
-       {"COM6|the process for the port could not be started: OS error 8"}},
+       {R"("port":"COM6","model":"","firmware":"","offered":"9.1","result":"transfer failed","blocks":null,"seconds":#,"exit_code":1,"reason":"the process for the port could not be started: OS error 8"})",
+        R"("port":"COM5",)" + updated, R"("port":"com7",)" + updated}},
+      // Silent for longer than the limit: ended and recorded, the others go on.
+      {"stuck",
+       {line_of(0, told_result("COM5", 0)), end_of(0, true, 0), line_of(1, told_result("COM6", 0)),
+        end_of(1, true, 0), line_of(2, told(RunEvent::Kind::Start, "com7")), quiet(), quiet()},
+       -1,
+       1,
+       {R"("port":"COM5",)" + updated, R"("port":"COM6",)" + updated,
+        R"("port":"com7",)" + unknown + R"(no step for 0 s: the first process ended it; it ended, killed by signal 9"})"}},
+      // A process that does not end when told is given up; the run still ends.
+      {"stuck for good",
+       {line_of(0, told_result("COM5", 0)), end_of(0, true, 0), line_of(1, told_result("COM6", 0)),
+        end_of(1, true, 0), quiet(), quiet(), quiet(), quiet(), quiet(), quiet()},
+       -1,
+       1,
+       {R"("port":"COM5",)" + updated, R"("port":"COM6",)" + updated,
+        R"("port":"com7",)" + unknown + R"(no step for 0 s: the first process ended it; it did not end"})"},
+       false},
   };
   for (const SuperviseCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -191,30 +308,37 @@ TEST(Supervisor, StartsOneProcessPerPortAndSetsTheRunsCode) {
     line.log_path = "C:\\runs\\update.log";
     line.summary_path = summary;
     FakeLauncher launcher;
-    launcher.ends = c.ends;
+    launcher.news = c.news;
     launcher.refuse = c.refuse;
+    launcher.obeys = c.obeys;
+    SuperviseOptions options;
+    options.stuck_after = 100ms;
+    options.end_grace = 100ms;
+    std::vector<int> results(3, 0);
+    options.events = [&](std::size_t i, const RunEvent& e) {
+      if (e.kind == RunEvent::Kind::Result) ++results.at(i);
+    };
     UpdateLog log;
-    EXPECT_EQ(supervise(line, launcher, log), c.code);
+    EXPECT_EQ(supervise(line, launcher, log, options), c.code);
+    EXPECT_EQ(results, std::vector<int>(3, 1));
     if (c.refuse < 0) {
       ASSERT_EQ(launcher.started.size(), 3u);
-      EXPECT_EQ(launcher.started[2], (std::vector<std::string>{"/auto=com7", "/place=3,3",
-                                                               "/log=C:\\runs\\update-com7.log",
-                                                               "/summary=" + summary}));
+      EXPECT_EQ(launcher.started[2],
+                (std::vector<std::string>{"/auto=com7", "/place=3,3",
+                                          "/log=C:\\runs\\update-com7.log", "/events=9"}));
     }
     const std::vector<std::string> lines = read_lines(summary);
-    ASSERT_EQ(lines.size(), c.own_lines.size());
+    ASSERT_EQ(lines.size(), c.lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
-      const std::string port = c.own_lines[i].substr(0, c.own_lines[i].find('|'));
-      const std::string reason = c.own_lines[i].substr(port.size() + 1);
-      EXPECT_NE(lines[i].find("\"port\":\"" + port +
-                              "\",\"model\":\"\",\"firmware\":\"\","
-                              "\"offered\":\"9.1\",\"result\":\"transfer failed\","
-                              "\"blocks\":null,"),
-                std::string::npos)
-          << lines[i];
-      EXPECT_NE(lines[i].find("\"exit_code\":1,\"reason\":\"" + reason + "\"}"), std::string::npos)
-          << lines[i];
+      EXPECT_EQ(from_port(lines[i]), c.lines[i]);
+      // A device's own line keeps the time its process gave it.
+      if (c.lines[i].find("\"result\":\"interrupted\"") == std::string::npos &&
+          c.lines[i].find("could not be started") == std::string::npos) {
+        EXPECT_EQ(lines[i].rfind("{\"time\":\"2026-12-08T05:10:44.120+03:00\",", 0), 0u);
+      }
     }
+    EXPECT_EQ(launcher.ended, std::string(c.name).rfind("stuck", 0) == 0 ? std::vector<int>{2}
+                                                                          : std::vector<int>{});
     std::remove(summary.c_str());
   }
   EXPECT_EQ(line_exit_code({0, 2, 1, 0}), 1);
@@ -240,21 +364,116 @@ TEST(Supervisor, StartsOneProcessPerPortAndSetsTheRunsCode) {
   EXPECT_EQ(with_line_prefix(nullptr, "COM6 "), nullptr);
 }
 
-// The POSIX launcher with real processes: each end is reported once, with its code or signal.
-TEST(Supervisor, TheLauncherReportsEachEndOnce) {
+// The POSIX launcher with real processes: each end is reported once, with its code or signal,
+// after every whole line its process wrote to its channel.
+TEST(Supervisor, TheLauncherReportsEachEndOnceAfterItsLines) {
   auto launcher = make_process_launcher("/bin/sh");
   std::string problem;
-  EXPECT_EQ(launcher->start({"-c", "sleep 0.2; exit 2"}, problem), 0);
-  EXPECT_EQ(launcher->start({"-c", "kill -SEGV $$"}, problem), 1);
-  EXPECT_EQ(launcher->start({"-c", "exit 0"}, problem), 2);
+  const auto sh = [](std::string script) {
+    return [script](const std::string& channel) {
+      return std::vector<std::string>{"-c", script, "sh", channel};
+    };
+  };
+  EXPECT_EQ(launcher->start(sh("echo one >&$1; echo two >&$1; sleep 0.2; exit 2"), problem), 0);
+  EXPECT_EQ(launcher->start(sh("printf 'cut' >&$1; kill -SEGV $$"), problem), 1);
+  EXPECT_EQ(launcher->start(sh("exit 0"), problem), 2);
   std::vector<std::tuple<int, bool, long long>> seen;
-  for (ProcessEnd e = launcher->wait_any(); e.id >= 0; e = launcher->wait_any())
-    seen.emplace_back(e.id, e.exited, e.code);
+  std::vector<std::string> lines;
+  for (ProcessNews n = launcher->wait(5s); n.kind != ProcessNews::Kind::None;
+       n = launcher->wait(5s)) {
+    ASSERT_NE(n.kind, ProcessNews::Kind::Quiet);
+    if (n.kind == ProcessNews::Kind::Line) {
+      EXPECT_EQ(std::count_if(seen.begin(), seen.end(),
+                              [&](const auto& t) { return std::get<0>(t) == n.id; }),
+                0);
+      lines.push_back(std::to_string(n.id) + n.line);
+    } else {
+      seen.emplace_back(n.end.id, n.end.exited, n.end.code);
+    }
+  }
   std::sort(seen.begin(), seen.end());
   EXPECT_EQ(seen, (std::vector<std::tuple<int, bool, long long>>{
                       {0, true, 2}, {1, false, 11}, {2, true, 0}}));
-  EXPECT_EQ(make_process_launcher("/nonexistent/program")->start({}, problem), -1);
+  EXPECT_EQ(lines, (std::vector<std::string>{"0one", "0two"}));
+  EXPECT_EQ(make_process_launcher("/nonexistent/program")->start(sh(""), problem), -1);
   EXPECT_FALSE(problem.empty());
+}
+
+// A run of several with real processes that tell their events, as the tool's own would: one
+// that moves slowly but steadily for longer than the stuck limit, one that crashes after its
+// result, one that never ends, one killed by a signal mid-transfer. The run ends by itself
+// with one line per port; the stuck one is ended and the awaited ports are logged meanwhile.
+TEST(Supervisor, ARunOfRealProcessesEndsByItselfWithOneLinePerPort) {
+  const std::string summary = temp_path("real.json");
+  const std::string log_file = temp_path("real.log");
+  CommandLine line;
+  line.mode = CommandLine::Mode::Auto;
+  line.ports = {"COM5", "COM6", "COM7", "COM8"};
+  line.summary_path = summary;
+  const auto progress = [](const std::string& port, int blocks) {
+    return told(RunEvent::Kind::Progress, port, blocks);
+  };
+  // Each script writes its arguments from $2 on as lines into the channel $1, as told.
+  const std::vector<std::vector<std::string>> scripts = {
+      {"for l in \"$@\"; do [ \"$l\" = \"$1\" ] || { printf '%s\\n' \"$l\" >&$1; sleep 0.15; }; "
+       "done",
+       told(RunEvent::Kind::Start, "COM5"), progress("COM5", 1), progress("COM5", 2),
+       progress("COM5", 3), progress("COM5", 4), progress("COM5", 5), progress("COM5", 6),
+       told_result("COM5", 0)},
+      {"printf '%s\\n' \"$2\" >&$1; kill -SEGV $$", told_result("COM6", 0)},
+      {"printf '%s\\n' \"$2\" >&$1; exec sleep 60", told(RunEvent::Kind::Start, "COM7")},
+      {"printf '%s\\n%s\\n' \"$2\" \"$3\" >&$1; kill -KILL $$",
+       told(RunEvent::Kind::Identified, "COM8"), progress("COM8", 51)},
+  };
+  SuperviseOptions options;
+  options.stuck_after = 500ms;
+  options.report_every = 200ms;
+  options.arguments = [&](std::size_t i, const std::string& channel) {
+    std::vector<std::string> args = {"-c", scripts[i][0], "sh", channel};
+    args.insert(args.end(), scripts[i].begin() + 1, scripts[i].end());
+    return args;
+  };
+  std::vector<std::string> heard;
+  options.events = [&](std::size_t i, const RunEvent& e) {
+    heard.push_back(line.ports[i] + " " + event_word(e.kind));
+  };
+  auto launcher = make_process_launcher("/bin/sh");
+  const auto began = std::chrono::steady_clock::now();
+  {
+    UpdateLog log(log_file);
+    EXPECT_EQ(supervise(line, *launcher, log, options), 1);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - began, 5s);
+  std::vector<std::string> lines = read_lines(summary);
+  std::sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
+    return from_port(a) < from_port(b);
+  });
+  const std::string updated =
+      R"("model":"VKD7","firmware":"9.0","offered":"9.1","result":"updated","blocks":508,"seconds":#,"exit_code":0,"reason":""})";
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(from_port(lines[0]), R"("port":"COM5",)" + updated);
+  EXPECT_EQ(from_port(lines[1]), R"("port":"COM6",)" + updated);
+  EXPECT_EQ(from_port(lines[2]),
+            R"("port":"COM7","model":"","firmware":"","offered":"9.1","result":"interrupted","blocks":null,"seconds":#,"exit_code":1,"reason":"no step for 0 s: the first process ended it; it ended, killed by signal 9"})");
+  EXPECT_EQ(from_port(lines[3]),
+            R"("port":"COM8","model":"NKD7","firmware":"8.2","offered":"9.1","result":"interrupted","blocks":51,"seconds":#,"exit_code":1,"reason":"the process serving the port ended without a result: killed by signal 9"})");
+  std::sort(heard.begin(), heard.end());
+  EXPECT_EQ(heard, (std::vector<std::string>{
+                       "COM5 progress", "COM5 progress", "COM5 progress", "COM5 progress",
+                       "COM5 progress", "COM5 progress", "COM5 result", "COM5 start",
+                       "COM6 result", "COM7 result", "COM7 start", "COM8 identified",
+                       "COM8 progress", "COM8 result"}));
+  const std::vector<std::string> logged = read_lines(log_file);
+  EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [](const std::string& l) {
+    return l.find("waiting for ") != std::string::npos &&
+           l.find("COM7 (last step 0 s ago)") != std::string::npos;
+  }));
+  EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [](const std::string& l) {
+    return l.find("COM6: its process ended, killed by signal 11, after its result") !=
+           std::string::npos;
+  }));
+  std::remove(summary.c_str());
+  std::remove(log_file.c_str());
 }
 
 struct PlaceCase {

@@ -2,6 +2,7 @@
 // program entry against simulated devices.
 #include <sys/stat.h>
 
+#include <sstream>
 #include <thread>
 
 #include "app/disk_file.hpp"
@@ -38,6 +39,7 @@ struct LineCase {
   std::vector<std::string> ports = {};  // none given: the one port, if any
   std::string summary = "";
   int place = 0, places = 0;
+  std::string events = "";
 };
 
 std::string com_list(int from, int to) {
@@ -109,6 +111,14 @@ TEST(CommandLine, FormsAndWhatTheyMean) {
       {{"/auto=COM5", "/place=1,17"}, M::Bad, "COM5", ""},
       {{"/auto=COM5", "/place=1"}, M::Bad, "COM5", ""},
       {{"/auto=COM5", "/place"}, M::Bad, "COM5", ""},
+      // The channel a device's process hands its events to.
+      {{"/auto=COM5", "/events=7"}, M::Auto, "COM5", "", {}, "", 0, 0, "7"},
+      {{"/auto=COM5", "/events=x7"}, M::Bad, "COM5", ""},
+      {{"/auto=COM5", "/events=-7"}, M::Bad, "COM5", ""},
+      {{"/auto=COM5", "/events=99999999999999999999"}, M::Bad, "COM5", ""},
+      {{"/auto=COM5", "/events="}, M::Bad, "COM5", ""},
+      {{"/auto=COM5", "/events=7", "/events=8"}, M::Bad, "COM5", "", {}, "", 0, 0, "7"},
+      {{"/auto=COM5,COM6", "/events=7"}, M::Bad, "", "", {"COM5", "COM6"}, "", 0, 0, "7"},
   };
   for (const LineCase& c : cases) {
     std::vector<std::string> storage = {"kxflash"};
@@ -124,6 +134,7 @@ TEST(CommandLine, FormsAndWhatTheyMean) {
     EXPECT_EQ(line.summary_path, c.summary) << what;
     EXPECT_EQ(line.place, c.place) << what;
     EXPECT_EQ(line.places, c.places) << what;
+    EXPECT_EQ(line.events, c.events) << what;
     if (!c.ports.empty())
       EXPECT_EQ(line.ports, c.ports) << what;
     else if (!c.port.empty())
@@ -294,7 +305,8 @@ TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
                                              {"/auto=COM5", "/what"},
                                              {"/auto=COM5", "/auto=COM5"},
                                              {"/auto=COM5,COM6", "/summary=COM5.json"},
-                                             {"/auto=COM5", "/summary=" + nowhere}}) {
+                                             {"/auto=COM5", "/summary=" + nowhere},
+                                             {"/auto=COM5", "/events=999"}}) {
     args.push_back("/log=" + log);
     EXPECT_EQ(run_entry(args), 3) << ::testing::PrintToString(args);
     EXPECT_TRUE(hl::windows().empty());
@@ -302,7 +314,7 @@ TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
     hl::reset();
   }
   const std::vector<std::string> lines = read_lines(log);
-  ASSERT_EQ(lines.size(), 7u);
+  ASSERT_EQ(lines.size(), 8u);
   EXPECT_EQ(lines[0], "an earlier run");  // appended, never rewritten
   EXPECT_EQ(message_of(lines[1]),
             "bad command line: /auto needs a port name: /auto=COMn; exit code 3");
@@ -316,6 +328,8 @@ TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
       message_of(lines[6]).rfind(
           "bad command line: the summary file " + nowhere + ": the file cannot be opened: ", 0),
       0u);
+  EXPECT_EQ(message_of(lines[7]),
+            "bad command line: /events does not name an inherited pipe: 999; exit code 3");
 }
 
 // A log path that names a device ends an unattended run with code 3 before anything starts:
@@ -624,9 +638,24 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
     const std::string log = log_path(c.name);
     const std::string summary = log_path(std::string(c.name) + "-summary");
 
+    // The run's events go into a pipe, read as they come.
+    int channel[2];
+    ASSERT_EQ(::pipe(channel), 0);
+    std::string heard;
+    std::thread reader([&] {
+      char buf[4096];
+      for (ssize_t n; (n = ::read(channel[0], buf, sizeof buf)) > 0;)
+        heard.append(buf, static_cast<std::size_t>(n));
+    });
+
     // The log's writer starts first, then the trial open of COM3.
     if (c.trial_refused) thread_testing::refuse_thread_starts(1, 1);
-    EXPECT_EQ(run_entry({"/auto=COM3", "/log=" + log, "/summary=" + summary}), c.code);
+    EXPECT_EQ(run_entry({"/auto=COM3", "/log=" + log, "/summary=" + summary,
+                         "/events=" + std::to_string(channel[1])}),
+              c.code);
+    // The channel is closed with the run.
+    reader.join();
+    ::close(channel[0]);
     thread_testing::refuse_thread_starts(0);
     EXPECT_FALSE(pins_enabled());
     if (c.pusk) {
@@ -667,6 +696,27 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
     const std::string rest = m[1].str() + "#" + m[3].str();
     EXPECT_EQ(rest.substr(0, c.summary.size()), c.summary);
     EXPECT_LT(std::stod(m[2].str()), 30.0);
+
+    // The events: the start first, the device's identity, every block, the result last with
+    // the summary's fields.
+    std::vector<RunEvent> events;
+    std::istringstream in(heard);
+    for (std::string text; std::getline(in, text);) {
+      RunEvent e;
+      ASSERT_TRUE(parse_event_line(text, e)) << text;
+      EXPECT_EQ(e.port, "COM3");
+      events.push_back(e);
+    }
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events.front().kind, RunEvent::Kind::Start);
+    EXPECT_EQ(events.back().kind, RunEvent::Kind::Result);
+    std::vector<int> kinds(4, 0);
+    for (const RunEvent& e : events) ++kinds[static_cast<int>(e.kind)];
+    EXPECT_EQ(kinds, (std::vector<int>{1, c.code == 2 ? 0 : 1, events.back().record.blocks, 1}));
+    std::string told = summary_line(events.back().record);
+    told.resize(told.size() - 2);  // the line end
+    ASSERT_TRUE(std::regex_match(told, m, line)) << told;
+    EXPECT_EQ(m[1].str() + "#" + m[3].str(), rest);
 
     if (c.code == 0) {
       // The whole story of a success, line by line.
@@ -761,7 +811,7 @@ TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
   EXPECT_EQ(run_tool(2, argv, &running), 0);
   EXPECT_EQ(step, 3);
   const std::vector<std::string> lines = read_lines(log);
-  ASSERT_EQ(lines.size(), 7u);
+  ASSERT_EQ(lines.size(), 8u);
   EXPECT_NE(message_of(lines[0]).find(", attended"), std::string::npos);
   EXPECT_EQ(message_of(lines[4]), "write clicked");
   EXPECT_EQ(message_of(lines[5]).rfind("result: transfer failed, " + of_all(1), 0), 0u);

@@ -1,0 +1,18 @@
+#include "app/event_channel.hpp"
+
+namespace kx {
+
+bool parse_channel_name(const std::string& name, unsigned long long max, unsigned long long& out) {
+  if (name.empty() || name.size() > 20) return false;
+  unsigned long long v = 0;
+  for (const char c : name) {
+    if (c < '0' || c > '9') return false;
+    const auto digit = static_cast<unsigned long long>(c - '0');
+    if (v > (max - digit) / 10) return false;
+    v = v * 10 + digit;
+  }
+  out = v;
+  return true;
+}
+
+}  // namespace kx
