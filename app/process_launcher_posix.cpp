@@ -11,21 +11,13 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/line_buffer.hpp"
-#include "app/process_launcher.hpp"
+#include "app/channel_launcher.hpp"
 
 extern char** environ;
 
 namespace kx {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// How long a process that ended may still hold its channel open (a process it started).
-constexpr auto kChannelGrace = std::chrono::seconds(1);
-// How often the processes are looked at while their channels are quiet.
-constexpr auto kLookEvery = std::chrono::milliseconds(20);
 
 // The group of the processes started (0: none yet), for end_started_processes().
 std::atomic<pid_t> g_group{0};
@@ -34,27 +26,16 @@ std::string os_error(int e) {
   return std::string(std::strerror(e)) + " (OS error " + std::to_string(e) + ")";
 }
 
-struct Child {
-  pid_t pid = 0;
-  int fd = -1;          // the channel's reading end; -1 once it is closed
-  LineBuffer lines;
-  bool ended = false, reported = false, forgotten = false;
-  Clock::time_point ended_at{};
-  ProcessEnd end;
-};
-
-class PosixLauncher final : public ProcessLauncher {
+class PosixLauncher final : public ChannelLauncher {
  public:
   explicit PosixLauncher(std::string program) : program_(std::move(program)) {}
   ~PosixLauncher() override {
     bool running = false;
-    for (Child& c : children_) {
-      if (c.fd >= 0) ::close(c.fd);
-      running = running || !c.ended;
+    for (std::size_t i = 0; i < children_.size(); ++i) {
+      close_channel(i);
+      running = running || !children_[i].ended;
     }
     if (running && group_ > 0) ::kill(-group_, SIGKILL);
-    for (Child& c : children_)
-      if (!c.ended) ::waitpid(c.pid, nullptr, WNOHANG);
   }
 
   int start(const ArgumentsFor& args_for, std::string& problem) override {
@@ -79,8 +60,8 @@ class PosixLauncher final : public ProcessLauncher {
     if (e == EPERM && group_ > 0) {
       // The group is gone (every process of it ended and was reaped): begin another.
       posix_spawnattr_setpgroup(&attr, 0);
+      group_ = 0;
       e = posix_spawn(&pid, program_.c_str(), nullptr, &attr, argv.data(), environ);
-      if (e == 0) group_ = 0;
     }
     posix_spawnattr_destroy(&attr);
     ::close(ends[1]);
@@ -94,122 +75,62 @@ class PosixLauncher final : public ProcessLauncher {
       g_group.store(pid);
     }
     ::fcntl(ends[0], F_SETFL, ::fcntl(ends[0], F_GETFL) | O_NONBLOCK);
-    Child c;
-    c.pid = pid;
-    c.fd = ends[0];
-    children_.push_back(std::move(c));
+    children_.emplace_back();
+    pids_.push_back(pid);
+    fds_.push_back(ends[0]);
     return static_cast<int>(children_.size()) - 1;
   }
 
-  ProcessNews wait(std::chrono::milliseconds bound) override {
-    const Clock::time_point until = Clock::now() + bound;
-    for (;;) {
-      if (ProcessNews news; ready(news)) return news;
-      const Clock::time_point now = Clock::now();
-      if (now >= until) return {ProcessNews::Kind::Quiet, -1, {}, {}};
-      look_at_ends(now);
-      if (ProcessNews news; ready(news)) return news;
-      read_channels(std::min<Clock::duration>(until - now, kLookEvery));
-    }
-  }
-
   void end(int id) override {
-    Child& c = children_.at(static_cast<std::size_t>(id));
-    if (!c.ended) ::kill(c.pid, SIGKILL);
-  }
-
-  void forget(int id) override {
-    Child& c = children_.at(static_cast<std::size_t>(id));
-    c.forgotten = true;
-    if (c.fd >= 0) ::close(c.fd);
-    c.fd = -1;
+    const auto i = static_cast<std::size_t>(id);
+    if (!children_.at(i).ended) ::kill(pids_[i], SIGKILL);
   }
 
  private:
-  // A whole line, else an end whose channel is closed, else none left.
-  bool ready(ProcessNews& news) {
-    bool waiting = false;
+  void look_at_ends() override {
     for (std::size_t i = 0; i < children_.size(); ++i) {
-      Child& c = children_[i];
-      if (c.reported || c.forgotten) continue;
-      if (c.lines.next(news.line)) {
-        news.kind = ProcessNews::Kind::Line;
-        news.id = static_cast<int>(i);
-        return true;
-      }
-      if (c.ended && c.fd < 0) {
-        c.reported = true;
-        news.kind = ProcessNews::Kind::Ended;
-        news.id = static_cast<int>(i);
-        news.end = c.end;
-        news.end.id = news.id;
-        return true;
-      }
-      waiting = true;
-    }
-    if (waiting) return false;
-    news.kind = ProcessNews::Kind::None;
-    return true;
-  }
-
-  void close_channel(Child& c) {
-    if (c.fd >= 0) ::close(c.fd);
-    c.fd = -1;
-    c.lines.cut();
-  }
-
-  void look_at_ends(Clock::time_point now) {
-    for (Child& c : children_) {
-      if (c.forgotten) continue;
-      if (!c.ended) {
-        int status = 0;
-        const pid_t r = ::waitpid(c.pid, &status, WNOHANG);
-        if (r == 0 || (r < 0 && errno == EINTR)) continue;
-        c.ended = true;
-        c.ended_at = now;
-        c.end.exited = r > 0 && WIFEXITED(status);
-        c.end.code = r < 0 ? -1 : c.end.exited ? WEXITSTATUS(status) : WTERMSIG(status);
-      } else if (c.fd >= 0 && now - c.ended_at > kChannelGrace) {
-        close_channel(c);
-      }
+      if (children_[i].ended || children_[i].forgotten) continue;
+      int status = 0;
+      const pid_t r = ::waitpid(pids_[i], &status, WNOHANG);
+      if (r == 0 || (r < 0 && errno == EINTR)) continue;
+      const bool exited = r > 0 && WIFEXITED(status);
+      mark_ended(i, exited, r < 0 ? -1 : exited ? WEXITSTATUS(status) : WTERMSIG(status));
     }
   }
 
-  void read_channels(Clock::duration bound) {
+  void listen(Clock::duration most) override {
     std::vector<pollfd> fds;
-    std::vector<Child*> of;
-    for (Child& c : children_) {
-      if (c.fd < 0 || c.forgotten) continue;
-      fds.push_back({c.fd, POLLIN, 0});
-      of.push_back(&c);
+    std::vector<std::size_t> of;
+    for (std::size_t i = 0; i < children_.size(); ++i) {
+      if (!children_[i].channel_open) continue;
+      fds.push_back({fds_[i], POLLIN, 0});
+      of.push_back(i);
     }
-    const int ms = static_cast<int>(
-        std::chrono::ceil<std::chrono::milliseconds>(bound).count());
-    if (fds.empty()) {
-      ::poll(nullptr, 0, ms);
-      return;
-    }
+    const auto ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(most).count());
     if (::poll(fds.data(), fds.size(), ms) <= 0) return;
-    for (std::size_t i = 0; i < fds.size(); ++i)
-      if (fds[i].revents != 0) read_channel(*of[i]);
+    for (std::size_t k = 0; k < fds.size(); ++k)
+      if (fds[k].revents != 0) read_channel(of[k]);
   }
 
-  void read_channel(Child& c) {
+  void read_channel(std::size_t i) {
     char buf[4096];
     for (;;) {
-      const ssize_t n = ::read(c.fd, buf, sizeof buf);
+      const ssize_t n = ::read(fds_[i], buf, sizeof buf);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
       if (n <= 0) {
-        close_channel(c);
+        close_channel(i);
         return;
       }
-      c.lines.take(std::string_view(buf, static_cast<std::size_t>(n)));
+      children_[i].lines.take(std::string_view(buf, static_cast<std::size_t>(n)));
     }
   }
 
+  void close_channel_of(std::size_t i) override { ::close(fds_[i]); }
+
   std::string program_;
-  std::vector<Child> children_;
+  std::vector<pid_t> pids_;
+  std::vector<int> fds_;  // each channel's reading end
   pid_t group_ = 0;
 };
 
