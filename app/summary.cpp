@@ -1,5 +1,6 @@
 #include "app/summary.hpp"
 
+#include <atomic>
 #include <cstdio>
 
 #include "app/disk_file.hpp"
@@ -27,6 +28,30 @@ std::string summary_fields(const RunRecord& r) {
   line += ",\"exit_code\":" + std::to_string(r.exit_code);
   line += ",\"reason\":" + json_string(r.reason);
   return line;
+}
+
+namespace {
+
+std::atomic<long long> g_write_limit{-1};
+
+}  // namespace
+
+void summary_testing::fail_writes_after(long long bytes) {
+  g_write_limit.store(bytes);
+}
+
+std::size_t summary_detail::allowed(std::size_t wanted) {
+  long long left = g_write_limit.load();
+  for (;;) {
+    if (left < 0) return wanted;
+    const auto take = static_cast<long long>(wanted) < left ? static_cast<long long>(wanted) : left;
+    if (g_write_limit.compare_exchange_weak(left, left - take)) return static_cast<std::size_t>(take);
+  }
+}
+
+std::string summary_detail::with_line_start(std::string_view bytes, bool has_last, char last) {
+  std::string text = has_last && last != '\n' && !bytes.empty() ? "\r\n" : "";
+  return text.append(bytes);
 }
 
 std::string check_summary_path(const std::string& path) {

@@ -1,5 +1,5 @@
 // The summary's file on Windows: CreateFileA, LockFileEx over the whole file, write at its
-// end, close.
+// end (a write cut short is taken back with SetEndOfFile), close.
 #include <windows.h>
 
 #include "app/summary_file.hpp"
@@ -15,7 +15,7 @@ std::string os_error(const char* what) {
 }  // namespace
 
 std::string append_locked(const std::string& path, std::string_view bytes) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return os_error("the file cannot be opened");
   std::string problem;
@@ -27,15 +27,36 @@ std::string append_locked(const std::string& path, std::string_view bytes) {
     problem = os_error("the file cannot be locked");
   else
     locked = true;
-  LARGE_INTEGER zero{};
-  if (problem.empty() && !SetFilePointerEx(h, zero, nullptr, FILE_END))
+  LARGE_INTEGER size{};
+  if (problem.empty() && !GetFileSizeEx(h, &size))
     problem = os_error("the file's end cannot be found");
-  while (problem.empty() && !bytes.empty()) {
+  char last = '\n';
+  bool has_last = false;
+  if (problem.empty() && size.QuadPart > 0) {
+    LARGE_INTEGER at{};
+    at.QuadPart = size.QuadPart - 1;
     DWORD n = 0;
-    if (!WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) || n == 0)
-      problem = os_error("the file cannot be written");
-    bytes.remove_prefix(n);
+    has_last = SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && ReadFile(h, &last, 1, &n, nullptr) &&
+               n == 1;
   }
+  if (problem.empty() && !SetFilePointerEx(h, size, nullptr, FILE_BEGIN))
+    problem = os_error("the file's end cannot be found");
+  const std::string text = summary_detail::with_line_start(bytes, has_last, last);
+  std::string_view left = text;
+  while (problem.empty() && !left.empty()) {
+    const std::size_t may = summary_detail::allowed(left.size());
+    DWORD n = 0;
+    if (may == 0) {
+      SetLastError(ERROR_DISK_FULL);
+    } else if (WriteFile(h, left.data(), static_cast<DWORD>(may), &n, nullptr) && n > 0) {
+      left.remove_prefix(n);
+      continue;
+    }
+    problem = os_error("the file cannot be written");
+  }
+  if (!problem.empty() && left.size() < text.size() &&
+      !(SetFilePointerEx(h, size, nullptr, FILE_BEGIN) && SetEndOfFile(h)))
+    problem += "; the part written stays: " + os_error("it cannot be taken back");
   if (locked) {
     OVERLAPPED again{};
     UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &again);

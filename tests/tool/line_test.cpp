@@ -2,6 +2,7 @@
 // the processes, the summary file, and where the windows go.
 #include <sys/stat.h>
 
+#include <fstream>
 #include <mutex>
 #include <regex>
 #include <set>
@@ -122,6 +123,35 @@ TEST(Summary, LinesAreWholeAndOnlyDiskFilesTakeThem) {
   }
   EXPECT_EQ(devices.size(), 16u);
   std::remove(file.c_str());
+
+  // A full disk cuts a line short: the part is taken back, and the next line is whole. A file
+  // left without a line end at its end (a part that could not be taken back) gets one first.
+  const std::string full = temp_path("full.json");
+  ASSERT_EQ(write_summary(full, r), "");
+  const std::vector<std::string> before = read_lines(full);
+  for (const long long room : {0LL, 1LL, 40LL, static_cast<long long>(line.size()) - 1}) {
+    SCOPED_TRACE(room);
+    summary_testing::fail_writes_after(room);
+    EXPECT_NE(write_summary(full, r).find("the file cannot be written: No space left on device"),
+              std::string::npos);
+    summary_testing::fail_writes_after(-1);
+    EXPECT_EQ(read_lines(full), before);
+  }
+  r.port = "COM7";
+  ASSERT_EQ(write_summary(full, r), "");
+  {
+    std::ofstream cut(full, std::ios::binary | std::ios::app);
+    cut << "{\"time\":\"2026-12-08T05:";
+  }
+  r.port = "COM8";
+  ASSERT_EQ(write_summary(full, r), "");
+  const std::vector<std::string> after = read_lines(full);
+  ASSERT_EQ(after.size(), 4u);
+  EXPECT_EQ(after[0], before[0]);
+  EXPECT_NE(after[1].find("\"port\":\"COM7\""), std::string::npos);
+  EXPECT_EQ(after[2], "{\"time\":\"2026-12-08T05:");
+  EXPECT_EQ(after[3] + "\r\n", summary_line(r));
+  std::remove(full.c_str());
 }
 
 // A launcher that starts nothing: it records the arguments and tells what it is given to tell.
