@@ -811,7 +811,7 @@ TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
   EXPECT_EQ(run_tool(2, argv, &running), 0);
   EXPECT_EQ(step, 3);
   const std::vector<std::string> lines = read_lines(log);
-  ASSERT_EQ(lines.size(), 8u);
+  ASSERT_EQ(lines.size(), 7u);
   EXPECT_NE(message_of(lines[0]).find(", attended"), std::string::npos);
   EXPECT_EQ(message_of(lines[4]), "write clicked");
   EXPECT_EQ(message_of(lines[5]).rfind("result: transfer failed, " + of_all(1), 0), 0u);
