@@ -154,6 +154,34 @@ scenario_line-nodevice() {
     '"reason":"the port could not be opened: ' || return 1
 }
 
+# COM6's process hangs as a whole (every thread suspended from outside) once its window shows:
+# it neither tells a step nor ends. The first process ends it after 30 s without a step, logs the
+# ports it awaits meanwhile, and the run ends by itself with one line per port.
+scenario_line-stuck() {
+  local p name=line-stuck
+  line_declare COM6 COM7 || return 1
+  for p in COM5 COM6 COM7; do line_sim "$name" "$p" || return 1; done
+  rm -f "$work/$name.json" "$work/$name"*.log
+  start_app "$name" /auto=COM5,COM6,COM7 /log="$name.log" /summary="$name.json"
+  wd wait "$caption — COM6" "" 30000 || fail "no window captioned with COM6" || return 1
+  wd freeze "$caption — COM6" || fail "COM6's process was not frozen" || return 1
+  app_exit 240
+  [ "$app_rc" = 1 ] || fail "exit code $app_rc of the whole run, not 1" || return 1
+  line_sims_stop "$name"
+  [ -f "$work/$name.json" ] || fail "no summary" || return 1
+  sed 's/^/  summary: /' "$work/$name.json" >>"$log"
+  [ "$(grep -c . "$work/$name.json")" = 3 ] || fail "not 3 summary lines" || return 1
+  line_device "$name" COM5 || return 1
+  line_device "$name" COM7 || return 1
+  line_device "$name" COM6 failed || return 1
+  summary_has "$work/$name.json" COM5 '"result":"updated"' || return 1
+  summary_has "$work/$name.json" COM7 '"result":"updated"' || return 1
+  summary_has "$work/$name.json" COM6 '"result":"interrupted"' '"exit_code":1,' \
+    '"reason":"no step for 30 s: the first process ended it; it ended, exit code 0xC000013A"' || return 1
+  sed 's/^/  run log: /' "$work/$name.log" >>"$log"
+  grep -q 'waiting for .*COM6 (last step' "$work/$name.log" || fail "the awaited ports are not logged" || return 1
+}
+
 # Figures, not a check: one device with "/auto=COM5" against three and six devices with one
 # command each, all at the line's pace; the wall time from the start to the exit.
 line_bench_run() { # line_bench_run NAME PORT...

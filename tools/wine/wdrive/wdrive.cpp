@@ -18,6 +18,7 @@
 //                                              iconic=I" of the form and its button's window
 //   wdrive devicechange WINDOW arrival|removal PORT   as a port driver's broadcast: a port's
 //                                              WM_DEVICECHANGE to the form and its owner
+//   wdrive freeze   WINDOW                     suspends every thread of the window's process
 //   wdrive layout   WINDOW [PT[b]=TEXT...]     the form's client size, place on the screen
 //                                              (left,top,right,bottom) and resolution, and for
 //                                              each visible control its place in the form and
@@ -51,7 +52,7 @@ DWORD parse_ms(const std::wstring& s) {
 
 int usage() {
   err("usage: wdrive list|choose|click|state|wait|ping|count|close|waitgone|minimize|restore|"
-      "showstate|layout|devicechange WINDOW [ARG] "
+      "showstate|layout|devicechange|freeze WINDOW [ARG] "
       "[TIMEOUT_MS]");
   return 2;
 }
@@ -72,6 +73,7 @@ int wmain(int argc, wchar_t** argv) {
   if (cmd == L"minimize" && argc == 3) return cmd_syscommand(window, true);
   if (cmd == L"restore" && argc == 3) return cmd_syscommand(window, false);
   if (cmd == L"showstate" && argc == 3) return cmd_showstate(window);
+  if (cmd == L"freeze" && argc == 3) return cmd_freeze(window);
   if (cmd == L"devicechange" && argc == 5) return cmd_devicechange(window, arg, argv[4]);
   if (cmd == L"layout") {
     std::vector<FontSpec> fonts;

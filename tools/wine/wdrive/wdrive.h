@@ -91,6 +91,7 @@ int cmd_waitgone(const std::wstring& spec, DWORD timeout_ms);
 int cmd_syscommand(const std::wstring& spec, bool minimize);
 int cmd_showstate(const std::wstring& spec);
 int cmd_devicechange(const std::wstring& spec, const std::wstring& what, const std::wstring& port);
+int cmd_freeze(const std::wstring& spec);
 
 // The form's layout and whether its texts fit (layout.cpp). A control's font cannot be read
 // from another process: the text is measured in the font the window's design gives it ("MS Sans

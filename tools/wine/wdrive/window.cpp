@@ -1,9 +1,10 @@
 // The commands on a top-level window as a whole: does it answer, how many there are, close it
 // and wait until it is gone, minimise and restore it, its shown state, and a port's arrival or
-// removal broadcast to it.
+// removal broadcast to it, and freezing the process that owns it.
 #include "wdrive.h"
 
 #include <dbt.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 
@@ -94,6 +95,38 @@ int cmd_devicechange(const std::wstring& spec, const std::wstring& what, const s
   }
   out("device change sent: " + to_utf8(what) + " " + to_utf8(port));
   return 0;
+}
+
+}  // namespace wdrive
+
+namespace wdrive {
+
+// Every thread of the process that owns the window is suspended: a process that hangs in the
+// system as a whole (it neither runs nor ends), as a driver call that never returns would make
+// it.
+int cmd_freeze(const std::wstring& spec) {
+  HWND top = need_top(spec);
+  if (!top) return 1;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(top, &pid);
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snap == INVALID_HANDLE_VALUE) {
+    err("no thread list");
+    return 1;
+  }
+  int frozen = 0;
+  THREADENTRY32 te{};
+  te.dwSize = sizeof te;
+  for (BOOL more = Thread32First(snap, &te); more; more = Thread32Next(snap, &te)) {
+    if (te.th32OwnerProcessID != pid) continue;
+    HANDLE t = OpenThread(THREAD_SUSPEND_RESUME, FALSE, te.th32ThreadID);
+    if (t == nullptr) continue;
+    if (SuspendThread(t) != static_cast<DWORD>(-1)) ++frozen;
+    CloseHandle(t);
+  }
+  CloseHandle(snap);
+  out("froze " + std::to_string(frozen) + " threads of process " + std::to_string(pid));
+  return frozen > 0 ? 0 : 1;
 }
 
 }  // namespace wdrive
