@@ -28,10 +28,10 @@ struct CommandLine {
   std::string problem;             // Bad: what is wrong, for the log
 };
 
-// Switch names ("/auto", "/log", "/summary", "/place", "/events", "/help") are matched without regard to
-// letter case; "/qv" only as the whole first argument, exactly. Without "/auto" anything else is
-// ignored, as it always was; with it, an unknown or repeated argument, a bad port name, "/qv",
-// "/?" or "/help" (a box that waits for a person) makes the line Bad.
+// Switch names ("/auto", "/log", "/summary", "/place", "/events", "/help") are matched without
+// regard to letter case; "/qv" only as the whole first argument, exactly. Without "/auto" anything
+// else is ignored, as it always was; with it, an unknown or repeated argument, a bad port name,
+// "/qv", "/?" or "/help" (a box that waits for a person) makes the line Bad.
 CommandLine parse_command_line(int argc, char** argv);
 
 // A port name the port list accepts: "COM" (any letter case) and a number 1..255 written

@@ -45,7 +45,8 @@ std::size_t summary_detail::allowed(std::size_t wanted) {
   for (;;) {
     if (left < 0) return wanted;
     const auto take = static_cast<long long>(wanted) < left ? static_cast<long long>(wanted) : left;
-    if (g_write_limit.compare_exchange_weak(left, left - take)) return static_cast<std::size_t>(take);
+    if (g_write_limit.compare_exchange_weak(left, left - take))
+      return static_cast<std::size_t>(take);
   }
 }
 

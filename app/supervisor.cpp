@@ -63,14 +63,14 @@ long long whole_seconds(Clock::duration d) {
 // One port of the run as the first process follows it.
 struct Device {
   std::string port;
-  int id = -1;                 // the launcher's; -1: not started
-  bool recorded = false;       // its summary line is written
-  bool done = false;           // its process ended, was given up, or never started
-  bool told_found = false;     // its process told the device's identity
-  RunEvent found;              // that event
-  int blocks = -1;             // blocks acknowledged, as last told; -1: none told
-  Clock::time_point heard{};   // its process's last event (or its start)
-  std::string ended_why;       // why the first process ended it; empty: it did not
+  int id = -1;                // the launcher's; -1: not started
+  bool recorded = false;      // its summary line is written
+  bool done = false;          // its process ended, was given up, or never started
+  bool told_found = false;    // its process told the device's identity
+  RunEvent found;             // that event
+  int blocks = -1;            // blocks acknowledged, as last told; -1: none told
+  Clock::time_point heard{};  // its process's last event (or its start)
+  std::string ended_why;      // why the first process ended it; empty: it did not
   Clock::time_point ended_at{};
   bool unreadable_said = false;
   int code = kExitTransferFailed;
@@ -184,9 +184,9 @@ class Supervision {
     Device* d = device_of(id, i);
     if (d == nullptr || d->done) return;
     d->done = true;
-    const bool normal = end.exited && (end.code == kExitUpdated ||
-                                       end.code == kExitTransferFailed ||
-                                       end.code == kExitNoDevice);
+    const bool normal =
+        end.exited &&
+        (end.code == kExitUpdated || end.code == kExitTransferFailed || end.code == kExitNoDevice);
     if (d->recorded) {
       log_.line(d->port + ": its process ended, " + how_it_ended(end) +
                 (normal ? "" : ", after its result"));

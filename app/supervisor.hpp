@@ -43,8 +43,7 @@ int line_exit_code(const std::vector<int>& codes);
 
 struct SuperviseOptions {
   // The arguments of port `index`'s process, given its channel's name; none: device_arguments.
-  std::function<std::vector<std::string>(std::size_t index, const std::string& channel)>
-      arguments;
+  std::function<std::vector<std::string>(std::size_t index, const std::string& channel)> arguments;
   // Told, on the supervising thread, every event a device's process tells, as it comes, and
   // exactly one result per port: the device's own, or the first process's record in its place.
   std::function<void(std::size_t index, const RunEvent& event)> events;

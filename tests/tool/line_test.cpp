@@ -318,7 +318,8 @@ TEST(Supervisor, WritesOneTrueLinePerPortAndSetsTheRunsCode) {
        -1,
        1,
        {R"("port":"COM5",)" + updated, R"("port":"COM6",)" + updated,
-        R"("port":"com7",)" + unknown + R"(no step for 0 s: the first process ended it; it ended, killed by signal 9"})"}},
+        R"("port":"com7",)" + unknown +
+            R"(no step for 0 s: the first process ended it; it ended, killed by signal 9"})"}},
       // A process that does not end when told is given up; the run still ends.
       {"stuck for good",
        {line_of(0, told_result("COM5", 0)), end_of(0, true, 0), line_of(1, told_result("COM6", 0)),
@@ -326,7 +327,8 @@ TEST(Supervisor, WritesOneTrueLinePerPortAndSetsTheRunsCode) {
        -1,
        1,
        {R"("port":"COM5",)" + updated, R"("port":"COM6",)" + updated,
-        R"("port":"com7",)" + unknown + R"(no step for 0 s: the first process ended it; it did not end"})"},
+        R"("port":"com7",)" + unknown +
+            R"(no step for 0 s: the first process ended it; it did not end"})"},
        false},
   };
   for (const SuperviseCase& c : cases) {
@@ -368,7 +370,7 @@ TEST(Supervisor, WritesOneTrueLinePerPortAndSetsTheRunsCode) {
       }
     }
     EXPECT_EQ(launcher.ended, std::string(c.name).rfind("stuck", 0) == 0 ? std::vector<int>{2}
-                                                                          : std::vector<int>{});
+                                                                         : std::vector<int>{});
     std::remove(summary.c_str());
   }
   EXPECT_EQ(line_exit_code({0, 2, 1, 0}), 1);
@@ -475,24 +477,25 @@ TEST(Supervisor, ARunOfRealProcessesEndsByItselfWithOneLinePerPort) {
   }
   EXPECT_LT(std::chrono::steady_clock::now() - began, 5s);
   std::vector<std::string> lines = read_lines(summary);
-  std::sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
-    return from_port(a) < from_port(b);
-  });
+  std::sort(lines.begin(), lines.end(),
+            [](const std::string& a, const std::string& b) { return from_port(a) < from_port(b); });
   const std::string updated =
       R"("model":"VKD7","firmware":"9.0","offered":"9.1","result":"updated","blocks":508,"seconds":#,"exit_code":0,"reason":""})";
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(from_port(lines[0]), R"("port":"COM5",)" + updated);
   EXPECT_EQ(from_port(lines[1]), R"("port":"COM6",)" + updated);
-  EXPECT_EQ(from_port(lines[2]),
-            R"("port":"COM7","model":"","firmware":"","offered":"9.1","result":"interrupted","blocks":null,"seconds":#,"exit_code":1,"reason":"no step for 0 s: the first process ended it; it ended, killed by signal 9"})");
-  EXPECT_EQ(from_port(lines[3]),
-            R"("port":"COM8","model":"NKD7","firmware":"8.2","offered":"9.1","result":"interrupted","blocks":51,"seconds":#,"exit_code":1,"reason":"the process serving the port ended without a result: killed by signal 9"})");
+  EXPECT_EQ(
+      from_port(lines[2]),
+      R"("port":"COM7","model":"","firmware":"","offered":"9.1","result":"interrupted","blocks":null,"seconds":#,"exit_code":1,"reason":"no step for 0 s: the first process ended it; it ended, killed by signal 9"})");
+  EXPECT_EQ(
+      from_port(lines[3]),
+      R"("port":"COM8","model":"NKD7","firmware":"8.2","offered":"9.1","result":"interrupted","blocks":51,"seconds":#,"exit_code":1,"reason":"the process serving the port ended without a result: killed by signal 9"})");
   std::sort(heard.begin(), heard.end());
-  EXPECT_EQ(heard, (std::vector<std::string>{
-                       "COM5 progress", "COM5 progress", "COM5 progress", "COM5 progress",
-                       "COM5 progress", "COM5 progress", "COM5 result", "COM5 start",
-                       "COM6 result", "COM7 result", "COM7 start", "COM8 identified",
-                       "COM8 progress", "COM8 result"}));
+  EXPECT_EQ(heard,
+            (std::vector<std::string>{
+                "COM5 progress", "COM5 progress", "COM5 progress", "COM5 progress", "COM5 progress",
+                "COM5 progress", "COM5 result", "COM5 start", "COM6 result", "COM7 result",
+                "COM7 start", "COM8 identified", "COM8 progress", "COM8 result"}));
   const std::vector<std::string> logged = read_lines(log_file);
   EXPECT_TRUE(std::any_of(logged.begin(), logged.end(), [](const std::string& l) {
     return l.find("waiting for ") != std::string::npos &&
