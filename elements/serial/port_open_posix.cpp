@@ -4,7 +4,6 @@
 #include <asm/termbits.h>
 #include <fcntl.h>
 #include <sys/eventfd.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include <shared_mutex>
 
 #include "elements/serial/port.hpp"
+#include "elements/serial/port_claim_posix.hpp"
 #include "elements/serial/port_posix.hpp"
 #include "elements/serial/port_table.hpp"
 
@@ -54,16 +54,14 @@ int open_device(const std::string& path, OpenError* why) {
     tell(why, problem_of(errno), errno);
     return -1;
   }
-  // Only terminals are ports; the advisory lock keeps a second opener out even where the
-  // terminal's exclusive mode does not (a privileged process ignores it).
+  // Only terminals are ports, and a port is this program's alone (port_claim_posix.hpp).
   if (!isatty(fd)) {
     tell(why, OpenProblem::NoSuchPort, ENOTTY);
     ::close(fd);
     return -1;
   }
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int err = errno;
-    tell(why, err == EWOULDBLOCK ? OpenProblem::Busy : problem_of(err), err);
+  if (const int err = claim_port(fd); err != 0) {
+    tell(why, problem_of(err), err);
     ::close(fd);
     return -1;
   }
@@ -174,8 +172,7 @@ void PosixPort::close() {
 
 void PosixPort::release() {
   if (fd_ >= 0) {
-    ioctl(fd_, TIOCNXCL);  // the terminal may outlive this handle (a pty's other side)
-    flock(fd_, LOCK_UN);
+    release_port_claim(fd_);
     ::close(fd_);
     fd_ = -1;
   }
@@ -191,10 +188,9 @@ std::unique_ptr<Port> open_port(const std::string& name, OpenError* why) {
   const int fd = open_device(device_for(name), why);
   if (fd < 0) return nullptr;
   const int wake_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wake_fd < 0 || ioctl(fd, TIOCEXCL) != 0) {
+  if (wake_fd < 0) {
     tell(why, OpenProblem::Other, errno);
-    if (wake_fd >= 0) ::close(wake_fd);
-    flock(fd, LOCK_UN);
+    release_port_claim(fd);
     ::close(fd);
     return nullptr;
   }
@@ -210,7 +206,7 @@ std::vector<std::string> installed_ports() {
 bool can_open_port(const std::string& name) {
   const int fd = open_device(device_for(name), nullptr);
   if (fd < 0) return false;
-  flock(fd, LOCK_UN);
+  release_port_claim(fd);
   ::close(fd);
   return true;
 }
