@@ -37,16 +37,19 @@ const char* const kInfoText =
 
 const char* const kToolVersion = KX_VERSION;
 
-namespace {
-
-// The start line: the tool, the image it carries and how it runs.
-std::string start_line(const CommandLine& line) {
+std::string carried_image() {
   const std::span<const std::uint8_t> image = resource_bytes("STREAM0");
   const std::string crc =
       compute_crc(std::string_view(reinterpret_cast<const char*>(image.data()), image.size()), 0, 0,
                   0xA001, 0xFFFF, 0);
-  std::string text = std::string("start: kxflash ") + kToolVersion + ", image " +
-                     std::to_string(image.size()) + " bytes, CRC-16 " + crc;
+  return "image " + std::to_string(image.size()) + " bytes, CRC-16 " + crc;
+}
+
+namespace {
+
+// The start line: the tool, the image it carries and how it runs.
+std::string start_line(const CommandLine& line) {
+  std::string text = std::string("start: kxflash ") + kToolVersion + ", " + carried_image();
   std::string ports;
   for (const std::string& p : line.ports) ports += (ports.empty() ? "" : ", ") + p;
   text += line.mode == CommandLine::Mode::Auto ? ", unattended on " + ports : ", attended";

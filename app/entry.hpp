@@ -1,6 +1,8 @@
 // The program entry: builds the main window scheme, starts it, runs the loop, tears it down.
 #pragma once
 
+#include <string>
+
 namespace kx {
 
 class TClassSimpleForm_2597650;
@@ -11,6 +13,9 @@ extern const char* const kInfoText;
 
 // The tool's own version (the firmware it carries has its own, in kInfoText).
 extern const char* const kToolVersion;
+
+// The image the tool carries, as the start line names it: "image 130048 bytes, CRC-16 1090".
+std::string carried_image();
 
 // Runs the tool with the process's arguments (argv[0] is the program); returns the exit code:
 // 0 when a person drives; with "/auto=COMn" the outcome (app/unattended.hpp, ExitCode).

@@ -15,6 +15,7 @@ struct RunRecord {
   std::chrono::system_clock::time_point ended{};
   std::string time;  // when it ended as another process wrote it; empty: `ended`, local time
   std::string port;
+  std::string device;    // the device the port's name led to, where it differs (Linux); "": none
   std::string model;     // the device's answer, second word ("" without one)
   std::string firmware;  // the device's answer, third word
   std::string offered = kOfferedFirmware;
@@ -25,7 +26,8 @@ struct RunRecord {
   std::string reason;  // why it failed; empty on success
 };
 
-// The result word of an exit code: 0 "updated", 2 "no device", anything else "transfer failed".
+// The result word of an exit code: 0 "updated", 2 "no device", 130 "interrupted", anything else
+// "transfer failed".
 const char* result_of(int exit_code);
 
 // Word `index` (from 0) of a device's answer, blank-separated, line ends dropped; "" if none.

@@ -19,6 +19,7 @@ std::string summary_fields(const RunRecord& r) {
   std::snprintf(seconds, sizeof seconds, "%.1f", r.seconds < 0 ? 0.0 : r.seconds);
   std::string line = "\"time\":" + json_string(r.time.empty() ? iso8601_local(r.ended) : r.time);
   line += ",\"port\":" + json_string(r.port);
+  if (!r.device.empty() && r.device != r.port) line += ",\"device\":" + json_string(r.device);
   line += ",\"model\":" + json_string(r.model);
   line += ",\"firmware\":" + json_string(r.firmware);
   line += ",\"offered\":" + json_string(r.offered);

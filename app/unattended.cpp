@@ -67,7 +67,7 @@ void TKxUnattended::log(const std::string& text) {
 void TKxUnattended::tell(RunEvent& event) {
   if (Events == nullptr) return;
   event.time = iso8601_local(std::chrono::system_clock::now());
-  event.port = Port;
+  event.port = port_name();
   Events->on_event(event);
 }
 
@@ -89,7 +89,7 @@ void TKxUnattended::doChoice(TData& d, std::uint16_t) {
   refused_.clear();
   refused_count_ = 0;
   reason_.clear();
-  log("port chosen: " + printable(to_string(d)));
+  log("port chosen: " + printable(Name.empty() ? to_string(d) : Name));
   if (driving()) fire_null(onWatchStart);
 }
 
@@ -264,6 +264,14 @@ void TKxUnattended::doFail(TData& d, std::uint16_t) {
   finish(kExitTransferFailed);
 }
 
+void TKxUnattended::interrupt(const std::string& why) {
+  if (stage_ == Stage::Done) return;
+  reason_ = why;
+  log("result: interrupted, " + (stage_ == Stage::Writing ? blocks_and_time() + "; " : "") + why);
+  ending_ = true;  // nothing is fired: the program ends without the window's "OK"
+  finish(kExitInterrupted);
+}
+
 double TKxUnattended::seconds() const {
   const auto end = stage_ == Stage::Done ? ended_ : std::chrono::steady_clock::now();
   return std::chrono::duration<double>(end - created_).count();
@@ -275,7 +283,7 @@ void TKxUnattended::finish(int code) {
   code_ = code;
   if (Events != nullptr && !result_told_) {
     result_told_ = true;
-    Events->on_event(result_event(record_of(*this, Port)));
+    Events->on_event(result_event(record_of(*this, port_name())));
   }
   if (!driving() || ending_) return;
   ending_ = true;

@@ -26,6 +26,7 @@ enum ExitCode : int {
   kExitTransferFailed = 1,
   kExitNoDevice = 2,
   kExitBadCommandLine = 3,
+  kExitInterrupted = 130,  // stopped by a signal (the Linux station's Ctrl-C), as shells count it
 };
 
 class TKxUnattended : Pinned {
@@ -35,6 +36,8 @@ class TKxUnattended : Pinned {
 
   // Properties.
   std::string Port;                 // the port to choose; empty: a person drives, only watch
+  std::string Name;                 // how the log, the events and the record name the port
+                                    // (a device path behind Port); empty: as Port
   TData ClickData;                  // what the write button's click carries
   std::int32_t TotalBlocks = 0;     // blocks of a whole transfer
   std::int32_t WatchSeconds = 0;    // how long identification may take (for the log's words)
@@ -79,7 +82,12 @@ class TKxUnattended : Pinned {
   // the port list's first listing is over: until then a trial open may hold the port.
   static void startup(void* self);
 
+  // The run is stopped from outside (a signal, after the port was closed): unless it has
+  // ended, it ends now with kExitInterrupted and `why` as its reason. Nothing is fired.
+  void interrupt(const std::string& why);
+
   bool driving() const { return !Port.empty(); }
+  const std::string& port_name() const { return Name.empty() ? Port : Name; }
   // What the process returns: 0 when a person drives, else the outcome of the run so far.
   int exit_code() const { return driving() ? code_ : kExitUpdated; }
   // Why the run failed, as the log says it; empty while nothing failed, and after success.

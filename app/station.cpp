@@ -1,0 +1,205 @@
+#include "app/station.hpp"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/console.hpp"
+#include "app/disk_file.hpp"
+#include "app/entry.hpp"
+#include "app/escape.hpp"
+#include "app/log_file.hpp"
+#include "app/run_events.hpp"
+#include "app/run_record.hpp"
+#include "app/station_line.hpp"
+#include "app/station_options.hpp"
+#include "app/station_ports.hpp"
+#include "app/station_signals.hpp"
+#include "app/station_view.hpp"
+#include "app/summary.hpp"
+#include "app/unattended.hpp"
+#include "app/unattended_wiring.hpp"
+#include "app/update_log.hpp"
+#include "elements/serial/com_async.hpp"
+#include "elements/serial/port_table.hpp"
+#include "elements/window/simple_form.hpp"
+#include "runtime/firing.hpp"
+#include "schemes/main_scheme.hpp"
+#include "toolkit/toolkit.hpp"
+
+namespace kx {
+
+namespace {
+
+// The name the scheme knows the one port of this process by; the port table maps it to the
+// device.
+constexpr const char* kSchemePort = "COM1";
+
+void say(int fd, const std::string& text) {
+  log_file_on(fd, false)->append(text);
+}
+
+int bad_command_line(const std::string& problem) {
+  say(STDERR_FILENO, "kxflash: " + printable(problem) + " (exit code 3; kxflash --help)\n");
+  return kExitBadCommandLine;
+}
+
+// The device behind the port, named in every event, and the record's device.
+class NamedEvents final : public RunEventSink {
+ public:
+  NamedEvents(const StationPort& port, RunEventSink& next) : port_(port), next_(next) {}
+  void on_event(const RunEvent& event) override {
+    RunEvent e = event;
+    e.port = port_.name;
+    e.record.port = port_.name;
+    e.record.device = port_.device;
+    next_.on_event(e);
+  }
+
+ private:
+  const StationPort& port_;
+  RunEventSink& next_;
+};
+
+std::string start_text(const std::string& what) {
+  return std::string("start: kxflash ") + kToolVersion + ", " + carried_image() + ", " + what;
+}
+
+// A port refused before the update: its record, as the update would have written it.
+RunRecord refused_record(const StationPort& port, const std::string& refusal) {
+  RunRecord r;
+  r.ended = std::chrono::system_clock::now();
+  r.port = port.name;
+  r.device = port.device;
+  r.exit_code = kExitNoDevice;
+  r.result = result_of(r.exit_code);
+  r.blocks = 0;
+  r.reason = refusal;
+  return r;
+}
+
+// The update of one device in this process: the main scheme on the headless toolkit, driven
+// as "/auto" drives the window, until its result or a stop signal.
+int update_here(const StationOutput& out, const StationPort& port, UpdateLog& log,
+                RunEventSink& events, SignalWatch& signals) {
+  clear_registered_ports();
+  register_port(kSchemePort, port.device);
+  auto* scheme = new TClassSimpleForm_2597650();
+  auto* wiring = new UnattendedWiring(scheme, kSchemePort, &log);
+  TKxUnattended& driver = wiring->driver();
+  NamedEvents named(port, events);
+  driver.Name = port.name;
+  driver.Events = &named;
+  bool stopped = false;
+  // A stop signal: the port is closed at once (nothing more is written to the device), the
+  // run is recorded as interrupted and the loop ends. The loop looks after each batch of
+  // messages, at least every 20 ms.
+  tk::set_idle_hook([&] {
+    if (stopped || signals.first() == 0) return;
+    stopped = true;
+    disable_pins();
+    TData none;
+    scheme->com->doClose(none, 0);
+    driver.interrupt(std::string("interrupted by ") + signal_name(signals.first()));
+    tk::quit();
+  });
+  scheme->Form->Start();
+  tk::run_message_loop();
+  tk::set_idle_hook(nullptr);
+  const int code = driver.exit_code();
+  if (!out.summary_path.empty()) {
+    RunRecord r = record_of(driver, port.name);
+    r.device = port.device;
+    if (const std::string lost = write_summary(out.summary_path, r); !lost.empty())
+      log.line("the summary line is lost: " + printable(lost));
+  }
+  delete scheme;
+  delete wiring;
+  clear_registered_ports();
+  return code;
+}
+
+}  // namespace
+
+int run_device(const StationOutput& out, const StationPort& port, RunEventSink& events,
+               SignalWatch& signals) {
+  UpdateLog log(out.log_path, out.echo ? with_line_prefix(log_file_on(out.human_fd, false),
+                                                          port.name + " ")
+                                       : nullptr);
+  log.line(start_text("port " + both_names(port)));
+  int code = kExitNoDevice;
+  if (const std::string refusal = port_refusal(port); !refusal.empty()) {
+    // Refused at once: nothing was written to the port, and its holder is left alone.
+    log.line("no device: " + refusal);
+    const RunRecord r = refused_record(port, refusal);
+    RunEvent start;
+    start.port = port.name;
+    start.time = iso8601_local(std::chrono::system_clock::now());
+    events.on_event(start);
+    events.on_event(result_event(r));
+    if (!out.summary_path.empty()) {
+      if (const std::string lost = write_summary(out.summary_path, r); !lost.empty())
+        log.line("the summary line is lost: " + printable(lost));
+    }
+    if (out.hints) say(out.human_fd, "kxflash: " + refusal + "\n" + refusal_hint(refusal));
+  } else {
+    code = update_here(out, port, log, events, signals);
+  }
+  log.line("exit code " + std::to_string(code));
+  return code;
+}
+
+int run_station(int argc, char** argv) {
+  const StationOptions o = parse_station_options(argc, argv);
+  switch (o.mode) {
+    case StationOptions::Mode::Help:
+      say(STDOUT_FILENO, station_help());
+      return 0;
+    case StationOptions::Mode::Version:
+      say(STDOUT_FILENO, station_version());
+      return 0;
+    case StationOptions::Mode::Bad:
+      return bad_command_line(o.problem);
+    case StationOptions::Mode::Run:
+      break;
+  }
+  if (!o.log_path.empty())
+    if (const std::string problem = disk_file_problem(o.log_path); !problem.empty())
+      return bad_command_line("--log: the path " + problem + ": " + o.log_path);
+  if (!o.summary_path.empty())
+    if (const std::string problem = check_summary_path(o.summary_path); !problem.empty())
+      return bad_command_line("--summary: " + problem);
+  std::vector<StationPort> ports;
+  if (const std::string problem = resolve_ports(o.ports, ports); !problem.empty())
+    return bad_command_line(problem);
+
+  // Before the first thread: every thread started from here on leaves the stop signals to
+  // the watch.
+  SignalWatch::block_stop_signals();
+  SignalWatch signals([](int) {});
+
+  StationOutput out;
+  out.log_path = o.log_path;
+  out.summary_path = o.summary_path;
+  out.human_fd = o.json ? STDERR_FILENO : STDOUT_FILENO;
+  out.live = ::isatty(out.human_fd) != 0;
+  out.echo = !out.live;
+  out.hints = o.events_fd < 0;
+  if (out.hints && modem_manager_runs()) say(out.human_fd, modem_manager_note());
+  if (o.events_fd >= 0) {
+    // One device of a run of several: its events go to the run's first process, which shows
+    // them and writes the summary.
+    out.summary_path.clear();
+    out.hints = false;
+    std::unique_ptr<LogFile> pipe = log_file_on(o.events_fd, true);
+    JsonLines to_parent(*pipe);
+    return run_device(out, ports.front(), to_parent, signals);
+  }
+  return run_station_ports(out, o.json, ports, signals);
+}
+
+}  // namespace kx

@@ -1,0 +1,119 @@
+#include "app/station_ports.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "elements/serial/port_claim_posix.hpp"
+
+namespace kx {
+
+namespace {
+
+constexpr const char* kBusy = "port busy: ";
+constexpr const char* kDenied = "permission denied: ";
+constexpr const char* kRuleAt = "/usr/share/doc/kxflash/";
+
+std::string os_error(int err) {
+  return std::string(std::strerror(err)) + ", OS error " + std::to_string(err);
+}
+
+}  // namespace
+
+std::string resolve_ports(const std::vector<std::string>& names, std::vector<StationPort>& ports) {
+  ports.clear();
+  for (const std::string& name : names) {
+    char buf[PATH_MAX];
+    StationPort p{name, ::realpath(name.c_str(), buf) != nullptr ? std::string(buf) : name};
+    for (const StationPort& q : ports)
+      if (q.device == p.device)
+        return "one device given twice: " + q.name + " and " + p.name +
+               (q.name == p.device && p.name == p.device ? "" : " (both " + p.device + ")");
+    ports.push_back(std::move(p));
+  }
+  return {};
+}
+
+std::string device_tag(const std::string& device) {
+  std::string tag = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
+  while (!tag.empty() && tag.front() == '/') tag.erase(0, 1);
+  for (char& c : tag)
+    if (c == '/') c = '-';
+  return tag;
+}
+
+std::string both_names(const StationPort& port) {
+  return port.device == port.name ? port.name : port.name + " (" + port.device + ")";
+}
+
+std::string port_refusal(const StationPort& port) {
+  const int fd = ::open(port.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    if (err == EACCES || err == EPERM)
+      return kDenied + port.device + " cannot be opened by this user (" + os_error(err) + ")";
+    if (err == EBUSY) return kBusy + port.device + " is in use by another program";
+    if (err == ENOENT || err == ENODEV || err == ENXIO)
+      return "no such device: " + port.device + " (" + os_error(err) + ")";
+    return "the port cannot be opened: " + port.device + " (" + os_error(err) + ")";
+  }
+  std::string refusal;
+  if (!::isatty(fd)) {
+    refusal = "not a serial port: " + port.device;
+  } else if (const int err = serial::claim_port(fd); err == EWOULDBLOCK || err == EBUSY) {
+    refusal = kBusy + port.device + " is in use by another program";
+  } else if (err != 0) {
+    refusal = "the port cannot be claimed: " + port.device + " (" + os_error(err) + ")";
+  } else {
+    serial::release_port_claim(fd);
+  }
+  ::close(fd);
+  return refusal;
+}
+
+std::string refusal_hint(const std::string& refusal) {
+  if (refusal.rfind(kDenied, 0) == 0)
+    return std::string(
+               "  Serial ports belong to the group dialout: add the user to it\n"
+               "  (sudo usermod -aG dialout $USER) and log in again, or install the sample\n"
+               "  udev rule under ") +
+           kRuleAt + " for the device.\n";
+  if (refusal.rfind(kBusy, 0) == 0)
+    return "  Another program has the port open (a terminal program, a second kxflash);\n"
+           "  end it and run again. fuser -v on the device names it.\n";
+  return {};
+}
+
+bool modem_manager_runs() {
+  DIR* proc = ::opendir("/proc");
+  if (proc == nullptr) return false;
+  bool found = false;
+  while (const dirent* e = ::readdir(proc)) {
+    if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
+    std::ifstream comm(std::string("/proc/") + e->d_name + "/comm");
+    std::string name;
+    if (std::getline(comm, name) && name == "ModemManager") {
+      found = true;
+      break;
+    }
+  }
+  ::closedir(proc);
+  return found;
+}
+
+std::string modem_manager_note() {
+  return std::string(
+             "note: ModemManager is running: it may probe a serial port as soon as it is\n"
+             "  plugged in and disturb an update. The sample udev rule under ") +
+         kRuleAt +
+         "\n"
+         "  keeps it away from the device's ports (ENV{ID_MM_DEVICE_IGNORE}=\"1\").\n";
+}
+
+}  // namespace kx

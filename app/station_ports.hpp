@@ -1,0 +1,42 @@
+// The station's ports before anything is opened for good: the device behind each path given,
+// a look at whether this program may have it, and what to tell the operator when not.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kx {
+
+struct StationPort {
+  std::string name;    // as given: a device path or a link (/dev/serial/by-id/...)
+  std::string device;  // the device it resolves to now (the name itself when it resolves to none)
+};
+
+// Resolves every name (links followed). "" and the ports, or a bad command line's problem
+// when two names lead to one device.
+std::string resolve_ports(const std::vector<std::string>& names, std::vector<StationPort>& ports);
+
+// A short tag of the device for file names: "/dev/ttyUSB0" gives "ttyUSB0", "/dev/pts/3"
+// gives "pts-3".
+std::string device_tag(const std::string& device);
+
+// How the port's name reads in a record and a log: the name, and the device when it differs
+// ("/dev/serial/by-id/usb-...-port0 (/dev/ttyUSB0)").
+std::string both_names(const StationPort& port);
+
+// Opens the device, claims it as the update would (elements/serial/port_claim_posix.hpp) and
+// lets it go again. "" when it can be had; else the reason, one line, beginning "port busy: "
+// for a port another program holds and "permission denied: " for one this user may not open.
+std::string port_refusal(const StationPort& port);
+
+// For a refusal of port_refusal: what the operator can do about it (lines ending with "\n");
+// "" when there is nothing to add.
+std::string refusal_hint(const std::string& refusal);
+
+// Whether a process named ModemManager runs (its name in /proc/<pid>/comm).
+bool modem_manager_runs();
+
+// What to say once when it runs (lines ending with "\n").
+std::string modem_manager_note();
+
+}  // namespace kx
