@@ -12,7 +12,9 @@
 #include "app/disk_file.hpp"
 #include "app/entry.hpp"
 #include "app/escape.hpp"
+#include "app/event_channel.hpp"
 #include "app/log_file.hpp"
+#include "app/process_launcher.hpp"
 #include "app/run_events.hpp"
 #include "app/run_record.hpp"
 #include "app/station_line.hpp"
@@ -48,6 +50,21 @@ int bad_command_line(const std::string& problem) {
   return kExitBadCommandLine;
 }
 
+// The log's lines as a terminal or a pipe on Linux takes them: "\n" alone ends a line.
+class LinuxLines final : public LogFile {
+ public:
+  explicit LinuxLines(std::unique_ptr<LogFile> out) : out_(std::move(out)) {}
+  bool append(std::string_view bytes) override {
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+      if (bytes[i] != '\r' || i + 1 == bytes.size() || bytes[i + 1] != '\n') text += bytes[i];
+    return out_->append(text);
+  }
+
+ private:
+  std::unique_ptr<LogFile> out_;
+};
+
 // The device behind the port, named in every event, and the record's device.
 class NamedEvents final : public RunEventSink {
  public:
@@ -64,10 +81,6 @@ class NamedEvents final : public RunEventSink {
   const StationPort& port_;
   RunEventSink& next_;
 };
-
-std::string start_text(const std::string& what) {
-  return std::string("start: kxflash ") + kToolVersion + ", " + carried_image() + ", " + what;
-}
 
 // A port refused before the update: its record, as the update would have written it.
 RunRecord refused_record(const StationPort& port, const std::string& refusal) {
@@ -125,12 +138,20 @@ int update_here(const StationOutput& out, const StationPort& port, UpdateLog& lo
 
 }  // namespace
 
+std::unique_ptr<LogFile> operator_lines(int fd, const std::string& prefix) {
+  std::unique_ptr<LogFile> out = log_file_on(fd, false);
+  if (!prefix.empty()) out = with_line_prefix(std::move(out), prefix);
+  return std::make_unique<LinuxLines>(std::move(out));
+}
+
+std::string station_start_line(const std::string& what) {
+  return std::string("start: kxflash ") + kToolVersion + ", " + carried_image() + ", " + what;
+}
+
 int run_device(const StationOutput& out, const StationPort& port, RunEventSink& events,
                SignalWatch& signals) {
-  UpdateLog log(out.log_path, out.echo ? with_line_prefix(log_file_on(out.human_fd, false),
-                                                          port.name + " ")
-                                       : nullptr);
-  log.line(start_text("port " + both_names(port)));
+  UpdateLog log(out.log_path, out.echo ? operator_lines(out.human_fd, port.name + " ") : nullptr);
+  log.line(station_start_line("port " + both_names(port)));
   int code = kExitNoDevice;
   if (const std::string refusal = port_refusal(port); !refusal.empty()) {
     // Refused at once: nothing was written to the port, and its holder is left alone.
@@ -145,7 +166,6 @@ int run_device(const StationOutput& out, const StationPort& port, RunEventSink& 
       if (const std::string lost = write_summary(out.summary_path, r); !lost.empty())
         log.line("the summary line is lost: " + printable(lost));
     }
-    if (out.hints) say(out.human_fd, "kxflash: " + refusal + "\n" + refusal_hint(refusal));
   } else {
     code = update_here(out, port, log, events, signals);
   }
@@ -180,7 +200,7 @@ int run_station(int argc, char** argv) {
   // Before the first thread: every thread started from here on leaves the stop signals to
   // the watch.
   SignalWatch::block_stop_signals();
-  SignalWatch signals([](int) {});
+  SignalWatch signals([](int) { end_started_processes(); });
 
   StationOutput out;
   out.log_path = o.log_path;
@@ -188,17 +208,17 @@ int run_station(int argc, char** argv) {
   out.human_fd = o.json ? STDERR_FILENO : STDOUT_FILENO;
   out.live = ::isatty(out.human_fd) != 0;
   out.echo = !out.live;
-  out.hints = o.events_fd < 0;
-  if (out.hints && modem_manager_runs()) say(out.human_fd, modem_manager_note());
-  if (o.events_fd >= 0) {
+  if (!o.events.empty()) {
     // One device of a run of several: its events go to the run's first process, which shows
     // them and writes the summary.
+    std::string problem;
+    std::unique_ptr<ChannelWriter> channel = open_channel(o.events, problem);
+    if (!channel) return bad_command_line("--events: " + problem);
+    ChannelSink to_first(std::move(channel));
     out.summary_path.clear();
-    out.hints = false;
-    std::unique_ptr<LogFile> pipe = log_file_on(o.events_fd, true);
-    JsonLines to_parent(*pipe);
-    return run_device(out, ports.front(), to_parent, signals);
+    return run_device(out, ports.front(), to_first, signals);
   }
+  if (modem_manager_runs()) say(out.human_fd, modem_manager_note());
   return run_station_ports(out, o.json, ports, signals);
 }
 

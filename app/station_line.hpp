@@ -2,11 +2,13 @@
 // runs (in this process for one port, one process per port for several).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace kx {
 
+class LogFile;
 class RunEventSink;
 class SignalWatch;
 struct StationPort;
@@ -17,8 +19,14 @@ struct StationOutput {
   int human_fd = 1;          // the operator's text: standard output, standard error with --json
   bool live = false;         // that text as one live line per port (it is a terminal)
   bool echo = false;         // the log's lines to it, each headed by its port (not a terminal)
-  bool hints = true;         // a refused port explained there
 };
+
+// The log's lines as the operator's text on Linux: each headed by `prefix`, "\n" alone ending
+// a line (station.cpp).
+std::unique_ptr<LogFile> operator_lines(int fd, const std::string& prefix);
+
+// "start: kxflash 1.1.0, image 130048 bytes, CRC-16 1090, " and `what` (station.cpp).
+std::string station_start_line(const std::string& what);
 
 // One device, updated in this process; its events to `events` (station.cpp).
 int run_device(const StationOutput& out, const StationPort& port, RunEventSink& events,

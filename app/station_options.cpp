@@ -27,47 +27,41 @@ std::string take_file(std::string& path, const char* option, const std::string& 
   return {};
 }
 
-// A descriptor number handed down by the run's first process.
-std::string take_events_fd(StationOptions& o, const std::string& value) {
-  int n = 0;
-  for (const char c : value) {
-    if (c < '0' || c > '9' || n > 100000) return "--events-fd needs a descriptor number";
-    n = n * 10 + (c - '0');
-  }
-  if (value.empty() || n < 3) return "--events-fd needs a descriptor number";
-  o.events_fd = n;
-  return {};
-}
-
 const StationOption kOptions[] = {
     {"port", 0, "PATH", true,
-     "a device to update: its path (/dev/ttyUSB0) or a link to it\n"
-     "(/dev/serial/by-id/..., /dev/serial/by-path/...); 1 to 16 ports,\n"
-     "every device at once, each by a process of its own",
+     "a device to update: its path (/dev/ttyUSB0) or a link\n"
+     "to it (/dev/serial/by-id/..., /dev/serial/by-path/...);\n"
+     "1 to 16 ports, every device at once, each by a process\n"
+     "of its own",
      take_port},
     {"log", 0, "FILE", false,
-     "append one line per step to FILE, a file on disk; with several\n"
-     "ports one log per port beside it (FILE-ttyUSB0.log)",
+     "append one line per step to FILE, a file on disk; with\n"
+     "several ports one log per port beside it\n"
+     "(FILE-ttyUSB0.log)",
      [](StationOptions& o, const std::string& v) { return take_file(o.log_path, "--log", v); }},
-    {"summary", 0, "FILE", false, "append one JSON line per device to FILE as its run ends",
+    {"summary", 0, "FILE", false, "append one JSON line per device to FILE as its run\nends",
      [](StationOptions& o, const std::string& v) {
        return take_file(o.summary_path, "--summary", v);
      }},
     {"json", 0, nullptr, false,
-     "JSON lines on standard output, one per event (start, identified,\n"
-     "progress, result), each with its port; the human text goes to\n"
-     "standard error",
+     "JSON lines on standard output, one per event (start,\n"
+     "identified, progress, result), each with its port; the\n"
+     "human text goes to standard error",
      [](StationOptions& o, const std::string&) {
        o.json = true;
        return std::string();
      }},
-    {"events-fd", 0, "N", false, nullptr, take_events_fd},
+    {"events", 0, "N", false, nullptr,
+     [](StationOptions& o, const std::string& v) {
+       o.events = v;
+       return std::string();
+     }},
     {"help", 'h', nullptr, false, "show this text and end",
      [](StationOptions& o, const std::string&) {
        o.mode = StationOptions::Mode::Help;
        return std::string();
      }},
-    {"version", 'V', nullptr, false, "show the version and the firmware this program carries",
+    {"version", 'V', nullptr, false, "show the version and the firmware this program\ncarries",
      [](StationOptions& o, const std::string&) {
        if (o.mode != StationOptions::Mode::Help) o.mode = StationOptions::Mode::Version;
        return std::string();
@@ -190,7 +184,8 @@ std::string station_help() {
       "Exit status:\n"
       "  0    every device was updated\n"
       "  1    a transfer failed\n"
-      "  2    no device on some port (none answered, the port cannot be opened or is busy)\n"
+      "  2    no device on some port: none answered, or the port cannot be opened\n"
+      "       or is busy\n"
       "  3    a bad command line: nothing was opened\n"
       "  130  interrupted by SIGINT or SIGTERM\n";
   return text;

@@ -23,9 +23,9 @@ struct StationOptions {
   std::string log_path;            // empty: no log
   std::string summary_path;        // empty: no summary
   bool json = false;               // event lines on standard output, human text on stderr
-  // One device of a run of several (not in --help): the descriptor the run's first process
-  // reads this device's events from; -1: a run of its own.
-  int events_fd = -1;
+  // One device of a run of several (not in --help): the channel the run's first process hears
+  // this device's events on (app/event_channel.hpp); empty: a run of its own.
+  std::string events;
   std::string problem;  // Bad: one line saying which option and why
 };
 

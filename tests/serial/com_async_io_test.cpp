@@ -3,6 +3,8 @@
 // never returns.
 #include "tests/serial/com_async_fixture.hpp"
 
+#include <sys/ioctl.h>
+
 #include "runtime/input_pending.hpp"
 
 namespace kx::serial_testing {
@@ -374,6 +376,21 @@ TEST_F(ComAsyncTest, CloseIsBoundedAgainstACallThatNeverReturns) {
   peer.send("wake");
   blocked.join();
   port.reset();  // the last holder: the handle goes
+  EXPECT_TRUE(serial::open_port("COM7"));
+}
+
+// A terminal that another opener made exclusive without taking the lock is busy to this one,
+// also where the system lets a privileged process open it all the same (the tests run as
+// root in CI); the holder's exclusive mode is left as it was.
+TEST_F(ComAsyncTest, ATerminalAnotherOpenerMadeExclusiveIsBusy) {
+  ASSERT_EQ(ioctl(peer.terminal_fd(), TIOCEXCL), 0);
+  serial::OpenError why;
+  EXPECT_FALSE(serial::open_port("COM7", &why));
+  EXPECT_EQ(why.problem, serial::OpenProblem::Busy);
+  int exclusive = 0;
+  ASSERT_EQ(ioctl(peer.terminal_fd(), TIOCGEXCL, &exclusive), 0);
+  EXPECT_NE(exclusive, 0);
+  ASSERT_EQ(ioctl(peer.terminal_fd(), TIOCNXCL), 0);
   EXPECT_TRUE(serial::open_port("COM7"));
 }
 
