@@ -1,6 +1,6 @@
 #include "app/station.hpp"
 
-#include <sys/ioctl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -197,6 +197,9 @@ int run_station(int argc, char** argv) {
   if (const std::string problem = resolve_ports(o.ports, ports); !problem.empty())
     return bad_command_line(problem);
 
+  // A reader of the output that goes away (`kxflash ... | head`) must not end an update
+  // half-way: its writes fail instead, and the update goes on.
+  ::signal(SIGPIPE, SIG_IGN);
   // Before the first thread: every thread started from here on leaves the stop signals to
   // the watch.
   SignalWatch::block_stop_signals();

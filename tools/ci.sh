@@ -17,6 +17,9 @@ for preset in native asan tsan; do
   ctest --preset "$preset" -j "$jobs" --no-tests=error
 done
 
+echo "=== station: the native kxflash against the simulated device on pseudo-terminals"
+bash tools/station/e2e.sh
+
 echo "=== valgrind: memcheck on the whole tool, headless, through a whole update"
 valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite \
   build/native/tests/tool/tool_test --gtest_filter='Tool.UpdatesTheDeviceAndEndsOnOk:Tool.AWrongChecksumShowsTheErrorScreen'

@@ -11,7 +11,9 @@ need=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev
       fonts-wine libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxfixes3:i386
       libxcomposite1:i386 libxinerama1:i386
       # The release: Authenticode signing and its check, and the throw-away certificate in CI.
-      osslsigncode openssl)
+      osslsigncode openssl
+      # The Linux station's scenarios: an unprivileged user (useradd) run with runuser.
+      passwd util-linux)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
