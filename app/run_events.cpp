@@ -147,6 +147,10 @@ class Fields {
   explicit Fields(std::map<std::string, Value>& all) : all_(all) {}
   bool ok() const { return ok_; }
 
+  // A text that may be left out (out is left as it is then).
+  void text_if_given(const char* key, std::string& out) {
+    if (find(key) != nullptr) text(key, out);
+  }
   void text(const char* key, std::string& out) {
     const Value* v = find(key);
     if (v == nullptr || v->type != Value::Type::String)
@@ -253,6 +257,7 @@ bool parse_event_line(std::string_view line, RunEvent& e) {
       r.time = e.time;
       r.port = e.port;
       const int unknown = -1;
+      f.text_if_given("device", r.device);
       f.text("model", r.model);
       f.text("firmware", r.firmware);
       f.text("offered", r.offered);

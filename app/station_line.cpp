@@ -65,8 +65,7 @@ int run_line(const StationOutput& out, bool json, const std::vector<StationPort>
   options.arguments = [&](std::size_t i, const std::string& channel) {
     std::vector<std::string> args = {"--port", ports[i].name, "--events", channel};
     if (!out.log_path.empty())
-      args.insert(args.end(),
-                  {"--log", port_log_path(out.log_path, device_tag(ports[i].device))});
+      args.insert(args.end(), {"--log", port_log_path(out.log_path, device_tag(ports[i].device))});
     if (json) args.push_back("--json");  // the same stream for its human text
     return args;
   };

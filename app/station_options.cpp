@@ -96,7 +96,8 @@ StationOptions parse_station_options(int argc, char** argv) {
   longs.push_back({nullptr, 0, nullptr, 0});
   const auto row_of = [&](int code) -> const StationOption* {
     for (std::size_t i = 0; i < table.size(); ++i)
-      if (code == (table[i].short_name != 0 ? table[i].short_name : kLongBase + static_cast<int>(i)))
+      if (code ==
+          (table[i].short_name != 0 ? table[i].short_name : kLongBase + static_cast<int>(i)))
         return &table[i];
     return nullptr;
   };
@@ -116,9 +117,9 @@ StationOptions parse_station_options(int argc, char** argv) {
     if (code == '?' || code == ':') {
       const StationOption* row = optopt != 0 ? row_of(optopt) : nullptr;
       if (row == nullptr) {
-        const std::string shown =
-            optopt != 0 && optopt < kLongBase ? std::string("-") + static_cast<char>(optopt)
-                                              : arg.substr(0, arg.find('='));
+        const std::string shown = optopt != 0 && optopt < kLongBase
+                                      ? std::string("-") + static_cast<char>(optopt)
+                                      : arg.substr(0, arg.find('='));
         complain("unknown option: " + shown);
       } else if (code == ':') {
         complain(dashed(*row) + " needs a value: " + dashed(*row) + " " + row->value);
@@ -161,8 +162,8 @@ std::string station_help() {
     std::string head = row.short_name != 0 ? std::string("  -") + row.short_name + ", " : "      ";
     head += dashed(row);
     if (row.value) head += std::string("=") + row.value;
-    head += head.size() + 2 <= kColumn ? std::string(kColumn - head.size(), ' ') : "\n" +
-                                                                                  std::string(kColumn, ' ');
+    head += head.size() + 2 <= kColumn ? std::string(kColumn - head.size(), ' ')
+                                       : "\n" + std::string(kColumn, ' ');
     for (const char c : std::string_view(row.help)) {
       head += c;
       if (c == '\n') head += std::string(kColumn, ' ');

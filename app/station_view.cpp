@@ -40,8 +40,8 @@ TerminalView::TerminalView(LogFile& out, std::vector<std::string> ports, int wid
 }
 
 void TerminalView::on_event(const RunEvent& e) {
-  auto it = std::find_if(ports_.begin(), ports_.end(),
-                         [&](const Port& p) { return p.name == e.port; });
+  auto it =
+      std::find_if(ports_.begin(), ports_.end(), [&](const Port& p) { return p.name == e.port; });
   if (it == ports_.end()) return;
   Port& p = *it;
   changed_ = true;

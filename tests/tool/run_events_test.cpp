@@ -45,6 +45,7 @@ TEST(RunEvents, WhatIsWrittenIsReadBack) {
   r.exit_code = 0;
   r.result = "updated";
   r.reason.clear();
+  r.device = "/dev/ttyUSB0";  // the device behind a link, given only where there is one
   events.push_back(result_event(r));
 
   for (const RunEvent& e : events) {
@@ -68,6 +69,7 @@ TEST(RunEvents, WhatIsWrittenIsReadBack) {
       EXPECT_EQ(back.record.blocks, e.record.blocks);
       EXPECT_EQ(back.record.reason, e.record.reason);
       EXPECT_EQ(back.record.exit_code, e.record.exit_code);
+      EXPECT_EQ(back.record.device, e.record.device);
     }
     // A line cut anywhere before its object ends is refused.
     for (std::size_t cut = 0; cut + 1 < line.size(); ++cut)

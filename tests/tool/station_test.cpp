@@ -30,7 +30,8 @@ StationOptions parse(std::vector<std::string> args) {
 
 std::vector<std::string> many_ports(int n) {
   std::vector<std::string> args;
-  for (int i = 0; i < n; ++i) args.insert(args.end(), {"--port", "/dev/ttyUSB" + std::to_string(i)});
+  for (int i = 0; i < n; ++i)
+    args.insert(args.end(), {"--port", "/dev/ttyUSB" + std::to_string(i)});
   return args;
 }
 
@@ -47,7 +48,12 @@ TEST(StationOptions, FormsAndWhatTheyMean) {
   const std::vector<OptionCase> cases = {
       {{"--port", "/dev/ttyUSB0"}, Mode::Run, "", {"/dev/ttyUSB0"}},
       {{"--port=/dev/a", "--port", "/dev/b", "--json", "--log=run.log", "--summary", "s.json"},
-       Mode::Run, "", {"/dev/a", "/dev/b"}, "run.log", "s.json", true},
+       Mode::Run,
+       "",
+       {"/dev/a", "/dev/b"},
+       "run.log",
+       "s.json",
+       true},
       {{"--json", "--port", "/dev/a"}, Mode::Run, "", {"/dev/a"}, "", "", true},
       {{"--po", "/dev/a"}, Mode::Run, "", {"/dev/a"}},  // a GNU abbreviation
       {many_ports(16), Mode::Run, "", {}},
@@ -66,7 +72,9 @@ TEST(StationOptions, FormsAndWhatTheyMean) {
       {{"--port", "/dev/a", "--log"}, Mode::Bad, "--log needs a value"},
       {{"--port", "/dev/a", "--log="}, Mode::Bad, "--log needs a file name"},
       {{"--port", "/dev/a", "--json=yes"}, Mode::Bad, "--json takes no value"},
-      {{"--port", "/dev/a", "--log", "a", "--log", "b"}, Mode::Bad, "--log is given more than once"},
+      {{"--port", "/dev/a", "--log", "a", "--log", "b"},
+       Mode::Bad,
+       "--log is given more than once"},
       {{"--port", "/dev/a", "--json", "--json"}, Mode::Bad, "--json is given more than once"},
       {many_ports(17), Mode::Bad, "more than 16 ports"},
       {{"--port", "/dev/a", "extra"}, Mode::Bad, "unexpected argument: extra"},
@@ -113,7 +121,8 @@ TEST(StationPorts, NamesLinksAndRefusals) {
   EXPECT_EQ(device_tag("/dev/ttyUSB0"), "ttyUSB0");
   EXPECT_EQ(device_tag("/dev/pts/3"), "pts-3");
   EXPECT_EQ(both_names({"/dev/ttyUSB0", "/dev/ttyUSB0"}), "/dev/ttyUSB0");
-  EXPECT_EQ(both_names({"/dev/serial/by-id/x", "/dev/ttyUSB0"}), "/dev/serial/by-id/x (/dev/ttyUSB0)");
+  EXPECT_EQ(both_names({"/dev/serial/by-id/x", "/dev/ttyUSB0"}),
+            "/dev/serial/by-id/x (/dev/ttyUSB0)");
 
   // A link and the file it leads to are one device; two files are two.
   const std::string dir = ::testing::TempDir() + "kx_station_" + std::to_string(::getpid());
@@ -197,8 +206,9 @@ TEST(StationView, LiveLinesRedrawnInPlace) {
   found.firmware = "9.0";
   view.on_event(found);
   // Every later drawing goes back up over both lines first.
-  EXPECT_EQ(out.take().rfind("\r\033[2A\r/dev/ttyUSB0   [--------------------]   0 %  0/508  0:00", 0),
-            0u);
+  EXPECT_EQ(
+      out.take().rfind("\r\033[2A\r/dev/ttyUSB0   [--------------------]   0 %  0/508  0:00", 0),
+      0u);
   clock += 10s;
   view.on_event(progress("/dev/ttyUSB0", 254));
   EXPECT_NE(out.take().find("[##########----------]  50 %  254/508  0:10  left 0:10  VKD7 9.0"),

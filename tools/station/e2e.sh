@@ -155,6 +155,7 @@ summary, events, ports = sys.argv[1], sys.argv[2], sys.argv[3:]
 records = [json.loads(l) for l in open(summary, encoding="ascii")]
 assert sorted(r["port"] for r in records) == sorted(ports), "summary ports %r" % records
 assert all(r["result"] == "updated" and r["blocks"] == 508 for r in records), records
+assert all(r.get("device", "").startswith("/dev/pts/") for r in records), "no device: %r" % records
 seen = {p: [] for p in ports}
 for line in open(events, encoding="ascii"):
     e = json.loads(line)
