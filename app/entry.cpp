@@ -110,11 +110,16 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
   if (line.places > 0) place_line_window(*scheme, line.port, line.place, line.places);
   scheme->Form->Start();
   tk::run_message_loop();
-  const int code = unattended->driver().exit_code();
+  int code = unattended->driver().exit_code();
   if (unattended_run && !line.summary_path.empty()) {
     const std::string lost =
         write_summary(line.summary_path, record_of(unattended->driver(), line.port));
-    if (!lost.empty()) log.line("the summary line is lost: " + printable(lost));
+    if (!lost.empty()) {
+      log.line("the summary line is lost: " + printable(lost));
+      // A failure's code says more than the lost line; an update without its record is not
+      // reported as a plain success.
+      if (code == kExitUpdated) code = kExitSummaryLost;
+    }
   }
   // The scheme goes first: its teardown fires nothing (the pins are silent), and no link of
   // the driver's elements points into it.

@@ -22,7 +22,7 @@ std::string answer_word(const std::string& answer, int index) {
 }
 
 const char* result_of(int exit_code) {
-  if (exit_code == kExitUpdated) return "updated";
+  if (exit_code == kExitUpdated || exit_code == kExitSummaryLost) return "updated";
   if (exit_code == kExitNoDevice) return "no device";
   if (exit_code == kExitInterrupted) return "interrupted";
   return "transfer failed";

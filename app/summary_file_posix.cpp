@@ -1,5 +1,5 @@
-// The summary's file on POSIX systems: open with O_APPEND, flock, write (a write cut short is
-// taken back with ftruncate), close.
+// The summary's file on POSIX systems: open with O_APPEND, flock (bounded), write (a write cut
+// short is taken back with ftruncate), close.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -21,7 +21,8 @@ std::string os_error(const char* what) {
 
 }  // namespace
 
-std::string append_locked(const std::string& path, std::string_view bytes) {
+std::string append_locked(const std::string& path, std::string_view bytes,
+                          std::chrono::milliseconds lock_bound) {
   // Not blocking at the open: a pipe without a reader would wait for one.
   const int fd =
       ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
@@ -32,8 +33,23 @@ std::string append_locked(const std::string& path, std::string_view bytes) {
     problem = os_error("the file cannot be examined");
   else if (!S_ISREG(st.st_mode))
     problem = "not a disk file";
-  else if (::flock(fd, LOCK_EX) != 0)
-    problem = os_error("the file cannot be locked");
+  if (problem.empty() && bytes.empty()) {
+    ::close(fd);  // nothing to write: the file opens, and that is all that is asked
+    return problem;
+  }
+  if (problem.empty()) {
+    // Held by another: tried again until the bound. Any other refusal ends the tries.
+    int error = 0;
+    const bool over = take_within(lock_bound, [&] {
+      error = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+      return error != EWOULDBLOCK && error != EINTR;
+    });
+    errno = error;
+    if (!over)
+      problem = lock_not_taken(lock_bound);
+    else if (error != 0)
+      problem = os_error("the file cannot be locked");
+  }
   const off_t size = problem.empty() ? ::lseek(fd, 0, SEEK_END) : -1;
   if (problem.empty() && size < 0) problem = os_error("the file's end cannot be found");
   char last = '\n';

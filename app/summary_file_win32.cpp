@@ -1,5 +1,5 @@
-// The summary's file on Windows: CreateFileA, LockFileEx over the whole file, write at its
-// end (a write cut short is taken back with SetEndOfFile), close.
+// The summary's file on Windows: CreateFileA, LockFileEx over the whole file (bounded), write at
+// its end (a write cut short is taken back with SetEndOfFile), close.
 #include <windows.h>
 
 #include "app/summary_file.hpp"
@@ -14,7 +14,8 @@ std::string os_error(const char* what) {
 
 }  // namespace
 
-std::string append_locked(const std::string& path, std::string_view bytes) {
+std::string append_locked(const std::string& path, std::string_view bytes,
+                          std::chrono::milliseconds lock_bound) {
   HANDLE h =
       CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -22,12 +23,29 @@ std::string append_locked(const std::string& path, std::string_view bytes) {
   std::string problem;
   OVERLAPPED whole{};
   bool locked = false;
-  if (GetFileType(h) != FILE_TYPE_DISK)
-    problem = "not a disk file";
-  else if (!LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole))
-    problem = os_error("the file cannot be locked");
-  else
-    locked = true;
+  if (GetFileType(h) != FILE_TYPE_DISK) problem = "not a disk file";
+  if (problem.empty() && bytes.empty()) {
+    CloseHandle(h);  // nothing to write: the file opens, and that is all that is asked
+    return problem;
+  }
+  if (problem.empty()) {
+    // Held by another: tried again until the bound. Any other refusal ends the tries.
+    DWORD error = 0;
+    const bool over = take_within(lock_bound, [&] {
+      error = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                         MAXDWORD, &whole)
+                  ? 0
+                  : GetLastError();
+      return error != ERROR_LOCK_VIOLATION;
+    });
+    SetLastError(error);
+    if (!over)
+      problem = lock_not_taken(lock_bound);
+    else if (error != 0)
+      problem = os_error("the file cannot be locked");
+    else
+      locked = true;
+  }
   LARGE_INTEGER size{};
   if (problem.empty() && !GetFileSizeEx(h, &size))
     problem = os_error("the file's end cannot be found");

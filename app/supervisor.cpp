@@ -33,12 +33,14 @@ std::vector<std::string> device_arguments(const CommandLine& line, std::size_t i
 }
 
 int line_exit_code(const std::vector<int>& codes) {
-  bool all_updated = true;
+  bool all_updated = true, line_lost = false;
   for (const int c : codes) {
     if (c == kExitTransferFailed) return kExitTransferFailed;
-    if (c != kExitUpdated) all_updated = false;
+    if (c == kExitSummaryLost) line_lost = true;
+    if (c != kExitUpdated && c != kExitSummaryLost) all_updated = false;
   }
-  return all_updated ? kExitUpdated : kExitNoDevice;
+  if (!all_updated) return kExitNoDevice;
+  return line_lost ? kExitSummaryLost : kExitUpdated;
 }
 
 namespace {
@@ -256,7 +258,10 @@ class Supervision {
     log_.line(d.port + ": " + r.result + (r.reason.empty() ? "" : ": " + printable(r.reason)));
     if (!line_.summary_path.empty()) {
       const std::string problem = write_summary(line_.summary_path, r);
-      if (!problem.empty()) log_.line(d.port + ": the summary line is lost: " + problem);
+      if (!problem.empty()) {
+        log_.line(d.port + ": the summary line is lost: " + problem);
+        if (d.code == kExitUpdated) d.code = kExitSummaryLost;  // not a plain success
+      }
     }
     if (options_.events) options_.events(i, result_event(r));
   }

@@ -37,8 +37,9 @@ std::vector<std::string> device_arguments(const CommandLine& line, std::size_t i
 // "update-COM5.log", "logs\run" gives "logs\run-COM5".
 std::string port_log_path(const std::string& log_path, const std::string& port);
 
-// The whole run's exit code from each device's: 0 when every device was updated; else 1 when
-// any transfer failed (or was interrupted); else 2 (no device on some port).
+// The whole run's exit code from each device's: 1 when any transfer failed (or was interrupted);
+// else 2 when some port had no device; else 4 when some updated device's summary line was lost;
+// else 0.
 int line_exit_code(const std::vector<int>& codes);
 
 struct SuperviseOptions {

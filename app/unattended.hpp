@@ -26,6 +26,8 @@ enum ExitCode : int {
   kExitTransferFailed = 1,
   kExitNoDevice = 2,
   kExitBadCommandLine = 3,
+  // The device was updated, but its summary line could not be written (the log says why).
+  kExitSummaryLost = 4,
   kExitInterrupted = 130,  // stopped by a signal (the Linux station's Ctrl-C), as shells count it
 };
 

@@ -24,8 +24,8 @@ std::string command_line_use() {
          "  /?, /help       this text\r\n"
          "\r\n"
          "Exit codes with /auto: 0 updated (every device), 1 a transfer failed, 2 no device (on\r\n"
-         "some port), 3 a bad command line. Started from a console, /auto writes its log lines\r\n"
-         "there too.\r\n";
+         "some port), 3 a bad command line, 4 updated but a summary line could not be written.\r\n"
+         "Started from a console, /auto writes its log lines there too.\r\n";
 }
 
 void show_command_line_use() {

@@ -152,6 +152,29 @@ TEST(Summary, LinesAreWholeAndOnlyDiskFilesTakeThem) {
   EXPECT_EQ(after[2], "{\"time\":\"2026-12-08T05:");
   EXPECT_EQ(after[3] + "\r\n", summary_line(r));
   std::remove(full.c_str());
+
+  // Another program holds the lock: the line waits a bounded time and is then given up as lost
+  // (nothing written); a holder that lets go within the bound lets it through.
+  const std::string locked = temp_path("locked.json");
+  const int holder = ::open(locked.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_EQ(append_locked(locked, "lost\r\n", std::chrono::milliseconds(300)),
+            "the file stayed locked by another program for 300 ms");
+  const auto took = std::chrono::steady_clock::now() - began;
+  EXPECT_GE(took, std::chrono::milliseconds(300));
+  EXPECT_LT(took, std::chrono::seconds(3));
+  EXPECT_EQ(check_summary_path(locked), "");  // opening it needs no lock
+  std::thread release([holder] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ::flock(holder, LOCK_UN);
+  });
+  EXPECT_EQ(append_locked(locked, "kept\r\n", std::chrono::seconds(5)), "");
+  release.join();
+  ::close(holder);
+  EXPECT_EQ(read_lines(locked), std::vector<std::string>{"kept"});
+  std::remove(locked.c_str());
 }
 
 // A launcher that starts nothing: it records the arguments and tells what it is given to tell.
@@ -374,6 +397,9 @@ TEST(Supervisor, WritesOneTrueLinePerPortAndSetsTheRunsCode) {
     std::remove(summary.c_str());
   }
   EXPECT_EQ(line_exit_code({0, 2, 1, 0}), 1);
+  EXPECT_EQ(line_exit_code({4, 1}), 1);
+  EXPECT_EQ(line_exit_code({4, 2, 0}), 2);
+  EXPECT_EQ(line_exit_code({0, 4, 0}), 4);
   EXPECT_EQ(port_log_path("update.log", "COM5"), "update-COM5.log");
   EXPECT_EQ(port_log_path("logs.d/run", "COM5"), "logs.d/run-COM5");
   EXPECT_EQ(port_log_path("C:\\logs.d\\.log", "COM5"), "C:\\logs.d\\.log-COM5");

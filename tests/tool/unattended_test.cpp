@@ -350,6 +350,28 @@ TEST_F(Tool, ALogPathThatIsNoDiskFileEndsWithCodeThreeAndTouchesNoPort) {
   EXPECT_EQ(r.unexpected_bytes, 0u);
 }
 
+// A summary file another program keeps locked: the device is updated, the line is given up
+// after 10 s, and the log and the exit code (4) say the record is missing.
+TEST_F(Tool, AnUpdateWhoseSummaryLineIsLostEndsWithCodeFour) {
+  devsim::Simulator& device = add_device("COM3");
+  const std::string log = log_path("summary-locked");
+  const std::string summary = log_path("summary-locked-json");
+  const int holder = ::open(summary.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+  EXPECT_EQ(run_entry({"/auto=COM3", "/log=" + log, "/summary=" + summary}), kExitSummaryLost);
+  ::close(holder);
+  ASSERT_TRUE(device.wait_done(5s));
+  EXPECT_TRUE(device.results().image_matched);
+  const std::vector<std::string> lines = read_lines(log);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(message_of(lines[lines.size() - 3]).rfind("result: updated", 0), 0u);
+  EXPECT_EQ(message_of(lines[lines.size() - 2]),
+            "the summary line is lost: the file stayed locked by another program for 10 s");
+  EXPECT_EQ(message_of(lines.back()), "exit code 4");
+  EXPECT_TRUE(read_lines(summary).empty());
+}
+
 // "/?" shows the command line's use (in a box: a test has no console) and nothing else; under
 // /auto it, like "/qv", is a bad command line: no box waits for a person.
 TEST(Entry, HelpShowsTheCommandLinesUseButNotUnattended) {
