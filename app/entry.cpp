@@ -12,6 +12,7 @@
 #include "app/event_channel.hpp"
 #include "app/line_window.hpp"
 #include "app/process_launcher.hpp"
+#include "app/record_paths.hpp"
 #include "app/run_record.hpp"
 #include "app/summary.hpp"
 #include "app/supervisor.hpp"
@@ -82,7 +83,9 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
     problem = line.problem;
   else if (unattended_run && !log_problem.empty())
     problem = "the log path " + log_problem + ": " + line.log_path;
-  else if (unattended_run && !line.summary_path.empty())
+  else if (unattended_run)
+    problem = record_paths_problem(line);
+  if (problem.empty() && unattended_run && !line.summary_path.empty())
     problem = check_summary_path(line.summary_path);
   // A device's process of a run of several: its events go to the first process.
   std::unique_ptr<ChannelSink> events;

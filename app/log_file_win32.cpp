@@ -1,9 +1,10 @@
-// The update log's file on Windows: CreateFileA with append access only, so that every write
+// The update log's file on Windows: CreateFileW with append access only, so that every write
 // lands at the end even when another program appends too.
 #include <windows.h>
 
 #include "app/disk_file.hpp"
 #include "app/log_file.hpp"
+#include "app/utf8_win32.hpp"
 
 namespace kx {
 
@@ -35,8 +36,9 @@ class Win32LogFile final : public LogFile {
 
 std::unique_ptr<LogFile> open_log_file(const std::string& path) {
   if (!disk_file_problem(path).empty()) return nullptr;
-  HANDLE h = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h =
+      CreateFileW(to_utf16(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   if (GetFileType(h) != FILE_TYPE_DISK) {  // it changed since its name was looked at
     CloseHandle(h);

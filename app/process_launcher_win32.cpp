@@ -7,19 +7,11 @@
 #include <mutex>
 
 #include "app/channel_launcher.hpp"
+#include "app/utf8_win32.hpp"
 
 namespace kx {
 
 namespace {
-
-std::wstring wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
-  return out;
-}
 
 // One argument as the C runtime's command-line parser reads it back: quoted when it holds a
 // blank, a tab or a quote (or is empty), backslashes doubled where they precede a quote.
@@ -94,7 +86,7 @@ class Win32Launcher final : public ChannelLauncher {
     const auto value = static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(write_end));
     std::wstring line;
     append_argument(line, program_);
-    for (const std::string& a : args_for(std::to_string(value))) append_argument(line, wide(a));
+    for (const std::string& a : args_for(std::to_string(value))) append_argument(line, to_utf16(a));
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
@@ -179,7 +171,7 @@ class Win32Launcher final : public ChannelLauncher {
 }  // namespace
 
 std::unique_ptr<ProcessLauncher> make_process_launcher(const std::string& program) {
-  std::wstring path = wide(program);
+  std::wstring path = to_utf16(program);
   if (path.empty()) {
     std::wstring buf(32768, L'\0');
     const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));

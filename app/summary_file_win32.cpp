@@ -1,8 +1,9 @@
-// The summary's file on Windows: CreateFileA, LockFileEx over the whole file (bounded), write at
+// The summary's file on Windows: CreateFileW, LockFileEx over the whole file (bounded), write at
 // its end (a write cut short is taken back with SetEndOfFile), close.
 #include <windows.h>
 
 #include "app/summary_file.hpp"
+#include "app/utf8_win32.hpp"
 
 namespace kx {
 
@@ -16,9 +17,9 @@ std::string os_error(const char* what) {
 
 std::string append_locked(const std::string& path, std::string_view bytes,
                           std::chrono::milliseconds lock_bound) {
-  HANDLE h =
-      CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(to_utf16(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return os_error("the file cannot be opened");
   std::string problem;
   OVERLAPPED whole{};

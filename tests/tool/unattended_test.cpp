@@ -9,6 +9,7 @@
 #include "app/escape.hpp"
 #include "app/log_file.hpp"
 #include "app/port_list.hpp"
+#include "app/record_paths.hpp"
 #include "app/run_events.hpp"
 #include "app/run_record.hpp"
 #include "app/summary.hpp"
@@ -162,6 +163,7 @@ TEST(DiskFile, OnlyAFileOnDiskIsALog) {
   };
   const char* device = "names a device";
   const char* folder = "names a folder";
+  const char* stream = "names a stream of a file (a colon after the drive)";
   const std::vector<PathCase> cases = {
       {"run.log", ""},
       {"COM5", device},
@@ -173,7 +175,12 @@ TEST(DiskFile, OnlyAFileOnDiskIsALog) {
       {"COM5...", device},
       {"COM5  ", device},
       {"COM5:", device},
-      {"com\xB9.log", device},
+      {"com\xC2\xB9.log", device},  // superscript digits, as UTF-8
+      {"LPT\xC2\xB2", device},
+      {"lpt\xC2\xB3.txt", device},
+      {"COM\xD1\x96.log", ""},  // a Cyrillic letter, no digit
+      {"COM\xB3.log", ""},      // the byte that is that letter in Windows-1251
+      {"COM\xC2\xB4.log", ""},
       {"LPT1", device},
       {"lpt9.txt", device},
       {"CON", device},
@@ -190,6 +197,24 @@ TEST(DiskFile, OnlyAFileOnDiskIsALog) {
       {"//./COM5", device},
       {"\\\\.\\pipe\\kxflash", device},
       {"\\\\?\\GLOBALROOT\\Device\\Serial0", device},
+      {"\\\\?\\pipe\\kxflash", device},
+      {"\\\\?\\Volume{0}\\run.log", device},
+      {"\\\\.", device},
+      {"\\??\\C:\\logs\\run.log", device},
+      {"\\??\\COM5", device},
+      {"/?\?/COM5", device},
+      {"\\Device\\Serial0", device},
+      {"\\device\\NamedPipe\\kxflash", device},
+      {"\\DosDevices\\COM5", device},
+      {"\\GLOBAL??\\COM5", device},
+      {"\\GlobalRoot\\Device\\Serial0", device},
+      {"\\logs\\run.log", ""},
+      {"\\Devices\\run.log", ""},
+      {"run.log:hidden", stream},
+      {"C:\\logs\\run.log:s", stream},
+      {"logs:x/run.log", stream},
+      {"\\\\?\\C:\\logs\\run.log:s", stream},
+      {"C:run.log", ""},
       {"\\\\?\\C:\\logs\\run.log", ""},
       {"\\\\?\\UNC\\server\\share\\run.log", ""},
       {"COM10.log", ""},
@@ -216,6 +241,63 @@ TEST(DiskFile, OnlyAFileOnDiskIsALog) {
   EXPECT_NE(open_log_file(plain), nullptr);
   std::remove(fifo.c_str());
   std::remove(plain.c_str());
+  ::rmdir(dir.c_str());
+}
+
+// The files a run writes: each port's log is checked by the name its process will be given, and
+// no two of the files may be one, by the same name or another.
+TEST(RecordPaths, EveryFileARunWritesIsADiskFileOfItsOwn) {
+  const std::string dir = ::testing::TempDir() + "kxflash_records_" + std::to_string(::getpid());
+  ::mkdir(dir.c_str(), 0700);
+  ::mkdir((dir + "/u-COM6.log").c_str(), 0700);  // a folder where a port's log would go
+  std::ofstream(dir + "/kept.log") << "x";
+  ASSERT_EQ(::symlink((dir + "/kept.log").c_str(), (dir + "/link.log").c_str()), 0);
+  struct RecordCase {
+    std::vector<std::string> ports;
+    std::string log, summary;
+    std::string problem;
+  };
+  const std::vector<RecordCase> cases = {
+      {{"COM5"}, dir + "/u.log", dir + "/s.json", ""},
+      {{"COM5"},
+       dir + "/u.log",
+       dir + "/u.log",
+       "the log and the summary are the same file: " + dir + "/u.log, " + dir + "/u.log"},
+      {{"COM5"},
+       dir + "/u.log",
+       dir + "/./u.log",
+       "the log and the summary are the same file: " + dir + "/u.log, " + dir + "/./u.log"},
+      {{"COM5"},
+       dir + "/link.log",
+       dir + "/kept.log",
+       "the log and the summary are the same file: " + dir + "/link.log, " + dir + "/kept.log"},
+      {{"COM5", "COM7"},
+       dir + "/u.log",
+       dir + "/u-COM7.log",
+       "the log of COM7 and the summary are the same file: " + dir + "/u-COM7.log, " + dir +
+           "/u-COM7.log"},
+      {{"COM5", "COM6"},
+       dir + "/u.log",
+       "",
+       "the log of COM6 path names a folder: " + dir + "/u-COM6.log"},
+      {{"COM6"}, dir + "/u.log", "", ""},  // one port: no log of its own beside the run's
+      {{"COM5", "COM7"}, dir + "/u.log", dir + "/s.json", ""},
+      {{"COM5"},
+       "",
+       dir + "/s.json:x",
+       "the summary path names a stream of a file (a colon after the drive): " + dir + "/s.json:x"},
+  };
+  for (const RecordCase& c : cases) {
+    CommandLine line;
+    line.mode = CommandLine::Mode::Auto;
+    line.ports = c.ports;
+    line.log_path = c.log;
+    line.summary_path = c.summary;
+    EXPECT_EQ(record_paths_problem(line), c.problem) << c.log << " " << c.summary;
+  }
+  std::remove((dir + "/link.log").c_str());
+  std::remove((dir + "/kept.log").c_str());
+  ::rmdir((dir + "/u-COM6.log").c_str());
   ::rmdir(dir.c_str());
 }
 
@@ -306,7 +388,8 @@ TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
                                              {"/auto=COM5", "/auto=COM5"},
                                              {"/auto=COM5,COM6", "/summary=COM5.json"},
                                              {"/auto=COM5", "/summary=" + nowhere},
-                                             {"/auto=COM5", "/events=999"}}) {
+                                             {"/auto=COM5", "/events=999"},
+                                             {"/auto=COM5", "/summary=" + log}}) {
     args.push_back("/log=" + log);
     EXPECT_EQ(run_entry(args), 3) << ::testing::PrintToString(args);
     EXPECT_TRUE(hl::windows().empty());
@@ -314,7 +397,7 @@ TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
     hl::reset();
   }
   const std::vector<std::string> lines = read_lines(log);
-  ASSERT_EQ(lines.size(), 8u);
+  ASSERT_EQ(lines.size(), 9u);
   EXPECT_EQ(lines[0], "an earlier run");  // appended, never rewritten
   EXPECT_EQ(message_of(lines[1]),
             "bad command line: /auto needs a port name: /auto=COMn; exit code 3");
@@ -330,6 +413,8 @@ TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
       0u);
   EXPECT_EQ(message_of(lines[7]),
             "bad command line: /events does not name an inherited pipe: 999; exit code 3");
+  EXPECT_EQ(message_of(lines[8]), "bad command line: the log and the summary are the same file: " +
+                                      log + ", " + log + "; exit code 3");
 }
 
 // A log path that names a device ends an unattended run with code 3 before anything starts:
