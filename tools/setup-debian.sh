@@ -13,7 +13,12 @@ need=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev
       # The release: Authenticode signing and its check, and the throw-away certificate in CI.
       osslsigncode openssl
       # The Linux station's scenarios: an unprivileged user (useradd) run with runuser.
-      passwd util-linux)
+      passwd util-linux
+      # The Linux station's cross builds (arm64, armhf), their runs under qemu-user, and the
+      # packages: the target's C++ libraries through multiarch (dpkg-shlibdeps reads their
+      # symbols), the man page, lintian, and the clean Debian 12 root the package is installed in.
+      g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user libstdc++6:arm64 libstdc++6:armhf
+      dpkg-dev help2man lintian mmdebstrap file time)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -21,6 +26,8 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
   $SUDO dpkg --add-architecture i386
+  $SUDO dpkg --add-architecture arm64
+  $SUDO dpkg --add-architecture armhf
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
