@@ -2,12 +2,14 @@
 # Checks that a release can be checked by the people who download it:
 #  - the release of HEAD built twice (tools/release.sh), in two folders of different depth,
 #    minutes apart, with another umask and the second without ccache, gives byte-identical
-#    executables;
+#    executables and Linux packages, and SHA256SUMS lists the packages beside the executables;
 #  - signed with a throw-away self-signed code-signing certificate, both executables carry an
 #    Authenticode signature that verifies, SHA256SUMS lists the signed files, and the first
 #    build's unsigned file with the second's signature attached is the signed file byte for byte;
 #  - a signed copy with one byte flipped fails verification.
 # Needs what tools/setup-debian.sh installs (openssl, osslsigncode, the MinGW-w64 compilers).
+# KX_RELEASE_CHECK_KEEP=DIR keeps the first (unsigned) release folder as DIR/kxflash-<version>
+# for the checks that follow (tools/ci.sh: lintian, the install, the arm64 run under qemu).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/kxflash-release-check.XXXXXX")
@@ -45,6 +47,17 @@ for pair in kxflash.exe:windows kxflash-x64.exe:windows64; do
   echo "$exe  second $b"
   [ "$a" = "$b" ] || fail "$exe differs between the two builds"
 done
+debs=0
+for deb in "$one"/*.deb; do
+  [ -f "$deb" ] || break
+  name=$(basename "$deb")
+  echo "$name  first $(sha256sum <"$deb" | cut -d' ' -f1)"
+  echo "$name  second $(sha256sum <"$two/$name" | cut -d' ' -f1)"
+  cmp -s "$deb" "$two/$name" || fail "$name differs between the two builds"
+  grep -q "  $name\$" "$two/SHA256SUMS" || fail "SHA256SUMS does not list $name"
+  debs=$((debs + 1))
+done
+[ "$debs" -eq 3 ] || fail "$debs Linux packages in the release, not 3 (amd64, arm64, armhf)"
 
 echo "--- the signatures"
 (cd "$two" && sha256sum -c SHA256SUMS) || fail "SHA256SUMS does not list the signed files"
@@ -76,4 +89,10 @@ if osslsigncode verify -in "$tmp/tampered.exe" -CAfile "$cert/cert.pem" >"$tmp/t
 fi
 grep -E "Signature verification:|Calculated message digest|MISMATCH" "$tmp/tampered.log" | sort -u
 grep -q "MISMATCH" "$tmp/tampered.log" || fail "the tampered copy failed for another reason than its digest"
+if [ -n "${KX_RELEASE_CHECK_KEEP:-}" ]; then
+  rm -rf "${KX_RELEASE_CHECK_KEEP:?}/$(basename "$one")"
+  mkdir -p "$KX_RELEASE_CHECK_KEEP"
+  cp -r "$one" "$KX_RELEASE_CHECK_KEEP/"
+  echo "the first release kept in $KX_RELEASE_CHECK_KEEP/$(basename "$one")"
+fi
 echo "release check: passed"

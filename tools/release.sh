@@ -2,7 +2,10 @@
 # Builds a release from the commit HEAD and lays it out in dist/kxflash-<version>/:
 #   kxflash.exe       the product, 32-bit Windows
 #   kxflash-x64.exe   the same sources for 64-bit Windows
-#   SHA256SUMS        the checksums of the two executables as shipped (signed, when signing)
+#   kxflash_<version>_<arch>.deb   the Linux station's packages, amd64, arm64 and armhf
+#                     (tools/package-deb.sh)
+#   SHA256SUMS        the checksums of the executables as shipped (signed, when signing) and
+#                     of the packages
 #   README.txt        what the tool does and how to check it, Russian and English
 #
 # The build never uses the developer's build folders or uncommitted changes: HEAD is exported
@@ -20,6 +23,7 @@
 #                           (default: the system's); a self-signed test certificate needs it
 # Other settings:
 #   KX_RELEASE_WORK         the scratch folder (default: a new temporary folder, removed after)
+#   KX_RELEASE_DEB_ARCHES   the packages' architectures (default: "amd64 arm64 armhf")
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/dist
@@ -68,12 +72,25 @@ bash "$root/tools/check-exe.sh" "$work/src/build/windows/app/kxflash.exe" i386 "
 bash "$root/tools/check-exe.sh" "$work/src/build/windows64/app/kxflash.exe" x86-64 "$version" \
   >/dev/null
 
+# The Linux station's packages, built in the same clean tree.
+read -r -a deb_arches <<<"${KX_RELEASE_DEB_ARCHES:-amd64 arm64 armhf}"
+(cd "$work/src" && KX_JOBS=$jobs bash tools/package-deb.sh --out "$work/deb" "${deb_arches[@]}" \
+  >"$work/package-deb.log" 2>&1) || { tail -n 40 "$work/package-deb.log" >&2; die "the packages failed"; }
+
 dist=$out/kxflash-$version
 rm -rf "$dist"
 mkdir -p "$dist"
 cp "$work/src/build/windows/app/kxflash.exe" "$dist/kxflash.exe"
 cp "$work/src/build/windows64/app/kxflash.exe" "$dist/kxflash-x64.exe"
-(cd "$dist" && sha256sum kxflash.exe kxflash-x64.exe) >"$work/unsigned.sha256"
+debs=()
+for arch in "${deb_arches[@]}"; do
+  deb=kxflash_${version}_$arch.deb
+  [ -f "$work/deb/$deb" ] || die "no package $deb"
+  cp "$work/deb/$deb" "$dist/$deb"
+  debs+=("$deb")
+done
+shipped=(kxflash.exe kxflash-x64.exe "${debs[@]}")
+(cd "$dist" && sha256sum "${shipped[@]}") >"$work/unsigned.sha256"
 
 signed=no
 if [ -n "${KX_SIGN_PFX:-}" ]; then
@@ -99,7 +116,7 @@ if [ -n "${KX_SIGN_PFX:-}" ]; then
 else
   say "no certificate (KX_SIGN_PFX not set): the executables are NOT signed"
 fi
-(cd "$dist" && sha256sum kxflash.exe kxflash-x64.exe) >"$dist/SHA256SUMS"
+(cd "$dist" && sha256sum "${shipped[@]}") >"$dist/SHA256SUMS"
 
 # README.txt: UTF-8 with a byte order mark and CRLF line ends, so that every Notepad reads it.
 sums=$(sed 's/^/    /' "$dist/SHA256SUMS")
