@@ -34,7 +34,7 @@ void Simulator::start_bytes(std::uint8_t byte) {
     pending_.clear();
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      ++results_.vers_count;
+      if (results_.vers_count++ == 0) results_.first_vers = std::chrono::system_clock::now();
     }
     if (options_.fault == Fault::SilentVers) return;
     const std::string& text =

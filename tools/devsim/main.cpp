@@ -80,6 +80,9 @@ bool take_number_suffix(std::string& value, unsigned long& number) {
 long long epoch_ms(std::chrono::system_clock::time_point t) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
 }
+long long epoch_us(std::chrono::system_clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(t.time_since_epoch()).count();
+}
 
 }  // namespace
 
@@ -222,6 +225,7 @@ int main(int argc, char** argv) {
        << "transfer_us=" << r.transfer_time.count() << '\n'
        << "last_read_epoch_ms=" << epoch_ms(r.last_read) << '\n'
        << "last_answered_epoch_ms=" << epoch_ms(r.last_answered) << '\n'
+       << "first_vers_epoch_us=" << epoch_us(r.first_vers) << '\n'
        << "unread_when_quiet=" << r.unread_when_quiet << '\n'
        << "last_answer_pieces=" << r.last_answer_pieces << '\n'
        << "quiet_with_empty_queue=" << r.quiet_with_empty_queue << '\n'

@@ -100,6 +100,8 @@ struct Results {
   // last byte of an answer written; none yet: the epoch.
   std::chrono::system_clock::time_point last_read{};
   std::chrono::system_clock::time_point last_answered{};
+  // When the first "VERS" was complete (the benchmarks' start-up: process start to question).
+  std::chrono::system_clock::time_point first_vers{};
   // While an answer was out and nothing came back for a second: the most bytes seen waiting
   // unread in the tool's input queue (an answer the tool has not read), and how often the
   // quiet was seen with an empty queue (an answer read but not acted on).
