@@ -1,17 +1,20 @@
 // POSIX (Linux) serial back-end, opening and settings: an exclusive open of the terminal the
 // COM name stands for (the table is in port_table_posix.cpp), termios in raw mode through the
-// termios2 interface (any rate), purges, time-outs and the close.
+// termios2 interface (any rate; the fixed rates where a kernel emulation lacks it), purges,
+// time-outs and the close.
 #include <asm/termbits.h>
 #include <fcntl.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
+#include <utility>
 
 #include "elements/serial/port.hpp"
 #include "elements/serial/port_claim_posix.hpp"
@@ -68,6 +71,33 @@ int open_device(const std::string& path, OpenError* why) {
   return fd;
 }
 
+// The classic termios interface takes only the fixed rates. A user-mode emulator (qemu-user
+// runs the ARM builds on other machines) may lack termios2; the nearest fixed rate then serves
+// when the driver's own rounding would be accepted as well (within 3 %).
+bool set_fixed_rate(int fd, const termios2& t, unsigned baud) {
+  static const std::pair<unsigned, tcflag_t> rates[] = {
+      {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},
+      {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},
+      {230400, B230400}, {460800, B460800}, {500000, B500000}, {921600, B921600}};
+  const auto* best = &rates[0];
+  for (const auto& r : rates)
+    if (std::fabs(static_cast<double>(r.first) - baud) <
+        std::fabs(static_cast<double>(best->first) - baud))
+      best = &r;
+  if (std::fabs(static_cast<double>(best->first) / baud - 1.0) > 0.03) {
+    errno = EINVAL;
+    return false;
+  }
+  termios k{};
+  k.c_iflag = t.c_iflag;
+  k.c_oflag = t.c_oflag;
+  k.c_cflag = (t.c_cflag & ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT))) | best->second;
+  k.c_lflag = t.c_lflag;
+  k.c_line = t.c_line;
+  std::copy(std::begin(t.c_cc), std::begin(t.c_cc) + NCCS, std::begin(k.c_cc));
+  return ioctl(fd, TCSETS, &k) == 0;
+}
+
 }  // namespace
 
 namespace posix {
@@ -83,7 +113,19 @@ bool PosixPort::set_settings(const LineSettings& s) {
   std::shared_lock<std::shared_timed_mutex> gate(gate_);
   if (!usable() || !valid(s)) return false;
   termios2 t{};
-  if (ioctl(fd_, TCGETS2, &t) != 0) return failed();
+  bool fixed_rates = false;
+  if (ioctl(fd_, TCGETS2, &t) != 0) {
+    if (errno != ENOSYS) return failed();
+    termios k{};
+    if (ioctl(fd_, TCGETS, &k) != 0) return failed();
+    fixed_rates = true;
+    t.c_iflag = k.c_iflag;
+    t.c_oflag = k.c_oflag;
+    t.c_cflag = k.c_cflag;
+    t.c_lflag = k.c_lflag;
+    t.c_line = k.c_line;
+    std::copy(std::begin(k.c_cc), std::begin(k.c_cc) + NCCS, std::begin(t.c_cc));
+  }
   // Raw mode: no line editing, no echo, no signals, no translation of any byte.
   t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
                                       IXON | IXOFF | IXANY | INPCK | IGNPAR | IUCLC | IMAXBEL);
@@ -121,15 +163,19 @@ bool PosixPort::set_settings(const LineSettings& s) {
   t.c_cc[VSTART] = static_cast<cc_t>(s.flow.xon_char);
   t.c_cc[VSTOP] = static_cast<cc_t>(s.flow.xoff_char);
   t.c_ispeed = t.c_ospeed = s.baud;
-  if (ioctl(fd_, TCSETS2, &t) != 0) return failed();
-  // A driver that cannot come near the rate refuses it (a UART receiver tolerates a few
-  // percent, so a rounded divisor is accepted).
-  termios2 back{};
-  if (ioctl(fd_, TCGETS2, &back) != 0) return false;
-  const double ratio = static_cast<double>(back.c_ospeed) / static_cast<double>(s.baud);
-  if (std::fabs(ratio - 1.0) > 0.03) {
-    last_error_.store(EINVAL);
-    return false;
+  if (fixed_rates) {
+    if (!set_fixed_rate(fd_, t, s.baud)) return failed();
+  } else {
+    if (ioctl(fd_, TCSETS2, &t) != 0) return failed();
+    // A driver that cannot come near the rate refuses it (a UART receiver tolerates a few
+    // percent, so a rounded divisor is accepted).
+    termios2 back{};
+    if (ioctl(fd_, TCGETS2, &back) != 0) return false;
+    const double ratio = static_cast<double>(back.c_ospeed) / static_cast<double>(s.baud);
+    if (std::fabs(ratio - 1.0) > 0.03) {
+      last_error_.store(EINVAL);
+      return false;
+    }
   }
   if (!set_line(TIOCM_DTR, s.flow.dtr != LineControl::Off) ||
       !set_line(TIOCM_RTS, s.flow.rts != LineControl::Off))
