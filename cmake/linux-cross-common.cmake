@@ -14,5 +14,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # pkg-config answers for the target: its multiarch folder and the architecture-free one.
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/${TOOLCHAIN_PREFIX}/pkgconfig:/usr/share/pkgconfig)
 set(ENV{PKG_CONFIG_PATH} "")
-# Programs built for the target run under qemu-user with the target's libraries.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${KX_QEMU};-L;/usr/${TOOLCHAIN_PREFIX})
+# Programs built for the target run under qemu-user with Debian's libraries of the target
+# (multiarch), not with -L /usr/<triplet>: the README's Builds say why.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${KX_QEMU})

@@ -49,7 +49,20 @@ bash tools/check-exe.sh build/windows/app/kxflash.exe i386 "$version"
 bash tools/check-exe.sh build/windows64/app/kxflash.exe x86-64 "$version"
 
 echo "=== release: HEAD built twice from a clean export (identical), signed and verified, tampering caught"
-bash tools/release-check.sh
+rm -rf build/release
+KX_RELEASE_CHECK_KEEP=build/release bash tools/release-check.sh
+
+echo "=== Linux station packages: lintian, the install in a clean Debian 12 root, arm64 under qemu"
+release=$(echo build/release/kxflash-*)
+# Errors and warnings fail; what lintian only informs about is shown.
+lintian --fail-on error,warning --display-info "$release"/kxflash_*.deb
+timeout 900 bash tools/deb/install-check.sh "$release/kxflash_${version}_amd64.deb"
+# The arm64 binary as shipped, under qemu-user with Debian's arm64 libraries (multiarch; see
+# the README's Builds), against the native simulator.
+rm -rf build/deb-arm64
+dpkg-deb -x "$release/kxflash_${version}_arm64.deb" build/deb-arm64
+KX_STATION_RUNNER="qemu-aarch64" timeout 600 bash tools/station/e2e.sh \
+  --kxflash build/deb-arm64/usr/bin/kxflash success wrong-crc
 
 echo "=== windows: the executable under Wine against the simulated device"
 # 32-bit Wine where the machine runs 32-bit programs, 64-bit Wine where it cannot.

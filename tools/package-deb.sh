@@ -50,8 +50,9 @@ manpage=""  # the first architecture's man page; every other one must be the sam
 for arch in "${arches[@]}"; do
   case "$arch" in
     amd64) triplet=x86_64-linux-gnu runner=() ;;
-    arm64) triplet=aarch64-linux-gnu runner=(qemu-aarch64 -L /usr/aarch64-linux-gnu) ;;
-    armhf) triplet=arm-linux-gnueabihf runner=(qemu-arm -L /usr/arm-linux-gnueabihf) ;;
+    # With Debian's libraries of the target (multiarch), not the cross toolchain's: README, Builds.
+    arm64) triplet=aarch64-linux-gnu runner=(qemu-aarch64) ;;
+    armhf) triplet=arm-linux-gnueabihf runner=(qemu-arm) ;;
   esac
   preset=linux-$arch
   build=$root/build/$preset

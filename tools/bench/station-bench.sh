@@ -7,7 +7,8 @@
 #    senders' transfers timed by the simulator alike, from the first image byte it reads to
 #    "PUSK";
 #  - start-up: from the exec of kxflash to the simulator's reading "VERS", and `kxflash
-#    --version` from exec to exit (the median of 20);
+#    --version` from exec to exit (the median of 20, beside /bin/true's: what any process costs
+#    on the machine at the time);
 #  - three ports at once (`--port A --port B --port C`) against the one.
 # Prints the machine, the date and the load average before and after: the figures move with
 # the load of whatever else runs.
@@ -84,12 +85,16 @@ ref_device=$(sed -n 's/.*reference: .* device *\([0-9.]*\) s.*/\1/p' "$tmp/ref")
 wire=$(sed -n 's/.*wire time \([0-9.]*\) s.*/\1/p' "$tmp/ref")
 [ -n "$ref_device" ] && [ -n "$wire" ] || { cat "$tmp/ref"; fail "no reference figures"; }
 
-for _ in $(seq 20); do
-  s=$(now_us)
-  "$kx" --version >/dev/null
-  echo $(($(now_us) - s))
-done | sort -n | sed -n 10p >"$tmp/version"
-version_ms=$(awk '{ printf "%.1f", $1 / 1000 }' "$tmp/version")
+# The median of 20 runs of a command from exec to exit, in ms.
+median_ms() {
+  for _ in $(seq 20); do
+    s=$(now_us)
+    "$@" >/dev/null
+    echo $(($(now_us) - s))
+  done | sort -n | sed -n 10p | awk '{ printf "%.1f", $1 / 1000 }'
+}
+version_ms=$(median_ms "$kx" --version)
+true_ms=$(median_ms /bin/true)
 
 for p in a b c; do start_device "$p"; done
 timed_run --port "$tmp/a" --port "$tmp/b" --port "$tmp/c"
@@ -108,6 +113,6 @@ One port, paced at 38462 baud (the simulator's clock, first image byte to "PUSK"
   reference    $ref_device s   reference/wire $(ratio "$ref_device" "$wire")
   wire time    $wire s
 The station's whole process (exec to exit): wall $one_wall s, CPU $one_cpu s (user + system), peak resident $((one_rss / 1024)).$(((one_rss % 1024) * 10 / 1024)) MiB
-Start-up: exec to "VERS" read by the device $startup_ms ms; kxflash --version $version_ms ms (median of 20)
+Start-up: exec to "VERS" read by the device $startup_ms ms; kxflash --version $version_ms ms (median of 20; /bin/true $true_ms ms, the machine's cost of a process)
 Three ports at once: devices ${three[*]} s; the process: wall $wall s (one port: $one_wall s, ratio $(ratio "$wall" "$one_wall")), CPU $cpu s, peak resident $((rss_kib / 1024)).$(((rss_kib % 1024) * 10 / 1024)) MiB
 EOF

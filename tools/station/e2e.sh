@@ -9,7 +9,7 @@
 # any fails.
 #
 # KX_STATION_RUNNER is put before kxflash on every run, e.g. an arm64 build under qemu-user:
-#   KX_STATION_RUNNER="qemu-aarch64 -L /usr/aarch64-linux-gnu" \
+#   KX_STATION_RUNNER="qemu-aarch64" \
 #     bash tools/station/e2e.sh --kxflash build/arm64/app/kxflash success wrong-crc
 # The simulator is the native one. KX_STATION_BAUD paces the scenarios that must still be
 # running when something happens to them (busy, sigint; default 115200).
