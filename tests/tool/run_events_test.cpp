@@ -21,7 +21,8 @@ TEST(RunEvents, WhatIsWrittenIsReadBack) {
   std::vector<RunEvent> events;
   events.push_back(sample(RunEvent::Kind::Start));
   RunEvent found = sample(RunEvent::Kind::Identified);
-  found.answer = std::string("MAGNETOFLUX \"VKD7\"\\ 9.0\t\x00\x01\x7F\xC0\xFF\r\n", 33);
+  static const char kAnswer[] = "MAGNETOFLUX \"VKD7\"\\ 9.0\t\x00\x01\x7F\xC0\xFF\r\n";
+  found.answer = std::string(kAnswer, sizeof kAnswer - 1);  // the NUL inside kept
   found.model = "\"VKD7\"\\";
   found.firmware = "9.0\t";
   events.push_back(found);
