@@ -5,7 +5,7 @@ need=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev
       g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686
       # The 64-bit Windows build and 64-bit Wine: the proof where 32-bit programs cannot run.
       g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 wine64
-      wine wine32:i386 xvfb gcc-multilib imagemagick python3 valgrind
+      wine wine32:i386 xvfb imagemagick python3 valgrind
       # The end-to-end runs under Wine: its fonts (Cyrillic included) and the X libraries its
       # display driver loads, which are only recommended and so not installed by default.
       fonts-wine libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxfixes3:i386

@@ -9,12 +9,15 @@
 # kx_win_build_dir (the Windows build to run), kx_wine and kx_wineserver (the loader and server
 # to call), and exports WINELOADER, WINESERVER and WINEARCH to match.
 
-# Compiles and runs an empty 32-bit program: true when the machine can execute it.
+# Assembles, links and runs a 32-bit program that only ends: true when the machine can execute
+# it. The assembler and linker do it without a C library (gcc -m32 would need gcc-multilib,
+# which Debian does not install beside the ARM cross compilers).
 kx_runs_32bit() {
   local dir rc=1
   dir=$(mktemp -d /tmp/kx-probe32.XXXXXX) || return 1
-  printf 'int main(void) { return 0; }\n' >"$dir/p.c"
-  if gcc -m32 -o "$dir/p" "$dir/p.c" >/dev/null 2>&1 && "$dir/p" >/dev/null 2>&1; then rc=0; fi
+  printf '.globl _start\n_start:\n movl $1, %%eax\n xorl %%ebx, %%ebx\n int $0x80\n' >"$dir/p.s"
+  if as --32 -o "$dir/p.o" "$dir/p.s" >/dev/null 2>&1 &&
+    ld -m elf_i386 -o "$dir/p" "$dir/p.o" >/dev/null 2>&1 && "$dir/p" >/dev/null 2>&1; then rc=0; fi
   rm -rf "$dir"
   return $rc
 }
