@@ -111,19 +111,35 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
   auto* unattended = new UnattendedWiring(scheme, line.port, &log);
   unattended->driver().Events = events.get();
   if (line.places > 0) place_line_window(*scheme, line.port, line.place, line.places);
+  // The run's outcome, and its summary line once.
+  bool summed_up = false, line_lost = false;
+  const auto outcome = [&] {
+    const int driver_code = unattended->driver().exit_code();
+    if (unattended_run && !line.summary_path.empty() && !summed_up) {
+      summed_up = true;
+      const std::string lost =
+          write_summary(line.summary_path, record_of(unattended->driver(), line.port));
+      if (!lost.empty()) {
+        log.line("the summary line is lost: " + printable(lost));
+        line_lost = true;
+      }
+    }
+    // A failure's code says more than the lost line; an update without its record is not
+    // reported as a plain success.
+    return line_lost && driver_code == kExitUpdated ? static_cast<int>(kExitSummaryLost)
+                                                    : driver_code;
+  };
+  // The session ends while the run goes on: the process ends at once, and says so truly.
+  tk::set_session_end([&] {
+    unattended->driver().interrupt("the session ended (log-off or shutdown)");
+    const int code = outcome();
+    log.line("the session ends; exit code " + std::to_string(code));
+    return code;
+  });
   scheme->Form->Start();
   tk::run_message_loop();
-  int code = unattended->driver().exit_code();
-  if (unattended_run && !line.summary_path.empty()) {
-    const std::string lost =
-        write_summary(line.summary_path, record_of(unattended->driver(), line.port));
-    if (!lost.empty()) {
-      log.line("the summary line is lost: " + printable(lost));
-      // A failure's code says more than the lost line; an update without its record is not
-      // reported as a plain success.
-      if (code == kExitUpdated) code = kExitSummaryLost;
-    }
-  }
+  tk::set_session_end(nullptr);
+  const int code = outcome();
   // The scheme goes first: its teardown fires nothing (the pins are silent), and no link of
   // the driver's elements points into it.
   if (running != nullptr) *running = nullptr;

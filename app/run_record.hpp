@@ -19,12 +19,16 @@ struct RunRecord {
   std::string model;     // the device's answer, second word ("" without one)
   std::string firmware;  // the device's answer, third word
   std::string offered = kOfferedFirmware;
-  std::string result;  // "updated", "transfer failed" or "no device"
+  std::string result;  // "updated", "transfer failed", "no device" or "interrupted"
   int blocks = -1;     // blocks acknowledged; -1: unknown (the summary writes null)
   double seconds = 0;  // from the run's start to its result
   int exit_code = 0;
   std::string reason;  // why it failed; empty on success
 };
+
+// The summary's result for a run cut off before its outcome (a stop signal, the session's end,
+// a process that ended or was ended without telling its result); its exit code is 130.
+inline constexpr const char* kInterrupted = "interrupted";
 
 // The result word of an exit code: 0 "updated", 2 "no device", 130 "interrupted", anything else
 // "transfer failed".

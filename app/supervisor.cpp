@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "app/escape.hpp"
 #include "app/process_launcher.hpp"
@@ -35,9 +36,13 @@ std::vector<std::string> device_arguments(const CommandLine& line, std::size_t i
 int line_exit_code(const std::vector<int>& codes) {
   bool all_updated = true, line_lost = false;
   for (const int c : codes) {
-    if (c == kExitTransferFailed) return kExitTransferFailed;
-    if (c == kExitSummaryLost) line_lost = true;
-    if (c != kExitUpdated && c != kExitSummaryLost) all_updated = false;
+    if (c == kExitUpdated) continue;
+    if (c == kExitSummaryLost) {
+      line_lost = true;
+      continue;
+    }
+    all_updated = false;
+    if (c != kExitNoDevice) return kExitTransferFailed;
   }
   if (!all_updated) return kExitNoDevice;
   return line_lost ? kExitSummaryLost : kExitUpdated;
@@ -241,7 +246,7 @@ class Supervision {
     r.result = result;
     r.blocks = d.blocks >= 0 ? d.blocks : d.told_found ? 0 : -1;
     r.seconds = std::chrono::duration<double>(Clock::now() - began_).count();
-    r.exit_code = kExitTransferFailed;
+    r.exit_code = result == std::string_view(kInterrupted) ? kExitInterrupted : kExitTransferFailed;
     r.reason = reason;
     return r;
   }

@@ -25,9 +25,6 @@ namespace kx {
 class ProcessLauncher;
 class UpdateLog;
 
-// The summary's result for a device whose process ended (or was ended) without telling one.
-inline constexpr const char* kInterrupted = "interrupted";
-
 // The arguments of the process for port `index` of `line`: "/auto=COMn", its window's place
 // "/place=K,N", its own log beside the run's (port_log_path) and its channel "/events=N".
 std::vector<std::string> device_arguments(const CommandLine& line, std::size_t index,
@@ -37,9 +34,9 @@ std::vector<std::string> device_arguments(const CommandLine& line, std::size_t i
 // "update-COM5.log", "logs\run" gives "logs\run-COM5".
 std::string port_log_path(const std::string& log_path, const std::string& port);
 
-// The whole run's exit code from each device's: 1 when any transfer failed (or was interrupted);
-// else 2 when some port had no device; else 4 when some updated device's summary line was lost;
-// else 0.
+// The whole run's exit code from each device's: 1 when any device's run failed otherwise than
+// for want of a device (a failed transfer, an interrupted run: 130); else 2 when some port had
+// no device; else 4 when some updated device's summary line was lost; else 0.
 int line_exit_code(const std::vector<int>& codes);
 
 struct SuperviseOptions {

@@ -21,6 +21,10 @@ void set_message_filter(std::function<bool(void*)> filter) {
   loop_state().filter = std::move(filter);
 }
 
+void set_session_end(std::function<int()> routine) {
+  loop_state().session_end = std::move(routine);
+}
+
 void set_idle_hook(std::function<void()> hook) {
   loop_state().idle = std::move(hook);
 }

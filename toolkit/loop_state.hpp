@@ -12,6 +12,10 @@ struct LoopState {
   int running = 0;
   std::function<bool(void*)> filter;
   std::function<void()> idle;
+  std::function<int()> session_end;  // see tk::set_session_end
+
+  // The exit code when the session ends: what the routine says, else 0.
+  int session_end_code() const { return session_end ? session_end() : 0; }
 
   // The session ends: the loop counts as over, at once.
   void end_now() {

@@ -30,7 +30,8 @@
 //   toolkit also sends Close to the application window and quits the loop (quit()).
 // - EndSession with wparam != 0 on a Form: the toolkit sets the running count to 0, clears
 //   the application-window reference, sets the terminated flag, frees the application window
-//   and ends the process at once with exit code 0, without returning to the loop.
+//   and ends the process at once, without returning to the loop: with the exit code the
+//   session-end routine returns (set_session_end), else 0.
 // - Mouse: MouseDown/MouseUp/DblClick carry the button (0 left, 1 right, 2 middle) in wparam;
 //   MouseMove carries the held buttons as flags (1 left, 2 right, 16 middle) in wparam;
 //   MouseWheel the signed wheel distance (120 per notch); x, y in client coordinates. The
@@ -337,6 +338,9 @@ int running_count();
 // platform's message record) and the idle hook called after each batch of messages.
 void set_message_filter(std::function<bool(void* native_message)> filter);
 void set_idle_hook(std::function<void()> hook);
+// Optional: what runs when the session ends, after the loop is over and before the process
+// ends; it returns the exit code. Window thread.
+void set_session_end(std::function<int()> routine);
 
 // The work area (the screen less the taskbar) of the monitor the form is on, in design pixels
 // at the form's resolution.

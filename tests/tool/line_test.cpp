@@ -285,9 +285,9 @@ TEST(Supervisor, WritesOneTrueLinePerPortAndSetsTheRunsCode) {
   const std::string failed =
       R"("model":"VKD7","firmware":"9.0","offered":"9.1","result":"transfer failed","blocks":60,"seconds":#,"exit_code":1,"reason":"no byte for 3 s after block 60"})";
   const std::string lost =
-      R"("model":"NKD7","firmware":"8.2","offered":"9.1","result":"interrupted","blocks":51,"seconds":#,"exit_code":1,"reason":")";
+      R"("model":"NKD7","firmware":"8.2","offered":"9.1","result":"interrupted","blocks":51,"seconds":#,"exit_code":130,"reason":")";
   const std::string unknown =
-      R"("model":"","firmware":"","offered":"9.1","result":"interrupted","blocks":null,"seconds":#,"exit_code":1,"reason":")";
+      R"("model":"","firmware":"","offered":"9.1","result":"interrupted","blocks":null,"seconds":#,"exit_code":130,"reason":")";
   const std::vector<SuperviseCase> cases = {
       {"all updated",
        {line_of(1, told_result("COM6", 0)), end_of(1, true, 0), line_of(0, told_result("COM5", 0)),
@@ -400,6 +400,8 @@ TEST(Supervisor, WritesOneTrueLinePerPortAndSetsTheRunsCode) {
   EXPECT_EQ(line_exit_code({4, 1}), 1);
   EXPECT_EQ(line_exit_code({4, 2, 0}), 2);
   EXPECT_EQ(line_exit_code({0, 4, 0}), 4);
+  EXPECT_EQ(line_exit_code({0, 130, 2}), 1);
+  EXPECT_EQ(line_exit_code({0, 2, 0}), 2);
   EXPECT_EQ(port_log_path("update.log", "COM5"), "update-COM5.log");
   EXPECT_EQ(port_log_path("logs.d/run", "COM5"), "logs.d/run-COM5");
   EXPECT_EQ(port_log_path("C:\\logs.d\\.log", "COM5"), "C:\\logs.d\\.log-COM5");
@@ -512,10 +514,10 @@ TEST(Supervisor, ARunOfRealProcessesEndsByItselfWithOneLinePerPort) {
   EXPECT_EQ(from_port(lines[1]), R"("port":"COM6",)" + updated);
   EXPECT_EQ(
       from_port(lines[2]),
-      R"("port":"COM7","model":"","firmware":"","offered":"9.1","result":"interrupted","blocks":null,"seconds":#,"exit_code":1,"reason":"no step for 0 s: the first process ended it; it ended, killed by signal 9"})");
+      R"("port":"COM7","model":"","firmware":"","offered":"9.1","result":"interrupted","blocks":null,"seconds":#,"exit_code":130,"reason":"no step for 0 s: the first process ended it; it ended, killed by signal 9"})");
   EXPECT_EQ(
       from_port(lines[3]),
-      R"("port":"COM8","model":"NKD7","firmware":"8.2","offered":"9.1","result":"interrupted","blocks":51,"seconds":#,"exit_code":1,"reason":"the process serving the port ended without a result: killed by signal 9"})");
+      R"("port":"COM8","model":"NKD7","firmware":"8.2","offered":"9.1","result":"interrupted","blocks":51,"seconds":#,"exit_code":130,"reason":"the process serving the port ended without a result: killed by signal 9"})");
   std::sort(heard.begin(), heard.end());
   EXPECT_EQ(heard,
             (std::vector<std::string>{

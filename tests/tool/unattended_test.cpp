@@ -942,5 +942,62 @@ TEST_F(Tool, AnAttendedRunWithALogStillEndsWithZero) {
   EXPECT_TRUE(device.results().pusk_received);
 }
 
+// The session ends mid-transfer: the process ends at once with code 130 (not 0, "updated"), and
+// its summary line and result event say "interrupted" and why.
+TEST_F(Tool, ASessionThatEndsMidTransferIsRecordedAsInterrupted) {
+  add_device("COM3");
+  const std::string summary = log_path("session-summary");
+  std::vector<int> codes;
+  hl::set_exit_routine([&codes](int code) { codes.push_back(code); });
+  disable_pins();
+  set_startup_done(false);
+  TClassSimpleForm_2597650* running = nullptr;
+  const auto give_up = std::chrono::steady_clock::now() + 30s;
+  bool ended = false;
+  tk::set_idle_hook([&] {
+    TClassSimpleForm_2597650* s = running;
+    if (!ended && s != nullptr && hl::progress_position(*s->pbProgress->control()) >= 50) {
+      ended = true;
+      hl::end_session(*s->Form->control());
+    }
+    if (std::chrono::steady_clock::now() > give_up) tk::quit();
+  });
+  int channel[2];
+  ASSERT_EQ(::pipe(channel), 0);
+  std::string heard;
+  std::thread reader([&] {
+    char buf[4096];
+    for (ssize_t n; (n = ::read(channel[0], buf, sizeof buf)) > 0;)
+      heard.append(buf, static_cast<std::size_t>(n));
+  });
+  std::vector<std::string> args = {"kxflash", "/auto=COM3", "/summary=" + summary,
+                                   "/events=" + std::to_string(channel[1])};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  EXPECT_EQ(run_tool(4, argv.data(), &running), kExitInterrupted);
+  reader.join();
+  ::close(channel[0]);
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(codes, std::vector<int>{kExitInterrupted});
+  const std::vector<std::string> lines = read_lines(summary);
+  ASSERT_EQ(lines.size(), 1u);
+  for (const char* part :
+       {"\"result\":\"interrupted\",\"blocks\":",
+        "\"exit_code\":130,\"reason\":\"the session ended (log-off or shutdown)\"}"})
+    EXPECT_NE(lines[0].find(part), std::string::npos) << lines[0];
+  std::istringstream in(heard);
+  int results = 0;
+  for (std::string text; std::getline(in, text);) {
+    RunEvent e;
+    ASSERT_TRUE(parse_event_line(text, e)) << text;
+    if (e.kind != RunEvent::Kind::Result) continue;
+    ++results;
+    EXPECT_EQ(e.record.result, "interrupted");
+    EXPECT_GE(e.record.blocks, 50);
+  }
+  EXPECT_EQ(results, 1);
+}
+
 }  // namespace
 }  // namespace kx::tool_testing

@@ -111,10 +111,11 @@ void HeadlessWindow::default_processing(tk::Message& m) {
       break;
     case tk::Msg::EndSession:
       if (session_ends(m)) {
+        const int code = tk::loop_state().session_end_code();
         if (st.exit_routine) {
-          st.exit_routine(0);
+          st.exit_routine(code);
         } else {
-          std::exit(0);
+          std::exit(code);
         }
       }
       break;

@@ -134,7 +134,7 @@ void Win32Window::tk_default(tk::Message& m) {
       st.form_closed(*this);
       break;
     case tk::Msg::EndSession:
-      if (session_ends(m)) ExitProcess(0);
+      if (session_ends(m)) ExitProcess(static_cast<UINT>(tk::loop_state().session_end_code()));
       break;
     case tk::Msg::Size:
       realign_children();

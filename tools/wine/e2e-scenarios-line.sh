@@ -176,7 +176,7 @@ scenario_line-stuck() {
   line_device "$name" COM6 failed || return 1
   summary_has "$work/$name.json" COM5 '"result":"updated"' || return 1
   summary_has "$work/$name.json" COM7 '"result":"updated"' || return 1
-  summary_has "$work/$name.json" COM6 '"result":"interrupted"' '"exit_code":1,' \
+  summary_has "$work/$name.json" COM6 '"result":"interrupted"' '"exit_code":130,' \
     '"reason":"no step for 30 s: the first process ended it; it ended, exit code 0xC000013A"' || return 1
   sed 's/^/  run log: /' "$work/$name.log" >>"$log"
   grep -q 'waiting for .*COM6 (last step' "$work/$name.log" || fail "the awaited ports are not logged" || return 1
