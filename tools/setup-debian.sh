@@ -6,6 +6,10 @@ need=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev
       # The 64-bit Windows build and 64-bit Wine: the proof where 32-bit programs cannot run.
       g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 wine64
       wine wine32:i386 xvfb imagemagick python3 valgrind
+      # The 32-bit modem-line fixture preloaded into 32-bit Wine (gcc -m32): the 32-bit C
+      # library and compiler support, without gcc-multilib, which Debian will not install
+      # beside the ARM cross compilers.
+      libc6-dev-i386 lib32gcc-12-dev
       # The end-to-end runs under Wine: its fonts (Cyrillic included) and the X libraries its
       # display driver loads, which are only recommended and so not installed by default.
       fonts-wine libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxfixes3:i386
