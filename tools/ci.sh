@@ -50,7 +50,8 @@ bash tools/check-exe.sh build/windows64/app/kxflash.exe x86-64 "$version"
 
 echo "=== release: HEAD built twice from a clean export (identical), signed and verified, tampering caught"
 rm -rf build/release
-KX_RELEASE_CHECK_KEEP=build/release bash tools/release-check.sh
+# Two release builds (Windows 32 and 64 bits, the three Linux packages), bounded.
+KX_RELEASE_CHECK_KEEP=build/release timeout 3600 bash tools/release-check.sh
 
 echo "=== Linux station packages: lintian, the install in a clean Debian 12 root, arm64 under qemu"
 release=$(echo build/release/kxflash-*)
