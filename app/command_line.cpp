@@ -83,6 +83,13 @@ CommandLine parse_command_line(int argc, char** argv) {
       return line;
     }
   }
+  for (int i = 1; i < argc && !auto_given; ++i) {
+    if (compare_text_nocase(argv[i], "/list") != 0) continue;
+    line.mode = CommandLine::Mode::List;
+    for (int j = 1; j < argc; ++j)
+      line.json = line.json || compare_text_nocase(argv[j], "/json") == 0;
+    return line;
+  }
   bool auto_seen = false, log_seen = false, summary_seen = false, place_seen = false,
        events_seen = false;
   std::string problem;

@@ -15,6 +15,13 @@ namespace kx {
 // attached to; POSIX: standard error when it is a terminal); nullptr when there is none.
 std::unique_ptr<LogFile> parent_console();
 
+// Where the program's answer to a question goes (the port list): Windows, the parent's console
+// as above; POSIX, standard output. nullptr when there is none.
+std::unique_ptr<LogFile> program_output();
+
+// The line end of text written there: "\r\n" on Windows, "\n" on POSIX.
+extern const char* const kConsoleLineEnd;
+
 // `out` with `prefix` before every line written to it (one device's lines on a console that
 // several devices share: "COM5 " before each); nullptr for nullptr.
 std::unique_ptr<LogFile> with_line_prefix(std::unique_ptr<LogFile> out, std::string prefix);

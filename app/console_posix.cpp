@@ -11,4 +11,10 @@ std::unique_ptr<LogFile> parent_console() {
   return log_file_on(STDERR_FILENO, false);
 }
 
+std::unique_ptr<LogFile> program_output() {
+  return log_file_on(STDOUT_FILENO, false);
+}
+
+const char* const kConsoleLineEnd = "\n";
+
 }  // namespace kx

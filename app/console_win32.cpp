@@ -27,4 +27,10 @@ std::unique_ptr<LogFile> parent_console() {
   return log_file_on(reinterpret_cast<std::intptr_t>(console), true);
 }
 
+std::unique_ptr<LogFile> program_output() {
+  return parent_console();
+}
+
+const char* const kConsoleLineEnd = "\r\n";
+
 }  // namespace kx

@@ -11,6 +11,8 @@
 #include "app/escape.hpp"
 #include "app/event_channel.hpp"
 #include "app/line_window.hpp"
+#include "app/port_choice.hpp"
+#include "app/port_listing.hpp"
 #include "app/process_launcher.hpp"
 #include "app/record_paths.hpp"
 #include "app/run_record.hpp"
@@ -69,6 +71,13 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
     show_command_line_use();
     return 0;
   }
+  if (line.mode == CommandLine::Mode::List) {
+    if (std::unique_ptr<LogFile> out = program_output())
+      return list_ports(line.json, *out, kConsoleLineEnd);
+    tk::message_box(kInfoCaption,
+                    port_list_text(serial::list_port_identities(), line.json, "\r\n"));
+    return 0;
+  }
   // The log goes to a disk file only: a path that names a port would send the port its lines.
   const std::string log_problem =
       line.log_path.empty() ? std::string() : disk_file_problem(line.log_path);
@@ -93,6 +102,9 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
     if (std::unique_ptr<ChannelWriter> channel = open_channel(line.events, problem))
       events = std::make_unique<ChannelSink>(std::move(channel));
   }
+  if (problem.empty() && unattended_run && line.ports.size() > 1 &&
+      has_adapter_selector(line.ports))
+    resolve_ports(line.ports, serial::list_port_identities(), problem);  // one port named twice
   if (!problem.empty()) {
     // Nothing waits for a person: no window, no box; the script reads the code.
     log.line("bad command line: " + printable(problem) + "; exit code " +
@@ -106,11 +118,36 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
     log.line("exit code " + std::to_string(code));
     return code;
   }
+  // The port by its name or its adapter, resolved now; none or several: no device, nothing opened.
+  const RunPort port = unattended_run ? choose_run_port(line.port) : RunPort{};
+  if (unattended_run && !port.chosen.found) {
+    RunRecord r;
+    r.ended = std::chrono::system_clock::now();
+    r.port = line.port;
+    if (is_adapter_selector(line.port)) r.selector = line.port;
+    r.exit_code = kExitNoDevice;
+    r.result = result_of(r.exit_code);
+    r.reason = port.chosen.problem;
+    log.line("no device: " + printable(r.reason) + "; nothing is opened");
+    if (events) events->on_event(result_event(r));
+    if (!line.summary_path.empty()) {
+      const std::string lost = write_summary(line.summary_path, r);
+      if (!lost.empty()) log.line("the summary line is lost: " + printable(lost));
+    }
+    log.line("exit code " + std::to_string(r.exit_code));
+    return r.exit_code;
+  }
   auto* scheme = new TClassSimpleForm_2597650();
   if (running != nullptr) *running = scheme;
-  auto* unattended = new UnattendedWiring(scheme, line.port, &log);
+  auto* unattended = new UnattendedWiring(scheme, port.open_name, &log);
   unattended->driver().Events = events.get();
-  if (line.places > 0) place_line_window(*scheme, line.port, line.place, line.places);
+  unattended->driver().Selector = port.selector;
+  unattended->driver().Adapter = port.chosen.port;
+  if (!port.selector.empty())
+    unattended->driver().AdapterCheck = [expected = port.chosen.port] {
+      return adapter_change(expected);
+    };
+  if (line.places > 0) place_line_window(*scheme, port.open_name, line.place, line.places);
   // The run's outcome, and its summary line once.
   bool summed_up = false, line_lost = false;
   const auto outcome = [&] {
@@ -118,7 +155,7 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
     if (unattended_run && !line.summary_path.empty() && !summed_up) {
       summed_up = true;
       const std::string lost =
-          write_summary(line.summary_path, record_of(unattended->driver(), line.port));
+          write_summary(line.summary_path, record_of(unattended->driver(), port.open_name));
       if (!lost.empty()) {
         log.line("the summary line is lost: " + printable(lost));
         line_lost = true;

@@ -266,6 +266,17 @@ bool parse_event_line(std::string_view line, RunEvent& e) {
       f.real("seconds", r.seconds);
       f.whole("exit_code", r.exit_code);
       f.text("reason", r.reason);
+      // The adapter, where known: "usb" is "vvvv:pppp".
+      std::string usb;
+      f.text_if_given("selector", r.selector);
+      f.text_if_given("usb", usb);
+      f.text_if_given("serial", r.adapter.serial);
+      f.text_if_given("location", r.adapter.location);
+      f.text_if_given("interface", r.adapter.interface_number);
+      if (usb.size() == 9 && usb[4] == ':') {
+        r.adapter.vid = usb.substr(0, 4);
+        r.adapter.pid = usb.substr(5);
+      }
       break;
     }
   }

@@ -53,6 +53,8 @@ RunRecord record_of(const TKxUnattended& driver, const std::string& port) {
   r.blocks = driver.acknowledged();
   r.seconds = driver.seconds();
   if (r.exit_code != kExitUpdated) r.reason = failure_reason_of(driver);
+  r.selector = driver.Selector;
+  r.adapter = driver.Adapter;
   return r;
 }
 

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <string>
 
+#include "elements/serial/port_identity.hpp"
+
 namespace kx {
 
 class TKxUnattended;
@@ -23,7 +25,9 @@ struct RunRecord {
   int blocks = -1;     // blocks acknowledged; -1: unknown (the summary writes null)
   double seconds = 0;  // from the run's start to its result
   int exit_code = 0;
-  std::string reason;  // why it failed; empty on success
+  std::string reason;            // why it failed; empty on success
+  std::string selector;          // the selector that chose the port ("serial=A12345"); empty: named
+  serial::PortIdentity adapter;  // the port's adapter as listed (no USB IDs: none known)
 };
 
 // The summary's result for a run cut off before its outcome (a stop signal, the session's end,

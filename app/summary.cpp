@@ -28,6 +28,14 @@ std::string summary_fields(const RunRecord& r) {
   line += ",\"seconds\":" + std::string(seconds);
   line += ",\"exit_code\":" + std::to_string(r.exit_code);
   line += ",\"reason\":" + json_string(r.reason);
+  // Where the port was chosen by its adapter, or its adapter is known: which it was.
+  if (!r.selector.empty()) line += ",\"selector\":" + json_string(r.selector);
+  if (serial::is_usb(r.adapter)) {
+    line += ",\"usb\":" + json_string(r.adapter.vid + ":" + r.adapter.pid);
+    line += ",\"serial\":" + json_string(r.adapter.serial);
+    line += ",\"location\":" + json_string(r.adapter.location);
+    line += ",\"interface\":" + json_string(r.adapter.interface_number);
+  }
   return line;
 }
 

@@ -2,8 +2,10 @@
 // ends ("/summary=FILE"), e.g.
 // {"time":"2026-12-08T05:10:44.120+03:00","port":"COM5","model":"VKD7","firmware":"9.0",
 //  "offered":"9.1","result":"updated","blocks":508,"seconds":35.4,"exit_code":0,"reason":""}
-// (one line in the file). Texts are ASCII: a quote and a backslash escaped, line ends and tabs
-// as \r \n \t, every other byte outside printable ASCII as the six characters \u00NN.
+// (one line in the file), followed, where known, by "selector" (the entry that named the
+// adapter) and the adapter's "usb" ("0403:6001"), "serial", "location" and "interface".
+// Texts are ASCII: a quote and a backslash escaped, line ends and tabs as \r \n \t, every other
+// byte outside printable ASCII as the six characters \u00NN.
 #pragma once
 
 #include <string>

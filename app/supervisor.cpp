@@ -13,7 +13,11 @@
 
 namespace kx {
 
-std::string port_log_path(const std::string& log_path, const std::string& port) {
+std::string port_log_path(const std::string& log_path, const std::string& entry) {
+  // A selector ("usb=0403:6001") may hold characters no file name may.
+  std::string port = entry;
+  for (char& c : port)
+    if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) c = '-';
   const std::size_t folder = log_path.find_last_of("\\/:");
   const std::size_t dot = log_path.rfind('.');
   const bool has_extension =

@@ -31,8 +31,9 @@ std::vector<std::string> device_arguments(const CommandLine& line, std::size_t i
                                           const std::string& channel);
 
 // The log of one port's process beside `log_path`, named after the port: "update.log" gives
-// "update-COM5.log", "logs\run" gives "logs\run-COM5".
-std::string port_log_path(const std::string& log_path, const std::string& port);
+// "update-COM5.log", "logs\run" gives "logs\run-COM5"; a selector's characters that no file
+// name may hold become '-' ("update-usb=0403-6001.log").
+std::string port_log_path(const std::string& log_path, const std::string& entry);
 
 // The whole run's exit code from each device's: 1 when any device's run failed otherwise than
 // for want of a device (a failed transfer, an interrupted run: 130); else 2 when some port had

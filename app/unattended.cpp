@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/escape.hpp"
+#include "app/port_selector.hpp"
 #include "app/run_events.hpp"
 #include "app/run_record.hpp"
 #include "app/update_log.hpp"
@@ -57,6 +58,13 @@ void TKxUnattended::doListed(TData&, std::uint16_t) {
 void TKxUnattended::choose_when_ready() {
   if (!driving() || !started_ || !listed_ || chosen_) return;
   chosen_ = true;
+  if (const std::string changed = port_words(AdapterCheck); !changed.empty()) {
+    // Replugged since the start: another device may sit behind the name now.
+    reason_ = "no device: " + changed;
+    log(reason_ + "; the port is not opened");
+    finish(kExitNoDevice);
+    return;
+  }
   fire_string(onChoose, Port);
 }
 
@@ -89,7 +97,11 @@ void TKxUnattended::doChoice(TData& d, std::uint16_t) {
   refused_.clear();
   refused_count_ = 0;
   reason_.clear();
-  log("port chosen: " + printable(Name.empty() ? to_string(d) : Name));
+  std::string chosen = "port chosen: " + printable(Name.empty() ? to_string(d) : Name);
+  if (!Selector.empty()) chosen += " by " + printable(Selector);
+  if (const std::string words = adapter_words(Adapter); !words.empty())
+    chosen += ", adapter " + printable(words);
+  log(chosen);
   if (driving()) fire_null(onWatchStart);
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "elements/serial/port_identity.hpp"
 #include "runtime/handover.hpp"
 #include "runtime/pinned.hpp"
 #include "runtime/tdata.hpp"
@@ -51,6 +52,13 @@ class TKxUnattended : Pinned {
   // The port's own words on a failure, asked when it happens; empty or unset: none.
   std::function<std::string()> OpenFailure;  // why the port could not be opened
   std::function<std::string()> PortFailure;  // what the port reported during the transfer
+  // The adapter chosen: the selector as written (empty when the port was named) and the port's
+  // adapter as listed at the start (no USB IDs: none known), for the log and the record.
+  std::string Selector;
+  serial::PortIdentity Adapter;
+  // Asked just before the port is chosen: empty while the adapter is the one chosen at the
+  // start, else why not; the run then ends with no device, nothing opened. Unset: not asked.
+  std::function<std::string()> AdapterCheck;
   // What went wrong with the port list's first listing (a trial that could not start).
   std::function<std::string()> ListingTrouble;
 
