@@ -14,6 +14,9 @@ need=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev libgtest-dev
       # display driver loads, which are only recommended and so not installed by default.
       fonts-wine libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386 libxfixes3:i386
       libxcomposite1:i386 libxinerama1:i386
+      # The port list's adapters on Linux: udev's library (loaded at run time) and the faked USB
+      # adapters of the identity test.
+      libudev1 umockdev
       # The release: Authenticode signing and its check, and the throw-away certificate in CI.
       osslsigncode openssl
       # The Linux station's scenarios: an unprivileged user (useradd) run with runuser.

@@ -9,6 +9,7 @@
 #include "app/escape.hpp"
 #include "app/log_file.hpp"
 #include "app/port_list.hpp"
+#include "app/port_selector.hpp"
 #include "app/record_paths.hpp"
 #include "app/run_events.hpp"
 #include "app/run_record.hpp"
@@ -41,6 +42,7 @@ struct LineCase {
   std::string summary = "";
   int place = 0, places = 0;
   std::string events = "";
+  bool json = false;
 };
 
 std::string com_list(int from, int to) {
@@ -120,6 +122,27 @@ TEST(CommandLine, FormsAndWhatTheyMean) {
       {{"/auto=COM5", "/events="}, M::Bad, "COM5", ""},
       {{"/auto=COM5", "/events=7", "/events=8"}, M::Bad, "COM5", "", {}, "", 0, 0, "7"},
       {{"/auto=COM5,COM6", "/events=7"}, M::Bad, "", "", {"COM5", "COM6"}, "", 0, 0, "7"},
+      // Entries that name the adapter; "/list" lists the ports only.
+      {{"/auto=serial=A12345"}, M::Auto, "serial=A12345", ""},
+      {{"/auto=usb=0403:6001,Location=1-1.2:1,COM5"},
+       M::Auto,
+       "",
+       "",
+       {"usb=0403:6001", "Location=1-1.2:1", "COM5"}},
+      {{"/auto=serial=A1,SERIAL=a1"}, M::Bad, "", ""},
+      {{"/auto=serial="}, M::Bad, "", ""},
+      {{"/auto=usb=0403"}, M::Bad, "", ""},
+      {{"/auto=usb=0403:60011"}, M::Bad, "", ""},
+      {{"/auto=usb=0g03:6001"}, M::Bad, "", ""},
+      {{"/auto=location=1-"}, M::Bad, "", ""},
+      {{"/auto=location=1.2"}, M::Bad, "", ""},
+      {{"/auto=location=1-1..2"}, M::Bad, "", ""},
+      {{"/auto=location=1-1.2:"}, M::Bad, "", ""},
+      {{"/auto=location=1-1.2:100"}, M::Bad, "", ""},
+      {{"/auto=name=COM5"}, M::Bad, "", ""},
+      {{"/list"}, M::List, "", ""},
+      {{"/LIST", "/Json"}, M::List, "", "", {}, "", 0, 0, "", true},
+      {{"/auto=COM5", "/list"}, M::Bad, "COM5", ""},
   };
   for (const LineCase& c : cases) {
     std::vector<std::string> storage = {"kxflash"};
@@ -136,6 +159,7 @@ TEST(CommandLine, FormsAndWhatTheyMean) {
     EXPECT_EQ(line.place, c.place) << what;
     EXPECT_EQ(line.places, c.places) << what;
     EXPECT_EQ(line.events, c.events) << what;
+    EXPECT_EQ(line.json, c.json) << what;
     if (!c.ports.empty())
       EXPECT_EQ(line.ports, c.ports) << what;
     else if (!c.port.empty())
@@ -145,6 +169,43 @@ TEST(CommandLine, FormsAndWhatTheyMean) {
     else
       EXPECT_TRUE(line.ports.empty()) << what;
   }
+}
+
+// Entries resolved against the ports of a Windows machine: COM names in any letter case, serial
+// numbers as Windows writes them (capitals), two adapters of one kind, a built-in port.
+TEST(PortSelector, AnEntryStandsForOnePortOrForNone) {
+  std::vector<serial::PortIdentity> ports(3);
+  ports[0] = {"COM5", "USB Serial Port", "0403", "6001", "A12345B", "1-1.2", "", "", ""};
+  ports[1] = {"COM7", "USB Serial Port", "0403", "6001", "B777", "1-1.3", "", "", ""};
+  ports[2].name = "COM1";
+  struct Case {
+    const char* entry;
+    const char* port;     // the port it stands for; empty: none
+    const char* problem;  // why not
+  };
+  const Case cases[] = {
+      {"com5", "COM5", ""},
+      {"COM9", "COM9", ""},  // not listed: the open tells
+      {"serial=a12345b", "COM5", ""},
+      {"location=1-1.3", "COM7", ""},
+      {"usb=0403:6001", "",
+       "2 ports match usb=0403:6001: COM5 (serial A12345B, location 1-1.2), COM7 (serial B777, "
+       "location 1-1.3)"},
+      {"location=1-1.3:00", "", "no port matches location=1-1.3:00"},
+      {"usb=1a86:7523", "", "no port matches usb=1a86:7523"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entry);
+    const ChosenPort chosen = resolve_port(c.entry, ports);
+    EXPECT_EQ(chosen.found, *c.port != '\0');
+    EXPECT_EQ(chosen.found ? chosen.port.name : "", c.port);
+    EXPECT_EQ(chosen.problem, c.problem);
+  }
+  std::string twice;
+  resolve_ports({"COM5", "serial=A12345B"}, ports, twice);
+  EXPECT_EQ(twice, "COM5 and serial=A12345B both name the port COM5");
+  resolve_ports({"com7", "serial=A12345B", "usb=0403:6001"}, ports, twice);
+  EXPECT_EQ(twice, "");
 }
 
 // A log (or any record the user names) is written to a disk file only: a name that Windows
@@ -402,7 +463,8 @@ TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
   EXPECT_EQ(message_of(lines[1]),
             "bad command line: /auto needs a port name: /auto=COMn; exit code 3");
   EXPECT_EQ(message_of(lines[2]),
-            "bad command line: not a port name (COM1 to COM255): COM0; exit code 3");
+            "bad command line: not a port name (COM1 to COM255) or selector (serial=, location=, "
+            "usb=): COM0; exit code 3");
   EXPECT_EQ(message_of(lines[3]), "bad command line: unknown argument: /what; exit code 3");
   EXPECT_EQ(message_of(lines[4]), "bad command line: /auto is given more than once; exit code 3");
   EXPECT_EQ(message_of(lines[5]),
@@ -509,6 +571,27 @@ TEST(Unattended, ChoosesItsPortOnceTheWindowShowsAndThePortsAreListed) {
     driver.doListed(none, 9);  // another listing chooses nothing more
     queue.drain();
     EXPECT_EQ(chosen.names.size(), 1u);
+  }
+  {
+    // The adapter behind the port changed since the start (replugged): nothing is chosen, so
+    // nothing is opened, and the run has no device.
+    TKxUnattended driver;
+    driver.Port = "COM3";
+    int checks = 0;
+    driver.AdapterCheck = [&checks] {
+      ++checks;
+      return std::string("the adapter on COM3 changed since the listing");
+    };
+    Chosen chosen;
+    driver.onChoose = make_link<&Chosen::on>(0, &chosen);
+    TData none;
+    TKxUnattended::startup(&driver);
+    driver.doListed(none, 9);
+    queue.drain();
+    EXPECT_TRUE(chosen.names.empty());
+    EXPECT_EQ(checks, 1);
+    EXPECT_EQ(driver.exit_code(), kExitNoDevice);
+    EXPECT_EQ(driver.failure_reason(), "no device: the adapter on COM3 changed since the listing");
   }
   disable_pins();
 }

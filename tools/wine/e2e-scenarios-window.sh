@@ -290,3 +290,36 @@ scenario_close() {
   closed_within 1000 || return 1
   stop_sim
 }
+
+# The port list with identity ("/list", "/list /json") on the console it was started from: the
+# declared port is there, and Wine knows no USB device behind it, so its identity fields are
+# empty and nothing fails. A selector then finds no port: no device (code 2) before anything is
+# opened; the device receives no byte.
+scenario_list() {
+  local out=$work/list.txt rc
+  rm -f "$work/list.log"
+  start_sim list --baud "$baud" || return 1
+  (cd "$work" && LD_PRELOAD="$shim" timeout 120 "$kx_wine" "$exe" /list) >"$out" 2>"$logs/list.wine.log"
+  rc=$?
+  note "/list (code $rc):"
+  sed 's/^/    /' "$out" >>"$log"
+  [ "$rc" = 0 ] || fail "exit code $rc from /list" || return 1
+  tr -d '\r' <"$out" | grep -Eq "^$port +- +- +- +- " ||
+    fail "$port is not listed, or not with empty identity fields" || return 1
+  (cd "$work" && LD_PRELOAD="$shim" timeout 120 "$kx_wine" "$exe" /list /json) >"$out" 2>>"$logs/list.wine.log"
+  rc=$?
+  note "/list /json (code $rc):"
+  sed 's/^/    /' "$out" >>"$log"
+  [ "$rc" = 0 ] || fail "exit code $rc from /list /json" || return 1
+  tr -d '\r' <"$out" | grep -Eq "^\{\"port\":\"$port\",\"description\":\"[^\"]*\",\"vid\":\"\",\"pid\":\"\",\"serial\":\"\",\"location\":\"\",\"interface\":\"\",\"by_id\":\"\",\"by_path\":\"\"\}\$" ||
+    fail "no JSON line for $port with empty identity fields" || return 1
+  start_app list-selector /auto=usb=0403:6001 /log=list.log
+  app_exit 60
+  [ "$app_rc" = 2 ] || fail "exit code $app_rc for a selector that matches no port" || return 1
+  tr -d '\r' <"$work/list.log" | grep -q "no device: no port matches usb=0403:6001; nothing is opened" ||
+    fail "the log does not say that no port matches" || return 1
+  sleep 0.5
+  stop_sim
+  [ "$(report_value bytes_received)" = 0 ] ||
+    fail "the device received $(report_value bytes_received) bytes" || return 1
+}
