@@ -49,7 +49,7 @@ grep -qF '"selector":"serial=B777"' "$work/run.json" || fail "the summary does n
 auto location=1-5.1,COM106 3 "bad command line: location=1-5.1 and COM106 both name the port /dev/ttyUSB5"
 auto serial=A12345B,location=1-1.2 3 "bad command line: serial=A12345B and location=1-1.2 both name the port /dev/ttyUSB0"
 # A line with an ambiguous entry: that device has no device, the others run.
-auto usb=067b:2303,location=1-5.1 2 "usb=067b:2303: no device, exit code 2"
+auto usb=067b:2303,location=1-5.1 2 "usb=067b:2303: no device: 2 ports match usb=067b:2303: /dev/ttyUSB5 (location 1-5.1), /dev/ttyUSB6 (location 1-5.2)"
 grep -qF '"port":"usb=067b:2303","model":"","firmware":"","offered":"9.1","result":"no device"' "$work/run.json" ||
   fail "the ambiguous entry has no summary line"
 grep -qF '"selector":"location=1-5.1","usb":"067b:2303","serial":"","location":"1-5.1","interface":""' "$work/run.json" ||
