@@ -14,6 +14,9 @@
 #include "app/escape.hpp"
 #include "app/event_channel.hpp"
 #include "app/log_file.hpp"
+#include "app/port_choice.hpp"
+#include "app/port_listing.hpp"
+#include "app/port_selector.hpp"
 #include "app/process_launcher.hpp"
 #include "app/run_events.hpp"
 #include "app/run_record.hpp"
@@ -92,6 +95,8 @@ RunRecord refused_record(const StationPort& port, const std::string& refusal) {
   r.result = result_of(r.exit_code);
   r.blocks = 0;
   r.reason = refusal;
+  r.selector = port.selector;
+  r.adapter = port.adapter;
   return r;
 }
 
@@ -107,6 +112,10 @@ int update_here(const StationOutput& out, const StationPort& port, UpdateLog& lo
   NamedEvents named(port, events);
   driver.Name = port.name;
   driver.Events = &named;
+  driver.Selector = port.selector;
+  driver.Adapter = port.adapter;
+  if (!port.selector.empty())
+    driver.AdapterCheck = [expected = port.adapter] { return adapter_change(expected); };
   bool stopped = false;
   // A stop signal: the port is closed at once (nothing more is written to the device), the
   // run is recorded as interrupted and the loop ends. The loop looks after each batch of
@@ -151,9 +160,12 @@ std::string station_start_line(const std::string& what) {
 int run_device(const StationOutput& out, const StationPort& port, RunEventSink& events,
                SignalWatch& signals) {
   UpdateLog log(out.log_path, out.echo ? operator_lines(out.human_fd, port.name + " ") : nullptr);
-  log.line(station_start_line("port " + both_names(port)));
+  const std::string adapter = adapter_words(port.adapter);
+  log.line(station_start_line("port " + both_names(port) +
+                              (adapter.empty() ? "" : ", adapter " + adapter)));
   int code = kExitNoDevice;
-  if (const std::string refusal = port_refusal(port); !refusal.empty()) {
+  if (const std::string refusal = !port.unresolved.empty() ? port.unresolved : port_refusal(port);
+      !refusal.empty()) {
     // Refused at once: nothing was written to the port, and its holder is left alone.
     log.line("no device: " + refusal);
     const RunRecord r = refused_record(port, refusal);
@@ -176,6 +188,8 @@ int run_device(const StationOutput& out, const StationPort& port, RunEventSink& 
 int run_station(int argc, char** argv) {
   const StationOptions o = parse_station_options(argc, argv);
   switch (o.mode) {
+    case StationOptions::Mode::List:
+      return list_ports(o.json, *log_file_on(STDOUT_FILENO, false), "\n");
     case StationOptions::Mode::Help:
       say(STDOUT_FILENO, station_help());
       return 0;

@@ -7,6 +7,7 @@
 
 #include "app/entry.hpp"
 #include "app/port_list.hpp"
+#include "app/port_selector.hpp"
 #include "app/version.hpp"
 
 namespace kx {
@@ -15,6 +16,11 @@ namespace {
 
 std::string take_port(StationOptions& o, const std::string& value) {
   if (value.empty()) return "--port needs a device path: --port /dev/ttyUSB0";
+  if (is_adapter_selector(value)) {
+    PortSelector selector;
+    std::string problem;
+    if (!parse_port_selector(value, selector, problem)) return "--port: " + problem;
+  }
   if (o.ports.size() == kMaxLinePorts)
     return "more than " + std::to_string(kMaxLinePorts) + " ports: " + value;
   o.ports.push_back(value);
@@ -30,10 +36,21 @@ std::string take_file(std::string& path, const char* option, const std::string& 
 const StationOption kOptions[] = {
     {"port", 0, "PATH", true,
      "a device to update: its path (/dev/ttyUSB0) or a link\n"
-     "to it (/dev/serial/by-id/..., /dev/serial/by-path/...);\n"
+     "to it (/dev/serial/by-id/..., /dev/serial/by-path/...),\n"
+     "or its adapter when exactly one port matches:\n"
+     "serial=A12345, location=1-1.2 (its hub socket;\n"
+     "location=1-1.2:01 one interface), usb=0403:6001;\n"
      "1 to 16 ports, every device at once, each by a process\n"
      "of its own",
      take_port},
+    {"list", 0, nullptr, false,
+     "list the serial ports with their adapters (USB IDs,\n"
+     "serial number, location, interface, /dev/serial links)\n"
+     "and end; with --json as JSON lines",
+     [](StationOptions& o, const std::string&) {
+       if (o.mode == StationOptions::Mode::Run) o.mode = StationOptions::Mode::List;
+       return std::string();
+     }},
     {"log", 0, "FILE", false,
      "append one line per step to FILE, a file on disk; with\n"
      "several ports one log per port beside it\n"

@@ -1,6 +1,6 @@
 // The Linux station's command line, by the platform's conventions (GNU long options):
 //   kxflash --port /dev/ttyUSB0 [--port PATH]... [--log FILE] [--summary FILE] [--json]
-//   kxflash --help | --version
+//   kxflash --list [--json] | --help | --version
 // Every option is one row of a table: its name, its value, its words in --help and what it
 // sets. A new option is a new row.
 #pragma once
@@ -16,10 +16,11 @@ struct StationOptions {
     Run,      // update the devices on `ports`
     Help,     // --help: the use, on standard output
     Version,  // --version
+    List,     // --list: the serial ports with their adapters (--json: JSON lines)
     Bad,      // exit code 3, `problem` says why; nothing is opened
   };
   Mode mode = Mode::Run;
-  std::vector<std::string> ports;  // as given (device paths or links to them), 1 to 16
+  std::vector<std::string> ports;  // as given (device paths, links, selectors), 1 to 16
   std::string log_path;            // empty: no log
   std::string summary_path;        // empty: no summary
   bool json = false;               // event lines on standard output, human text on stderr

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "app/port_choice.hpp"
+#include "app/port_selector.hpp"
 #include "elements/serial/port_claim_posix.hpp"
 
 namespace kx {
@@ -28,11 +30,28 @@ std::string os_error(int err) {
 
 std::string resolve_ports(const std::vector<std::string>& names, std::vector<StationPort>& ports) {
   ports.clear();
+  const std::vector<serial::PortIdentity> listed = has_adapter_selector(names)
+                                                       ? serial::list_port_identities()
+                                                       : std::vector<serial::PortIdentity>();
   for (const std::string& name : names) {
-    char buf[PATH_MAX];
-    StationPort p{name, ::realpath(name.c_str(), buf) != nullptr ? std::string(buf) : name};
+    StationPort p;
+    p.name = name;
+    p.device = name;
+    if (is_adapter_selector(name)) {
+      // The list names each port by its device node.
+      const ChosenPort chosen = resolve_port(name, listed);
+      p.selector = name;
+      p.adapter = chosen.port;
+      if (chosen.found)
+        p.device = chosen.port.name;
+      else
+        p.unresolved = chosen.problem;
+    } else {
+      char buf[PATH_MAX];
+      if (::realpath(name.c_str(), buf) != nullptr) p.device = buf;
+    }
     for (const StationPort& q : ports)
-      if (q.device == p.device)
+      if (p.unresolved.empty() && q.unresolved.empty() && q.device == p.device)
         return "one device given twice: " + q.name + " and " + p.name +
                (q.name == p.device && p.name == p.device ? "" : " (both " + p.device + ")");
     ports.push_back(std::move(p));

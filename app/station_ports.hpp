@@ -5,15 +5,22 @@
 #include <string>
 #include <vector>
 
+#include "elements/serial/port_identity.hpp"
+
 namespace kx {
 
 struct StationPort {
   std::string name;    // as given: a device path or a link (/dev/serial/by-id/...)
   std::string device;  // the device it resolves to now (the name itself when it resolves to none)
+  // A name that is a selector (app/port_selector.hpp: "serial=A12345") stands for the one port
+  // it matches, with that port's adapter as listed; none or several: why, and nothing is opened.
+  std::string selector;
+  serial::PortIdentity adapter;
+  std::string unresolved;
 };
 
-// Resolves every name (links followed). "" and the ports, or a bad command line's problem
-// when two names lead to one device.
+// Resolves every name (links followed; a selector against the ports listed now). "" and the
+// ports, or a bad command line's problem when two names lead to one device.
 std::string resolve_ports(const std::vector<std::string>& names, std::vector<StationPort>& ports);
 
 // A short tag of the device for file names: "/dev/ttyUSB0" gives "ttyUSB0", "/dev/pts/3"

@@ -98,7 +98,7 @@ void TKxUnattended::doChoice(TData& d, std::uint16_t) {
   refused_count_ = 0;
   reason_.clear();
   std::string chosen = "port chosen: " + printable(Name.empty() ? to_string(d) : Name);
-  if (!Selector.empty()) chosen += " by " + printable(Selector);
+  if (!Selector.empty() && Selector != Name) chosen += " by " + printable(Selector);
   if (const std::string words = adapter_words(Adapter); !words.empty())
     chosen += ", adapter " + printable(words);
   log(chosen);
