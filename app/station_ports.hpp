@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "elements/serial/port_identity.hpp"
@@ -10,6 +11,8 @@
 namespace kx {
 
 struct StationPort {
+  StationPort(std::string name_given = {}, std::string device_found = {})
+      : name(std::move(name_given)), device(std::move(device_found)) {}
   std::string name;    // as given: a device path or a link (/dev/serial/by-id/...)
   std::string device;  // the device it resolves to now (the name itself when it resolves to none)
   // A name that is a selector (app/port_selector.hpp: "serial=A12345") stands for the one port
