@@ -291,27 +291,29 @@ scenario_close() {
   stop_sim
 }
 
+# Runs the program with ARGS, its standard output into $work/list.txt and the scenario's log;
+# fails unless it ends with code 0.
+list_run() { # list_run ARGS...
+  local rc
+  (cd "$work" && LD_PRELOAD="$shim" timeout 120 "$kx_wine" "$exe" "$@") >"$work/list.txt" 2>>"$logs/list.wine.log"
+  rc=$?
+  note "$* (code $rc):"
+  sed 's/^/    /' "$work/list.txt" >>"$log"
+  [ "$rc" = 0 ] || fail "exit code $rc from $*" || return 1
+}
+
 # The port list with identity ("/list", "/list /json") on the console it was started from: the
 # declared port is there, and Wine knows no USB device behind it, so its identity fields are
 # empty and nothing fails. A selector then finds no port: no device (code 2) before anything is
 # opened; the device receives no byte.
 scenario_list() {
-  local out=$work/list.txt rc
   rm -f "$work/list.log"
   start_sim list --baud "$baud" || return 1
-  (cd "$work" && LD_PRELOAD="$shim" timeout 120 "$kx_wine" "$exe" /list) >"$out" 2>"$logs/list.wine.log"
-  rc=$?
-  note "/list (code $rc):"
-  sed 's/^/    /' "$out" >>"$log"
-  [ "$rc" = 0 ] || fail "exit code $rc from /list" || return 1
-  tr -d '\r' <"$out" | grep -Eq "^$port +- +- +- +- " ||
+  list_run /list || return 1
+  tr -d '\r' <"$work/list.txt" | grep -Eq "^$port +- +- +- +- " ||
     fail "$port is not listed, or not with empty identity fields" || return 1
-  (cd "$work" && LD_PRELOAD="$shim" timeout 120 "$kx_wine" "$exe" /list /json) >"$out" 2>>"$logs/list.wine.log"
-  rc=$?
-  note "/list /json (code $rc):"
-  sed 's/^/    /' "$out" >>"$log"
-  [ "$rc" = 0 ] || fail "exit code $rc from /list /json" || return 1
-  tr -d '\r' <"$out" | grep -Eq "^\{\"port\":\"$port\",\"description\":\"[^\"]*\",\"vid\":\"\",\"pid\":\"\",\"serial\":\"\",\"location\":\"\",\"interface\":\"\",\"by_id\":\"\",\"by_path\":\"\"\}\$" ||
+  list_run /list /json || return 1
+  tr -d '\r' <"$work/list.txt" | grep -Eq "^\{\"port\":\"$port\",\"description\":\"[^\"]*\",\"vid\":\"\",\"pid\":\"\",\"serial\":\"\",\"location\":\"\",\"interface\":\"\",\"by_id\":\"\",\"by_path\":\"\"\}\$" ||
     fail "no JSON line for $port with empty identity fields" || return 1
   start_app list-selector /auto=usb=0403:6001 /log=list.log
   app_exit 60
