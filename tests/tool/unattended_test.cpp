@@ -708,6 +708,37 @@ TEST(Unattended, SaysWhyARunFailedAndClicksNothingAfterAFailure) {
   disable_pins();
 }
 
+// A pipe a run's events go into (its name for "/events="), read as they come; the run closes
+// the writing end as it ends.
+struct EventPipe {
+  int ends[2] = {-1, -1};
+  std::string heard;
+  std::thread reader;
+  EventPipe() {
+    if (::pipe(ends) != 0) return;
+    reader = std::thread([this] {
+      char buf[4096];
+      for (ssize_t n; (n = ::read(ends[0], buf, sizeof buf)) > 0;)
+        heard.append(buf, static_cast<std::size_t>(n));
+    });
+  }
+  std::string name() const { return std::to_string(ends[1]); }
+  // Every line as an event, once the run is over; a line that is none fails the test.
+  std::vector<RunEvent> events() {
+    if (reader.joinable()) reader.join();
+    if (ends[0] >= 0) ::close(ends[0]);
+    ends[0] = -1;
+    std::vector<RunEvent> out;
+    std::istringstream in(heard);
+    for (std::string text; std::getline(in, text);) {
+      RunEvent e;
+      EXPECT_TRUE(parse_event_line(text, e)) << text;
+      out.push_back(e);
+    }
+    return out;
+  }
+};
+
 struct AutoCase {
   const char* name;
   Fault fault;
@@ -829,23 +860,15 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
     const std::string summary = log_path(std::string(c.name) + "-summary");
 
     // The run's events go into a pipe, read as they come.
-    int channel[2];
-    ASSERT_EQ(::pipe(channel), 0);
-    std::string heard;
-    std::thread reader([&] {
-      char buf[4096];
-      for (ssize_t n; (n = ::read(channel[0], buf, sizeof buf)) > 0;)
-        heard.append(buf, static_cast<std::size_t>(n));
-    });
+    EventPipe channel;
 
     // The log's writer starts first, then the trial open of COM3.
     if (c.trial_refused) thread_testing::refuse_thread_starts(1, 1);
     EXPECT_EQ(run_entry({"/auto=COM3", "/log=" + log, "/summary=" + summary,
-                         "/events=" + std::to_string(channel[1])}),
+                         "/events=" + channel.name()}),
               c.code);
     // The channel is closed with the run.
-    reader.join();
-    ::close(channel[0]);
+    const std::vector<RunEvent> events = channel.events();
     thread_testing::refuse_thread_starts(0);
     EXPECT_FALSE(pins_enabled());
     if (c.pusk) {
@@ -889,14 +912,7 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
 
     // The events: the start first, the device's identity, every block, the result last with
     // the summary's fields.
-    std::vector<RunEvent> events;
-    std::istringstream in(heard);
-    for (std::string text; std::getline(in, text);) {
-      RunEvent e;
-      ASSERT_TRUE(parse_event_line(text, e)) << text;
-      EXPECT_EQ(e.port, "COM3");
-      events.push_back(e);
-    }
+    for (const RunEvent& e : events) EXPECT_EQ(e.port, "COM3");
     ASSERT_GE(events.size(), 2u);
     EXPECT_EQ(events.front().kind, RunEvent::Kind::Start);
     EXPECT_EQ(events.back().kind, RunEvent::Kind::Result);
@@ -1045,22 +1061,14 @@ TEST_F(Tool, ASessionThatEndsMidTransferIsRecordedAsInterrupted) {
     }
     if (std::chrono::steady_clock::now() > give_up) tk::quit();
   });
-  int channel[2];
-  ASSERT_EQ(::pipe(channel), 0);
-  std::string heard;
-  std::thread reader([&] {
-    char buf[4096];
-    for (ssize_t n; (n = ::read(channel[0], buf, sizeof buf)) > 0;)
-      heard.append(buf, static_cast<std::size_t>(n));
-  });
+  EventPipe channel;
   std::vector<std::string> args = {"kxflash", "/auto=COM3", "/summary=" + summary,
-                                   "/events=" + std::to_string(channel[1])};
+                                   "/events=" + channel.name()};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   EXPECT_EQ(run_tool(4, argv.data(), &running), kExitInterrupted);
-  reader.join();
-  ::close(channel[0]);
+  const std::vector<RunEvent> events = channel.events();
   EXPECT_TRUE(ended);
   EXPECT_EQ(codes, std::vector<int>{kExitInterrupted});
   const std::vector<std::string> lines = read_lines(summary);
@@ -1069,11 +1077,8 @@ TEST_F(Tool, ASessionThatEndsMidTransferIsRecordedAsInterrupted) {
        {"\"result\":\"interrupted\",\"blocks\":",
         "\"exit_code\":130,\"reason\":\"the session ended (log-off or shutdown)\"}"})
     EXPECT_NE(lines[0].find(part), std::string::npos) << lines[0];
-  std::istringstream in(heard);
   int results = 0;
-  for (std::string text; std::getline(in, text);) {
-    RunEvent e;
-    ASSERT_TRUE(parse_event_line(text, e)) << text;
+  for (const RunEvent& e : events) {
     if (e.kind != RunEvent::Kind::Result) continue;
     ++results;
     EXPECT_EQ(e.record.result, "interrupted");
