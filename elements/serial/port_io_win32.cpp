@@ -17,6 +17,19 @@ Io Win32Port::read(std::size_t count, std::string& out) {
   out.clear();
   if (!usable() || gone_.load()) return Io::Refused;
   if (count > 0x7FFFFFFF) count = 0x7FFFFFFF;
+  {
+    // What the reader's pending read brought comes first; while the reader waits by reading,
+    // it is all there is (the element's reads return at once with what has come).
+    std::lock_guard<std::mutex> lock(inbox_mutex_);
+    if (read_armed_ && HasOverlappedIoCompleted(&read_->ov)) {
+      bool complete = false;
+      DWORD moved = 0;
+      collect_read(complete, moved);
+    }
+    take_inbox(count, out);
+    if (out.size() == count || reading()) return Io::Done;
+  }
+  count -= out.size();
   const COMMTIMEOUTS t = timeouts();
   ULONGLONG bound = 0;
   if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
@@ -28,7 +41,10 @@ Io Win32Port::read(std::size_t count, std::string& out) {
   Transfer* tr = take(false);
   tr->buffer.resize(count);
   DWORD n = 0;
-  return run(tr, false, static_cast<DWORD>(count), bound, n, &out);
+  std::string rest;
+  const Io r = run(tr, false, static_cast<DWORD>(count), bound, n, &rest);
+  out += rest;
+  return r;
 }
 
 Io Win32Port::write(const std::string& bytes, std::size_t& written) {
@@ -91,10 +107,10 @@ Transfer* Win32Port::take(bool is_write) {
 }
 
 void Win32Port::give_back(Transfer* tr, bool is_write) {
+  // The event needs no reset: ReadFile and WriteFile reset it as they start.
   const HANDLE ev = tr->ov.hEvent;
   tr->ov = OVERLAPPED{};
   tr->ov.hEvent = ev;
-  ResetEvent(ev);
   std::lock_guard<std::mutex> lock(spare_mutex_);
   std::unique_ptr<Transfer>& slot = spare_[is_write ? 1 : 0];
   if (slot)
@@ -119,6 +135,8 @@ Io Win32Port::run(Transfer* tr, bool is_write, DWORD len, ULONGLONG bound, DWORD
   }
   const ULONGLONG deadline = GetTickCount64() + bound;
   for (;;) {
+    // A transfer the driver ended at once needs no wait on its event.
+    if (HasOverlappedIoCompleted(&tr->ov)) break;
     const DWORD r = WaitForSingleObject(tr->ov.hEvent, kSliceMs);
     if (r == WAIT_OBJECT_0) break;
     if (r != WAIT_TIMEOUT || GetTickCount64() >= deadline || gone_.load()) {

@@ -44,7 +44,8 @@ Win32Port::~Win32Port() {
     std::unique_lock<std::shared_timed_mutex> gate(gate_);
     release();
   }
-  if (wait_abandoned_) return;  // the driver may still write into the record
+  if (!read_abandoned_) delete read_;  // else the driver may still write into the record
+  if (wait_abandoned_) return;         // the driver may still write into the record
   if (wait_->ov.hEvent) CloseHandle(wait_->ov.hEvent);
   delete wait_;
 }
@@ -102,11 +103,16 @@ bool Win32Port::purge(Purge what) {
 bool Win32Port::set_timeouts(const Timeouts& t) {
   std::shared_lock<std::shared_timed_mutex> gate(gate_);
   if (!usable()) return false;
-  COMMTIMEOUTS ct = comm_timeouts(t);
-  if (!SetCommTimeouts(h_, &ct)) return false;
+  COMMTIMEOUTS previous{};
+  {
+    std::lock_guard<std::mutex> lock(timeouts_mutex_);
+    previous = timeouts_;
+    timeouts_ = comm_timeouts(t);
+  }
+  if (apply_timeouts()) return true;
   std::lock_guard<std::mutex> lock(timeouts_mutex_);
-  timeouts_ = ct;
-  return true;
+  timeouts_ = previous;
+  return false;
 }
 
 COMMTIMEOUTS Win32Port::timeouts() {
@@ -129,6 +135,7 @@ void Win32Port::close() {
 
 void Win32Port::release() {
   if (h_ != INVALID_HANDLE_VALUE && wait_armed_) settle_wait();  // left armed by the reader
+  if (h_ != INVALID_HANDLE_VALUE) settle_read();                 // the same for its read
   if (h_ != INVALID_HANDLE_VALUE) {
     CancelIoEx(h_, nullptr);
     CloseHandle(h_);

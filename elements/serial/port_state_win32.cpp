@@ -2,6 +2,7 @@
 // clears them), the input queue and the modem lines.
 #include <windows.h>
 
+#include <mutex>
 #include <shared_mutex>
 
 #include "elements/serial/port.hpp"
@@ -15,6 +16,14 @@ bool Win32Port::clear_errors(LineErrors& errors, std::uint32_t& in_queue) {
   errors = {};
   in_queue = 0;
   if (!usable()) return false;
+  if (reading()) {
+    // The reader looks at the port between two runs and keeps the errors it clears; what has
+    // come waits in the inbox. No call to the driver on the way from an answer to the next block.
+    errors = errors_of(kept_errors_.exchange(0));
+    std::lock_guard<std::mutex> lock(inbox_mutex_);
+    in_queue = static_cast<std::uint32_t>(inbox_.size());
+    return true;
+  }
   DWORD e = 0;
   COMSTAT stat{};
   if (!ClearCommError(h_, &e, &stat)) return false;
@@ -29,7 +38,8 @@ bool Win32Port::queued_input(std::uint32_t& in_queue) {
   if (!usable()) return false;
   COMSTAT stat{};
   if (!look(stat)) return false;
-  in_queue = stat.cbInQue;
+  std::lock_guard<std::mutex> lock(inbox_mutex_);
+  in_queue = stat.cbInQue + static_cast<std::uint32_t>(inbox_.size());
   return true;
 }
 

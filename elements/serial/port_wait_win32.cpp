@@ -17,7 +17,8 @@ bool Win32Port::set_watched_events(PortEvents events) {
   // Setting the mask completes a pending WaitCommEvent (with no event bits).
   if (!usable() || !SetCommMask(h_, event_bits(events))) return false;
   watched_.store(events);
-  return true;
+  // Received bytes alone are waited for by reading: the handle's time-outs follow.
+  return reads_by_waiting() == reading() || apply_timeouts();
 }
 
 // The wait for port events is armed once and stays armed until it completes: a call that
@@ -27,9 +28,14 @@ WaitResult Win32Port::wait_event(PortEvents& events) {
   events = {};
   if (stop_.load()) {
     if (wait_armed_) settle_wait();
+    settle_read();
     return WaitResult::Stopped;
   }
   if (!usable() || wait_abandoned_) return WaitResult::Failed;
+  if (reading()) {
+    if (wait_armed_) settle_wait();
+    return wait_by_reading(events);
+  }
   OVERLAPPED& ov = wait_->ov;
   HANDLE ev = ov.hEvent;
   bool completed = false;
@@ -106,7 +112,10 @@ WaitResult Win32Port::wait_event(PortEvents& events) {
 void Win32Port::stop_waiting() {
   stop_.store(true);
   std::shared_lock<std::shared_timed_mutex> gate(gate_);
-  if (h_ != INVALID_HANDLE_VALUE) CancelIoEx(h_, &wait_->ov);
+  if (h_ == INVALID_HANDLE_VALUE) return;
+  CancelIoEx(h_, &wait_->ov);
+  std::lock_guard<std::mutex> lock(inbox_mutex_);
+  if (read_armed_) CancelIoEx(h_, &read_->ov);
 }
 
 void Win32Port::settle_wait() {
@@ -121,9 +130,13 @@ bool Win32Port::unreported_input() {
   COMSTAT stat{};
   if (!look(stat)) return false;
   const std::uint64_t consumed = consumed_.load();
-  const bool fresh =
-      stat.cbInQue > 0 && (stat.cbInQue != seen_queue_ || consumed != seen_consumed_);
-  seen_queue_ = stat.cbInQue;
+  DWORD queued = stat.cbInQue;
+  {
+    std::lock_guard<std::mutex> lock(inbox_mutex_);
+    queued += static_cast<DWORD>(inbox_.size());  // left by an earlier wait by reading
+  }
+  const bool fresh = queued > 0 && (queued != seen_queue_ || consumed != seen_consumed_);
+  seen_queue_ = queued;
   seen_consumed_ = consumed;
   return fresh;
 }

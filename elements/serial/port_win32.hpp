@@ -62,7 +62,8 @@ class Win32Port final : public Port {
   bool set_timeouts(const Timeouts& t) override;
   void close() override;
 
-  // The wait for port events (port_wait_win32.cpp).
+  // The wait for port events (port_wait_win32.cpp); while the reader watches for received
+  // bytes only, it waits by reading (port_read_win32.cpp).
   bool set_watched_events(PortEvents events) override;
   WaitResult wait_event(PortEvents& events) override;
   void stop_waiting() override;
@@ -92,6 +93,32 @@ class Win32Port final : public Port {
   // Cancels the pending wait for port events and waits for it to end, briefly; a wait that
   // does not end is left to the driver with its record.
   void settle_wait();
+
+  // Waiting by reading (port_read_win32.cpp). While the reader watches for received bytes only
+  // and the element's reads return at once with what has come, the reader keeps an overlapped
+  // ReadFile pending that the first arriving byte completes, then reads what else the queue
+  // holds: one wake-up a run of bytes, with the bytes in hand. What it brought waits in the
+  // inbox for the element.
+  bool reads_by_waiting();
+  // Whether the handle has the pending read's time-outs: the reader then waits by reading.
+  bool reading();
+  // The time-outs the handle gets: the element's, or while the reader waits by reading, its
+  // pending read's (the first byte ends it, or the constant) with the element's write ones.
+  bool apply_timeouts();
+  WaitResult wait_by_reading(PortEvents& events);
+  // Inbox lock held: starts the pending read of up to `count` bytes; false when the driver
+  // refuses it.
+  bool arm_read(DWORD count);
+  // Reads `count` bytes that the input queue holds into the inbox.
+  void read_queued(DWORD count);
+  // Inbox lock held: takes the completed read's bytes into the inbox; false when the read
+  // failed (last_error_ set). `complete` is false when it has not ended yet.
+  bool collect_read(bool& complete, DWORD& moved);
+  // Cancels the pending read and waits, briefly, for it to end, keeping what it brought; a
+  // read that does not end is left to the driver with its record.
+  void settle_read();
+  // Inbox lock held: up to `count` bytes from the inbox into `out`.
+  void take_inbox(std::size_t count, std::string& out);
 
   // The port's state. The system tells it only together with clearing the line's error bits:
   // they are kept for the element, which hears of them at its next clear_errors.
@@ -131,6 +158,16 @@ class Win32Port final : public Port {
   std::mutex timeouts_mutex_;
   COMMTIMEOUTS timeouts_{};
   WaitRecord* wait_;  // the event is read by stop_waiting too; the rest by the reader only
+  // The pending read and the inbox (waiting by reading). The record is the reader's; the
+  // element's reads take what it brought.
+  std::mutex inbox_mutex_;
+  std::string inbox_;
+  Transfer* read_ = nullptr;  // allocated at the first read; left to the driver when abandoned
+  bool read_armed_ = false;   // a ReadFile is pending on read_ (inbox lock)
+  bool read_abandoned_ = false;
+  ULONGLONG read_armed_at_ = 0;
+  bool handle_reads_waiting_ =
+      false;  // the handle has the pending read's time-outs (timeouts_mutex_)
   // Reader thread only.
   bool wait_abandoned_ = false;
   bool wait_armed_ = false;  // a WaitCommEvent is pending on the record
