@@ -55,6 +55,12 @@ void WakeQueue::rewake() {
   wake_if_waiting();
 }
 
+void WakeQueue::recover() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  signalled_ = false;
+  wake_if_waiting();
+}
+
 void WakeQueue::clear() {
   std::deque<std::function<void()>> dropped;
   std::lock_guard<std::mutex> lock(mutex_);

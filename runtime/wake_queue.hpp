@@ -30,6 +30,10 @@ class WakeQueue : public ElementThread {
   void run_pending();
   // Asks again for tasks still waiting without a wake-up (one that the system refused).
   void rewake();
+  // The woken thread found nothing to wake it for a while (its queue of messages stayed empty):
+  // a wake-up still counted as on its way was lost, and tasks waiting get a new one. (One that
+  // was on its way after all makes a second run, which finds nothing or less to do.)
+  void recover();
   // Drops every task.
   void clear();
   std::size_t pending() const;

@@ -76,6 +76,18 @@ TEST(WakeQueue, TasksHandedOverBeforeTheWindowExistsRunOnceItDoes) {
   EXPECT_EQ(ran.back(), 3);
   queue.attach(window.wake());
 
+  // A wake-up the system took but never delivered: the idle window thread asks again.
+  bool deliver = false;
+  queue.attach([&deliver, wake = window.wake()] { return !deliver || wake(); });
+  queue.post([&ran] { ran.push_back(5); });
+  deliver = true;
+  queue.rewake();  // the lost one still counts as on its way
+  EXPECT_FALSE(window.handle_one(std::chrono::milliseconds(50)));
+  queue.recover();
+  ASSERT_TRUE(window.handle_one(std::chrono::seconds(2)));
+  EXPECT_EQ(ran.back(), 5);
+  queue.attach(window.wake());
+
   // A window that goes: tasks wait again, and the next window runs them.
   queue.detach();
   queue.post([&ran] { ran.push_back(4); });

@@ -22,6 +22,10 @@ bool on_window_thread() {
 
 namespace {
 
+// How long the loop waits with nothing in its queue before it looks for tasks whose wake-up was
+// lost.
+constexpr DWORD kQuietRecheckMs = 250;
+
 // Tab and Shift+Tab in a form that navigates by tab order.
 bool tab_key(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB) return false;
@@ -90,7 +94,11 @@ void run_message_loop() {
     }
     if (loop.idle) loop.idle();
     st.tasks.rewake();  // a wake-up the system refused (a full message queue) is asked again
-    if (!loop.terminated) WaitMessage();
+    if (loop.terminated) break;
+    // Any message, or a quiet while: then a task's wake-up that never arrived is asked again.
+    if (MsgWaitForMultipleObjectsEx(0, nullptr, win32::kQuietRecheckMs, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE) == WAIT_TIMEOUT)
+      st.tasks.recover();
   }
   loop.running = 0;
   free_application_window();
