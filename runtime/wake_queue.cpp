@@ -15,14 +15,14 @@ void WakeQueue::post(std::function<void()> task) {
   wake_if_waiting();
 }
 
-void WakeQueue::attach(Wake wake) {
+void WakeQueue::connect_wake(Wake wake) {
   std::lock_guard<std::mutex> lock(mutex_);
   wake_ = std::move(wake);
   signalled_ = false;
   wake_if_waiting();
 }
 
-void WakeQueue::detach() {
+void WakeQueue::disconnect_wake() {
   std::lock_guard<std::mutex> lock(mutex_);
   wake_ = nullptr;
   signalled_ = false;

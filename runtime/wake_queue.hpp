@@ -2,7 +2,7 @@
 // message loop): a queue, and a wake-up that makes the sleeping thread run what is queued. The
 // wake-up exists only once the thread can be woken (the window that hears it exists): tasks
 // handed over before that wait, and the thread is woken for them as soon as it can be. At most
-// one wake-up is outstanding; none is ever lost, whatever the order of posts, attaching and
+// one wake-up is outstanding; none is ever lost, whatever the order of posts, connecting and
 // runs. Thread-safe; run_pending() on the woken thread only.
 #pragma once
 
@@ -23,9 +23,9 @@ class WakeQueue : public ElementThread {
 
   void post(std::function<void()> task) override;
   // The thread can be woken from now on: tasks already waiting get their wake-up now.
-  void attach(Wake wake);
+  void connect_wake(Wake wake);
   // The thread can no longer be woken (its window is going): tasks wait again.
-  void detach();
+  void disconnect_wake();
   // Runs the tasks queued when it is called; those queued meanwhile get a wake-up of their own.
   void run_pending();
   // Asks again for tasks still waiting without a wake-up (one that the system refused).

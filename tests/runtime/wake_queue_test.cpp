@@ -61,24 +61,24 @@ TEST(WakeQueue, TasksHandedOverBeforeTheWindowExistsRunOnceItDoes) {
   early.join();
   EXPECT_EQ(queue.pending(), 3u);
   EXPECT_EQ(window.messages(), 0);
-  queue.attach(window.wake());  // the window now exists
+  queue.connect_wake(window.wake());  // the window now exists
   ASSERT_TRUE(window.handle_one(std::chrono::seconds(2)));
   EXPECT_EQ(ran, (std::vector<int>{0, 1, 2}));
   EXPECT_EQ(window.messages(), 0);  // one message for the lot
 
   // A refused wake-up (a full message queue) is asked again when the thread goes to sleep.
   int refusals = 1;
-  queue.attach([&refusals, wake = window.wake()] { return refusals-- <= 0 && wake(); });
+  queue.connect_wake([&refusals, wake = window.wake()] { return refusals-- <= 0 && wake(); });
   queue.post([&ran] { ran.push_back(3); });
   EXPECT_FALSE(window.handle_one(std::chrono::milliseconds(50)));
   queue.rewake();
   ASSERT_TRUE(window.handle_one(std::chrono::seconds(2)));
   EXPECT_EQ(ran.back(), 3);
-  queue.attach(window.wake());
+  queue.connect_wake(window.wake());
 
   // A wake-up the system took but never delivered: the idle window thread asks again.
   bool deliver = false;
-  queue.attach([&deliver, wake = window.wake()] { return !deliver || wake(); });
+  queue.connect_wake([&deliver, wake = window.wake()] { return !deliver || wake(); });
   queue.post([&ran] { ran.push_back(5); });
   deliver = true;
   queue.rewake();  // the lost one still counts as on its way
@@ -86,13 +86,13 @@ TEST(WakeQueue, TasksHandedOverBeforeTheWindowExistsRunOnceItDoes) {
   queue.recover();
   ASSERT_TRUE(window.handle_one(std::chrono::seconds(2)));
   EXPECT_EQ(ran.back(), 5);
-  queue.attach(window.wake());
+  queue.connect_wake(window.wake());
 
   // A window that goes: tasks wait again, and the next window runs them.
-  queue.detach();
+  queue.disconnect_wake();
   queue.post([&ran] { ran.push_back(4); });
   EXPECT_FALSE(window.handle_one(std::chrono::milliseconds(50)));
-  queue.attach(window.wake());
+  queue.connect_wake(window.wake());
   ASSERT_TRUE(window.handle_one(std::chrono::seconds(2)));
   EXPECT_EQ(ran.back(), 4);
 }
@@ -111,7 +111,7 @@ TEST(WakeQueue, NoWakeUpIsLostWhenPostsRaceTheWindowsCreation) {
         for (int i = 0; i < kEach; ++i) queue.post([&ran] { ++ran; });
       });
     std::this_thread::sleep_for(std::chrono::microseconds(100 * round));
-    queue.attach(window.wake());
+    queue.connect_wake(window.wake());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (ran.load() < kThreads * kEach && std::chrono::steady_clock::now() < deadline)
       window.handle_one(std::chrono::milliseconds(200));

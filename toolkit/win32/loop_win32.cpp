@@ -48,7 +48,7 @@ using win32::state;
 void free_application_window() {
   win32::State& st = state();
   if (!st.application) return;
-  st.tasks.detach();
+  st.tasks.disconnect_wake();
   if (element_thread() == &st.tasks) set_element_thread(nullptr);
   // Destroying the application window destroys the forms it owns and their controls.
   st.application.reset();
@@ -68,7 +68,7 @@ Window& create_application_window() {
     set_element_thread(&st.tasks);
     st.make_application();
     HWND app = st.application->hwnd();
-    st.tasks.attach([app] { return PostMessageW(app, win32::kTaskMessage, 0, 0) != FALSE; });
+    st.tasks.connect_wake([app] { return PostMessageW(app, win32::kTaskMessage, 0, 0) != FALSE; });
   }
   return *st.application;
 }
