@@ -121,7 +121,7 @@ mkdir -p "$root/build"
 # Brought up to date unless given from outside (a no-op after the CI's own builds).
 if [ -z "${KX_EXE:-}${KX_WDRIVE:-}" ]; then
   echo "=== the Windows executable and wdrive"
-  build_targets "$win_build" "$kx_win_preset" kxflash wdrive planted_dll wine_ref_sender >"$root/build/e2e-build-windows.log" 2>&1 ||
+  build_targets "$win_build" "$kx_win_preset" kxflash wdrive planted_dll wine_ref_sender win32_smoke >"$root/build/e2e-build-windows.log" 2>&1 ||
     { tail -n 30 "$root/build/e2e-build-windows.log" >&2; exit 1; }
 fi
 if [ -z "${KX_DEVSIM:-}" ]; then
