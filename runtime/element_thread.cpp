@@ -19,6 +19,35 @@ void post_to_element_thread(std::function<void()> task) {
   if (ElementThread* t = g_element_thread.load()) t->post(std::move(task));
 }
 
+void at_element_step_end(std::function<void()> fn) {
+  if (ElementThread* t = g_element_thread.load()) t->at_step_end(std::move(fn));
+}
+
+void ElementThread::at_step_end(std::function<void()> fn) {
+  if (depth_ == 0) {
+    post(std::move(fn));
+    return;
+  }
+  step_end_.push_back(std::move(fn));
+}
+
+void ElementThread::run_step(std::function<void()>& task) {
+  if (depth_ > 0) run_step_ends();
+  ++depth_;
+  task();
+  run_step_ends();
+  --depth_;
+}
+
+void ElementThread::run_step_ends() {
+  // What runs here may leave more for the same end.
+  while (!step_end_.empty()) {
+    std::vector<std::function<void()>> now;
+    now.swap(step_end_);
+    for (std::function<void()>& fn : now) fn();
+  }
+}
+
 void EventQueue::post(std::function<void()> task) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -37,7 +66,7 @@ std::size_t EventQueue::drain() {
       task = std::move(tasks_.front());
       tasks_.pop_front();
     }
-    task();
+    run_step(task);
     ++n;
   }
 }
@@ -50,7 +79,7 @@ bool EventQueue::run_one(std::chrono::milliseconds timeout) {
     task = std::move(tasks_.front());
     tasks_.pop_front();
   }
-  task();
+  run_step(task);
   return true;
 }
 

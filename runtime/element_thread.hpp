@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "runtime/pinned.hpp"
 
@@ -17,6 +18,20 @@ class ElementThread {
   virtual ~ElementThread() = default;
   // Thread-safe; tasks run on the element thread in the order they were posted.
   virtual void post(std::function<void()> task) = 0;
+  // Element thread only. `fn` runs when the task running now (the step) ends: before any other
+  // task and before the thread waits again. Outside a task it is posted.
+  void at_step_end(std::function<void()> fn);
+
+ protected:
+  // Runs one task, then what it left for its end. A task that runs tasks itself (a nested
+  // loop) first lets what it left so far run.
+  void run_step(std::function<void()>& task);
+
+ private:
+  void run_step_ends();
+
+  std::vector<std::function<void()>> step_end_;
+  int depth_ = 0;
 };
 
 // The element thread in use (set by the toolkit's message loop, or by a test's queue).
@@ -24,6 +39,8 @@ void set_element_thread(ElementThread* thread);
 ElementThread* element_thread();
 // Posts to the current element thread; dropped when there is none.
 void post_to_element_thread(std::function<void()> task);
+// Element thread: ElementThread::at_step_end of the current one; dropped when there is none.
+void at_element_step_end(std::function<void()> fn);
 
 // A plain queue drained by whoever owns it: the headless toolkit's loop and the tests.
 class EventQueue : public ElementThread {

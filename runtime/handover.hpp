@@ -53,6 +53,15 @@ class HandOver : Pinned {
       });
     }
 
+    // Element thread. As post, but handle runs when the task running now ends, before any
+    // other task (ElementThread::at_step_end).
+    template <class Handle>
+    void at_step_end(Handle handle) const {
+      at_element_step_end([run = *this, handle = std::move(handle)]() mutable {
+        if (run.current()) handle(*run.shared_->owner, run);
+      });
+    }
+
     // Any thread. As post, but while an earlier event posted this way has not been handled (or
     // dropped) yet, this one is dropped at once: events never pile up behind a busy element
     // thread.

@@ -45,7 +45,7 @@ void WakeQueue::run_pending() {
       task = std::move(tasks_.front());
       tasks_.pop_front();
     }
-    task();
+    run_step(task);
   }
   rewake();
 }

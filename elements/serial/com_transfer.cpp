@@ -24,12 +24,13 @@ void TKxComAsync::doWrite(TData& d, std::uint16_t) {
   pending_ += text;
   if (!first) return;
   // The first bytes of a step: the write goes out when the step ends, after everything the
-  // step does. Without an element thread (a bare caller) it goes out at once.
+  // step does and before anything else runs. Without an element thread (a bare caller) it goes
+  // out at once.
   if (element_thread() == nullptr) {
     write_pending();
     return;
   }
-  run_.post([](TKxComAsync& self, const Run& r) {
+  run_.at_step_end([](TKxComAsync& self, const Run& r) {
     if (self.current(r)) self.write_pending();
   });
 }

@@ -4,11 +4,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "runtime/element_thread.hpp"
 #include "runtime/wake_queue.hpp"
 
 namespace kx {
@@ -119,6 +121,39 @@ TEST(WakeQueue, NoWakeUpIsLostWhenPostsRaceTheWindowsCreation) {
     ASSERT_EQ(ran.load(), kThreads * kEach) << "round " << round;
     EXPECT_EQ(queue.pending(), 0u);
   }
+}
+
+// What a step leaves for its end (the write of what it gathered) runs when the step ends: before
+// tasks queued earlier, after what the step itself does, and before a nested loop runs anything;
+// outside a step it is posted. Both queues the element thread runs on keep this.
+TEST(ElementThreadSteps, WhatAStepLeavesRunsWhenItEndsBeforeAnyOtherTask) {
+  std::string order;
+  const auto run_case = [&](ElementThread& thread, const std::function<void()>& run_all) {
+    order.clear();
+    thread.post([&] {
+      order += "A";
+      thread.at_step_end([&] {
+        order += "h";
+        thread.at_step_end([&] { order += "i"; });  // left by a step end: same end
+      });
+      order += "a";
+    });
+    thread.post([&] { order += "B"; });
+    thread.post([&] {
+      thread.at_step_end([&] { order += "j"; });
+      order += "C";
+      thread.post([&] { order += "D"; });
+      run_all();  // a nested loop: "j" first, then what is queued (E, D)
+      order += "c";
+    });
+    thread.at_step_end([&] { order += "E"; });  // no step running: posted
+    run_all();
+    EXPECT_EQ(order, "AahiBCjEDc");
+  };
+  EventQueue events;
+  run_case(events, [&] { events.drain(); });
+  WakeQueue woken;
+  run_case(woken, [&] { woken.run_pending(); });
 }
 
 }  // namespace
