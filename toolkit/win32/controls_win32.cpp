@@ -95,8 +95,22 @@ void Win32Window::set_range(int max) {
 
 void Win32Window::set_progress(int position) {
   if (marshal([position](Win32Window& w) { w.set_progress(position); })) return;
-  if (alive() && kind_ == tk::Kind::ProgressBar)
-    SendMessageW(hwnd_, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  if (!alive() || kind_ != tk::Kind::ProgressBar) return;
+  // The bar repaints as soon as its position changes (most of a millisecond under Wine), so it
+  // is moved once the step that moved it has ended and what that step wrote to a port has left;
+  // positions set meanwhile are drawn once, the last one.
+  progress_later_ = position;
+  if (progress_queued_) return;
+  progress_queued_ = true;
+  const std::uint64_t target = id;
+  state().tasks.post([target] {
+    if (Win32Window* w = find_live(target)) w->show_progress();
+  });
+}
+
+void Win32Window::show_progress() {
+  progress_queued_ = false;
+  if (alive()) SendMessageW(hwnd_, PBM_SETPOS, static_cast<WPARAM>(progress_later_), 0);
 }
 
 void Win32Window::set_bar_color(std::uint32_t color) {

@@ -162,6 +162,8 @@ class Win32Window : public tk::WindowBase<Win32Window>, public MessageTarget {
   void detach();
   // Off the window thread: hands the change over as a task; true when it did.
   bool marshal(std::function<void(Win32Window&)> change);
+  // Draws the position set_progress kept.
+  void show_progress();
 
   WNDPROC original_proc_ = nullptr;  // a subclassed control's own procedure
   tk::Rect design_;                  // the placement asked for, in design pixels
@@ -174,6 +176,8 @@ class Win32Window : public tk::WindowBase<Win32Window>, public MessageTarget {
   int control_id_ = 0;
   HICON icon_big_ = nullptr;
   HICON icon_small_ = nullptr;
+  int progress_later_ = 0;        // the bar's position, drawn by show_progress
+  bool progress_queued_ = false;  // show_progress is on its way
 };
 
 class Win32Bitmap final : public tk::Bitmap {
