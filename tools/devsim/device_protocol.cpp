@@ -74,8 +74,14 @@ void Simulator::image_byte(std::uint8_t byte) {
     count = ++results_.bytes_received;
     crc = results_.crc;
   }
-  if (count == 1) first_image_byte_ = std::chrono::steady_clock::now();
+  const auto now = std::chrono::steady_clock::now();
   const std::size_t bs = options_.block_size;
+  if (count == 1) first_image_byte_ = now;
+  if (count > 1 && count % bs == 1) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    results_.turnarounds.push_back(
+        std::chrono::duration_cast<std::chrono::microseconds>(now - answered_));
+  }
   const std::size_t block = (count - 1) / bs;
   if (options_.fault == Fault::Unsolicited && static_cast<int>(block) == options_.fault_block &&
       count % bs == bs / 2 && state_ == State::Transfer)

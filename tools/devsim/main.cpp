@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "tools/devsim/simulator.hpp"
 
@@ -82,6 +84,15 @@ long long epoch_ms(std::chrono::system_clock::time_point t) {
 }
 long long epoch_us(std::chrono::system_clock::time_point t) {
   return std::chrono::duration_cast<std::chrono::microseconds>(t.time_since_epoch()).count();
+}
+
+// The value below which `share` of the times lie (0 when there are none).
+long long share_below(std::vector<std::chrono::microseconds> times, double share) {
+  if (times.empty()) return 0;
+  const auto at =
+      times.begin() + static_cast<std::ptrdiff_t>(share * static_cast<double>(times.size() - 1));
+  std::nth_element(times.begin(), at, times.end());
+  return at->count();
 }
 
 }  // namespace
@@ -226,6 +237,8 @@ int main(int argc, char** argv) {
        << "last_read_epoch_ms=" << epoch_ms(r.last_read) << '\n'
        << "last_answered_epoch_ms=" << epoch_ms(r.last_answered) << '\n'
        << "first_vers_epoch_us=" << epoch_us(r.first_vers) << '\n'
+       << "turnaround_median_us=" << share_below(r.turnarounds, 0.5) << '\n'
+       << "turnaround_p90_us=" << share_below(r.turnarounds, 0.9) << '\n'
        << "unread_when_quiet=" << r.unread_when_quiet << '\n'
        << "last_answer_pieces=" << r.last_answer_pieces << '\n'
        << "quiet_with_empty_queue=" << r.quiet_with_empty_queue << '\n'

@@ -54,6 +54,7 @@ void Simulator::answer(const std::string& bytes) {
     cuts += std::to_string(piece.size());
     previous = when;
   }
+  answered_ = std::chrono::steady_clock::now();
   std::lock_guard<std::mutex> lock(mutex_);
   ++results_.answers_sent;
   results_.last_answered = std::chrono::system_clock::now();

@@ -110,6 +110,9 @@ struct Results {
   std::string last_answer_pieces;
   std::size_t quiet_with_empty_queue = 0;
   std::uint16_t crc = 0xFFFF;
+  // For each block after the first: from the last byte of the answer to the block before it
+  // written to the first byte of the block read, on the device's clock (the sender's turn).
+  std::vector<std::chrono::microseconds> turnarounds;
 };
 
 class Simulator {
@@ -167,6 +170,7 @@ class Simulator {
   std::mt19937 random_;
   bool final_read_paused_ = false;
   std::chrono::steady_clock::time_point first_image_byte_{};
+  std::chrono::steady_clock::time_point answered_{};  // the last answer's last byte written
 
   mutable std::mutex mutex_;
   std::condition_variable cv_;

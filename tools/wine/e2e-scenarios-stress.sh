@@ -205,7 +205,8 @@ scenario_pieces-loaded() {
 # image and the answers. KX_BENCH_ROUNDS sets the rounds (default 2).
 wire_ms() { echo $(((130048 + 507 * 2 + 4) * 10 * 1000 / baud)); }
 
-figure_run() { # figure_run NAME tool|reference|events: figure_ms is the device's time
+figure_run() { # figure_run NAME tool|reference|events: figure_ms is the device's time, figure_turn
+  # the sender's turn (an answer's last byte to the next block's first, median/90th percentile)
   local name=$1 us sender_args=()
   start_sim "$name" --baud "$baud" || return 1
   if [ "$2" = tool ]; then
@@ -232,17 +233,19 @@ figure_run() { # figure_run NAME tool|reference|events: figure_ms is the device'
   us=$(report_value transfer_us)
   [ -n "$us" ] && [ "$us" -gt 0 ] || fail "$name: no transfer time in the report" || return 1
   figure_ms=$((us / 1000))
+  figure_turn="$(report_value turnaround_median_us)/$(report_value turnaround_p90_us) us"
 }
 
 # One run of each sender (the reference also waiting for port events, as the tool does); a
 # failed run is noted and counted (figure_failed), the rest go on.
 figure_failed=0
 figure_round() { # figure_round ROUND LOAD
-  local tool='' ref='' ev='' w
+  local tool='' ref='' ev='' w turns=''
   w=$(wire_ms)
-  figure_run "figure-$2-tool-$1" tool && tool=$figure_ms
-  figure_run "figure-$2-reference-$1" reference && ref=$figure_ms
-  figure_run "figure-$2-events-$1" events && ev=$figure_ms
+  figure_run "figure-$2-tool-$1" tool && tool=$figure_ms && turns="tool $figure_turn"
+  figure_run "figure-$2-reference-$1" reference && ref=$figure_ms &&
+    turns="$turns, reference $figure_turn"
+  figure_run "figure-$2-events-$1" events && ev=$figure_ms && turns="$turns, with events $figure_turn"
   if [ -z "$tool" ] || [ -z "$ref" ] || [ -z "$ev" ]; then
     figure_failed=$((figure_failed + 1))
     echo "  round $1, $2: tool ${tool:-failed} ms, reference ${ref:-failed} ms," \
@@ -253,6 +256,7 @@ figure_round() { # figure_round ROUND LOAD
     "reference $ref ms ($(ratio "$ref" "$w")), tool/reference $(ratio "$tool" "$ref");" \
     "reference with port events $ev ms ($(ratio "$ev" "$w")), tool/it $(ratio "$tool" "$ev");" \
     "load average $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "    sender's turn per block (median/90th percentile): $turns"
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.4f", a / b }'; }
