@@ -3,12 +3,14 @@
 #include "elements/serial/com_async.hpp"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <utility>
 
 #include "elements/serial/com_name.hpp"
 #include "elements/serial/com_reader.hpp"
 #include "elements/serial/port_trials.hpp"
+#include "runtime/bounded_call.hpp"
 #include "runtime/threads.hpp"
 
 namespace kx {
@@ -23,6 +25,17 @@ constexpr auto kCloseDrainBound = 1000ms;
 
 // How long an open waits for a trial open of the same port (a listing's) to let it go.
 constexpr auto kTrialWaitBound = 1000ms;
+
+// How long the element thread waits for the open and set-up of a port: what the trial opens of
+// a listing get too. A driver that answers opens and sets up a port in a few milliseconds; one
+// that hangs (an outgoing wireless port whose partner is off) hangs for many seconds. Together
+// with the wait for a trial, an unattended run's 3 s for finding the device still see the
+// failed open come.
+constexpr auto kOpenBound = 1000ms;
+
+// How long the element thread waits for the port's teardown: the drain's own bound, and room
+// for the reader to leave and for the purge and the close of a driver that answers.
+constexpr auto kCloseBound = 1500ms;
 
 }  // namespace
 
@@ -57,11 +70,12 @@ void TKxComAsync::doOpen(TData& d, std::uint16_t) {
   const std::int32_t dtr = read_integer(d, dataDtrControl, DtrControl);
   const std::int32_t rts = read_integer(d, dataRtsControl, RtsControl);
   const std::int32_t baud = read_integer(d, dataBaud, Baud);
-  if (!open_routine(name, baud, rts, dtr)) {
+  bool lines_known = false;
+  if (!open_routine(name, baud, rts, dtr, lines_known)) {
     fire_integer(onOpen, 0);
     return;
   }
-  if (read_modem_status()) {
+  if (lines_known) {
     if (cts_) fire_integer(onCts, 1);
     if (dsr_) fire_integer(onDsr, 1);
     if (rlsd_) fire_integer(onRlsd, 1);
@@ -70,39 +84,43 @@ void TKxComAsync::doOpen(TData& d, std::uint16_t) {
 }
 
 bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::int32_t rts,
-                               std::int32_t dtr) {
+                               std::int32_t dtr, bool& lines_known) {
   serial::wait_for_trials(name, kTrialWaitBound);  // a trial must not hold it while we open
-  serial::OpenError why;
-  std::unique_ptr<serial::Port> opened = opener_(name, &why);
-  if (!opened) {
-    if (why.problem == serial::OpenProblem::None) why.problem = serial::OpenProblem::Other;
-    fail_open(why);
+  const Setup setup{line_settings(baud, dtr, rts), timeouts_from_properties(),
+                    events_from_properties(), static_cast<std::uint32_t>(InQueue),
+                    static_cast<std::uint32_t>(OutQueue)};
+  // The open's thread holds copies only; a port it brings after the bound is closed there.
+  BoundedResult<Opened> call = call_bounded<Opened>(
+      [open = opener_, name, setup] { return open_and_set_up(open, name, setup); },
+      [](Opened& late) {
+        if (late.port) late.port->close();
+      },
+      kOpenBound);
+  if (call.outcome != CallOutcome::Done) {
+    fail_open({call.outcome == CallOutcome::Late ? serial::OpenProblem::NoAnswer
+                                                 : serial::OpenProblem::NoThread,
+               0});
+    return false;
+  }
+  Opened& opened = *call.value;
+  if (!opened.port) {
+    if (opened.why.problem == serial::OpenProblem::None)
+      opened.why.problem = serial::OpenProblem::Other;
+    fail_open(opened.why);
     return false;
   }
   open_failure_.clear();
   port_failure_.clear();
-  port_ = std::move(opened);
+  port_ = std::move(opened.port);
   told_queue_ = 0;
   input_watch_ = std::make_unique<InputWatch>([this] { return input_pending(); });
   open_ = true;
   run_ = handover_.begin_run();
-
-  const serial::LineSettings settings = line_settings(baud, dtr, rts);
-
-  timeouts_ = timeouts_from_properties();
-  watched_ = events_from_properties();
-
-  bool ok = port_->purge({.clear_output = true, .clear_input = true});
-  port_->set_queue_sizes(static_cast<std::uint32_t>(InQueue),
-                         static_cast<std::uint32_t>(OutQueue));  // result ignored
-  if (ok && !port_->set_settings(settings)) {
-    fail_open({serial::OpenProblem::RateRefused, port_->last_os_error()});
-    close_sequence();
-    return false;
-  }
-  ok = ok && port_->set_timeouts(timeouts_) && port_->set_watched_events(watched_);
-  if (!ok) {
-    fail_open({serial::OpenProblem::Other, port_->last_os_error()});
+  timeouts_ = setup.timeouts;
+  watched_ = setup.watched;
+  if (opened.why.problem != serial::OpenProblem::None) {
+    // Opened, but its set-up was refused: the close sequence runs before onOpen 0.
+    fail_open(opened.why);
     close_sequence();
     return false;
   }
@@ -119,7 +137,34 @@ bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::
     }
     reader_ = std::move(reader);
   }
+  lines_known = opened.lines_known;
+  if (lines_known) {
+    cts_ = opened.lines.cts;
+    dsr_ = opened.lines.dsr;
+    rlsd_ = opened.lines.rlsd;
+  }
   return true;
+}
+
+TKxComAsync::Opened TKxComAsync::open_and_set_up(const Opener& open, const std::string& name,
+                                                 const Setup& setup) {
+  Opened opened;
+  opened.port = open(name, &opened.why);
+  serial::Port* port = opened.port.get();
+  if (!port) return opened;
+  opened.why = {};
+  const bool purged = port->purge({.clear_output = true, .clear_input = true});
+  port->set_queue_sizes(setup.in_queue, setup.out_queue);  // result ignored
+  if (purged && !port->set_settings(setup.settings)) {
+    opened.why = {serial::OpenProblem::RateRefused, port->last_os_error()};
+    return opened;
+  }
+  if (!purged || !port->set_timeouts(setup.timeouts) || !port->set_watched_events(setup.watched)) {
+    opened.why = {serial::OpenProblem::Other, port->last_os_error()};
+    return opened;
+  }
+  opened.lines_known = port->modem_status(opened.lines);
+  return opened;
 }
 
 void TKxComAsync::fail_open(serial::OpenError why) {
@@ -140,31 +185,42 @@ void TKxComAsync::close_sequence() {
   closing_ = true;
   fire_null(onClosing);
   handover_.end_run();  // events still queued from this opening are dropped
-  if (reader_) {
-    port_->set_watched_events({});
-    stop_reader();
-  }
-  if (FlushOnClose) port_->flush();
-  // What was written leaves before anything is discarded: the last command may have been
-  // written a moment before the close. Output that has left is not purged again (on some
-  // ports that would take back bytes the other side has not read yet); output that cannot
-  // leave within the bound is.
-  const bool drained = port_->drain_output(kCloseDrainBound);
-  port_->purge({.abort_output = !drained,
-                .abort_input = true,
-                .clear_output = !drained,
-                .clear_input = true});
+  // The port's own teardown runs on a thread of its own, holding the port and the reader's
+  // record: a driver that hangs in it keeps them there, and the element thread goes on.
+  std::function<bool()> teardown = [port = port_, reader = std::move(reader_),
+                                    flush = FlushOnClose] {
+    tear_down(*port, reader.get(), flush);
+    return true;
+  };
+  if (call_bounded<bool>(teardown, {}, kCloseBound).outcome == CallOutcome::NoThread) teardown();
   fire_integer(onCts, 0);
   fire_integer(onDsr, 0);
   fire_integer(onRlsd, 0);
   cts_ = dsr_ = rlsd_ = false;
   input_watch_.reset();
-  port_->close();
   port_.reset();
   pending_.clear();  // what the close's own events wrote has no port to go to
   open_ = false;
   closing_ = false;
   fire_null(onClosed);
+}
+
+void TKxComAsync::tear_down(serial::Port& port, Reader* reader, bool flush) {
+  if (reader) {
+    port.set_watched_events({});
+    stop_reader(port, *reader);
+  }
+  if (flush) port.flush();
+  // What was written leaves before anything is discarded: the last command may have been
+  // written a moment before the close. Output that has left is not purged again (on some
+  // ports that would take back bytes the other side has not read yet); output that cannot
+  // leave within the bound is.
+  const bool drained = port.drain_output(kCloseDrainBound);
+  port.purge({.abort_output = !drained,
+              .abort_input = true,
+              .clear_output = !drained,
+              .clear_input = true});
+  port.close();
 }
 
 void TKxComAsync::doPortList(TData&, std::uint16_t) {

@@ -82,7 +82,12 @@ class TKxComAsync : Pinned {
   // Data inputs.
   EventLink dataPort, dataDtrControl, dataRtsControl, dataBaud;
 
-  // Input methods (link indices 0..4). What doWrite is given during one step of the element
+  // Input methods (link indices 0..4). doOpen opens the port and sets it up off the element
+  // thread and waits at most 1 s for it: a driver that does not answer by then fails the open
+  // (the port it gives back later is closed on that thread). doClose lets the port go off the
+  // element thread as well (flush when asked, the bounded drain, purge, close) and goes on after
+  // 1.5 s at most, leaving a hung driver's port to that thread; its events come as ever, on the
+  // element thread. What doWrite is given during one step of the element
   // thread leaves in one write call when the step ends (before the thread waits again), or at
   // once when the port is closed; onWritten reports that write. doPortList with CheckPorts
   // trial-opens every port off the element thread, all at once, and waits at most 1 s for the
@@ -134,11 +139,31 @@ class TKxComAsync : Pinned {
  private:
   struct Reader;  // the reader thread and its hand-over state
 
-  bool open_routine(const std::string& name, std::int32_t baud, std::int32_t rts, std::int32_t dtr);
+  // What the open's thread is given, and what it gives back.
+  struct Setup {
+    serial::LineSettings settings;
+    serial::Timeouts timeouts;
+    serial::PortEvents watched;
+    std::uint32_t in_queue = 0, out_queue = 0;
+  };
+  struct Opened {
+    std::unique_ptr<serial::Port> port;  // also when it opened but refused its set-up
+    serial::OpenError why;               // None: opened and set up
+    bool lines_known = false;
+    serial::ModemLines lines;
+  };
+
+  // Element thread; `lines_known` tells whether cts_, dsr_ and rlsd_ were read.
+  bool open_routine(const std::string& name, std::int32_t baud, std::int32_t rts, std::int32_t dtr,
+                    bool& lines_known);
+  // Off the element thread: the driver's part of the open, and of the close.
+  static Opened open_and_set_up(const Opener& open, const std::string& name, const Setup& setup);
+  static void tear_down(serial::Port& port, Reader* reader, bool flush);
   void close_sequence();
   // Writes what doWrite gathered during the current step, in one call.
   void write_pending();
-  void stop_reader();
+  // Stops the reader and waits, bounded, for it to leave (the close's thread).
+  static void stop_reader(serial::Port& port, Reader& reader);
   void fail_open(serial::OpenError why);
   void note_port_failure(const std::string& what, int os_error);
   bool read_modem_status();

@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// How long the close sequence waits for the reader to leave before leaving it behind; the
+// How long the close's thread waits for the reader to leave before leaving it behind; the
 // reader only ever blocks in the port wait (woken by stop_waiting) or on the hand-over, unless
 // a driver call never returns. Short enough that a close with such a reader ends within 1 s.
 constexpr auto kReaderStopBound = 400ms;
@@ -67,16 +67,14 @@ void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_pt
   reader->cv.notify_all();
 }
 
-void TKxComAsync::stop_reader() {
-  std::shared_ptr<Reader> reader = std::move(reader_);
-  if (!reader) return;
-  port_->stop_waiting();
-  std::unique_lock<std::mutex> lock(reader->mutex);
-  reader->stop = true;
-  reader->cv.notify_all();
+void TKxComAsync::stop_reader(serial::Port& port, Reader& reader) {
+  port.stop_waiting();
+  std::unique_lock<std::mutex> lock(reader.mutex);
+  reader.stop = true;
+  reader.cv.notify_all();
   // A reader that does not leave in time keeps the port object alive through its own
   // reference; it is left behind rather than waited for without end.
-  reader->cv.wait_for(lock, kReaderStopBound, [&] { return reader->done; });
+  reader.cv.wait_for(lock, kReaderStopBound, [&] { return reader.done; });
 }
 
 bool TKxComAsync::input_pending() const {

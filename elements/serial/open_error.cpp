@@ -23,8 +23,10 @@ std::string describe(const OpenError& e) {
       text = "rate refused (the line settings were not accepted)";
       break;
     case OpenProblem::NoThread:
-      text = "no thread to read it (the system refused one)";
+      text = "no thread to open or read it (the system refused one)";
       break;
+    case OpenProblem::NoAnswer:
+      return "the driver did not answer within 1 s";
     case OpenProblem::Other:
       text = "failed";
       break;

@@ -198,7 +198,8 @@ class Port {
   virtual bool clear_errors(LineErrors& errors, std::uint32_t& in_queue) = 0;
   virtual bool modem_status(ModemLines& lines) = 0;
   // The bytes waiting to be read, without clearing anything (errors read on the way are kept
-  // for the next clear_errors).
+  // for the next clear_errors). Asked on every timer tick of the element thread: a back-end
+  // answers from what its reader holds where it can, without a call to the driver.
   virtual bool queued_input(std::uint32_t& in_queue) = 0;
 
   virtual Io read(std::size_t count, std::string& out) = 0;
@@ -223,14 +224,15 @@ enum class OpenProblem : std::uint8_t {
   Busy,          // held by another program
   AccessDenied,  // the user may not open it
   RateRefused,   // the port opened, but its line settings were refused
-  NoThread,      // the port opened, but the system refused a thread to read it
+  NoThread,      // the system refused a thread to open the port or to read it
+  NoAnswer,      // the driver did not answer the open within its bound
   Other,
 };
 struct OpenError {
   OpenProblem problem = OpenProblem::None;
   int os_error = 0;  // the operating system's code (0: none)
 };
-// "busy (held by another program), OS error 5".
+// "busy (held by another program), OS error 5"; a driver that did not answer has no code.
 std::string describe(const OpenError& e);
 
 // Opens the port by its COM name ("COM7", "com7"), exclusively, for the working handle.

@@ -36,6 +36,19 @@ bool Win32Port::queued_input(std::uint32_t& in_queue) {
   std::shared_lock<std::shared_timed_mutex> gate(gate_);
   in_queue = 0;
   if (!usable()) return false;
+  if (reading()) {
+    // Asked on every timer tick: while the reader's read is pending, what has come is in the
+    // inbox or in that read, whose record says whether it has ended and with how many bytes
+    // (the first byte that arrives ends it). No call to the driver. Between two of the
+    // reader's reads, the queue is looked at as below.
+    std::lock_guard<std::mutex> lock(inbox_mutex_);
+    if (read_armed_) {
+      in_queue = static_cast<std::uint32_t>(inbox_.size());
+      if (HasOverlappedIoCompleted(&read_->ov))
+        in_queue += static_cast<std::uint32_t>(read_->ov.InternalHigh);
+      return true;
+    }
+  }
   COMSTAT stat{};
   if (!look(stat)) return false;
   std::lock_guard<std::mutex> lock(inbox_mutex_);

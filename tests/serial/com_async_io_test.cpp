@@ -2,6 +2,7 @@
 // port is closed or goes away with events still queued, and closes bounded against a call that
 // never returns.
 #include "tests/serial/com_async_fixture.hpp"
+#include "tests/serial/hanging_port.hpp"
 
 #include <sys/ioctl.h>
 
@@ -261,97 +262,28 @@ TEST_F(ComAsyncTest, WithoutWatchedEventsThereIsNoReaderButTransfersWork) {
   EXPECT_EQ(rec.count("RxChar"), 0u);
 }
 
-// A port whose wait for events never returns, whatever stop_waiting says (a driver that hangs):
-// until the test lets it go.
-class HangingPort final : public serial::Port {
- public:
-  struct Gate {
-    std::mutex mutex;
-    std::condition_variable cv;
-    bool released = false;
-    bool waiting = false;
-    bool left = false;
-  };
-  explicit HangingPort(std::shared_ptr<Gate> gate) : gate_(std::move(gate)) {}
-  ~HangingPort() override {
-    std::lock_guard<std::mutex> lock(gate_->mutex);
-    gate_->left = true;
-    gate_->cv.notify_all();
-  }
-  bool set_settings(const serial::LineSettings&) override { return true; }
-  bool set_queue_sizes(std::uint32_t, std::uint32_t) override { return true; }
-  bool purge(serial::Purge) override { return true; }
-  bool set_timeouts(const serial::Timeouts&) override { return true; }
-  bool set_watched_events(serial::PortEvents) override { return true; }
-  serial::WaitResult wait_event(serial::PortEvents& events) override {
-    events = {};
-    std::unique_lock<std::mutex> lock(gate_->mutex);
-    gate_->waiting = true;
-    gate_->cv.notify_all();
-    gate_->cv.wait(lock, [&] { return gate_->released; });
-    return serial::WaitResult::Failed;
-  }
-  void stop_waiting() override {}
-  bool clear_errors(serial::LineErrors& e, std::uint32_t& q) override {
-    e = {};
-    q = 0;
-    return true;
-  }
-  bool modem_status(serial::ModemLines& lines) override {
-    lines = {};
-    return true;
-  }
-  bool queued_input(std::uint32_t& q) override {
-    q = 0;
-    return true;
-  }
-  serial::Io read(std::size_t, std::string& out) override {
-    out.clear();
-    return serial::Io::Done;
-  }
-  serial::Io write(const std::string& b, std::size_t& n) override {
-    n = b.size();
-    return serial::Io::Done;
-  }
-  bool flush() override { return true; }
-  bool drain_output(std::chrono::milliseconds) override { return true; }
-  void close() override {}
-  int last_os_error() const override { return 0; }
-
- private:
-  std::shared_ptr<Gate> gate_;
-};
-
 // The window thread never waits without bound: a close ends within 1 s with the reader stuck in
 // the driver (it is left behind holding the port, which goes when the reader lets it go), and
 // a real port's close does not wait for a call of another thread that never returns.
 TEST_F(ComAsyncTest, CloseIsBoundedAgainstACallThatNeverReturns) {
-  auto gate = std::make_shared<HangingPort::Gate>();
-  TKxComAsync hung([gate](const std::string&, serial::OpenError*) {
-    return std::make_unique<HangingPort>(gate);
-  });
+  auto gate = std::make_shared<HangingPort::Gate>();  // the wait for events hangs
+  TKxComAsync hung(HangingPort::opener(gate));
   set_up_as_the_tool(hung);
   Recorder r;
   wire(hung, r);
   call_open(hung, "COM3");
   ASSERT_TRUE(hung.is_open());
-  {
-    std::unique_lock<std::mutex> lock(gate->mutex);
-    ASSERT_TRUE(gate->cv.wait_for(lock, 2s, [&] { return gate->waiting; }));
-  }
+  ASSERT_TRUE(gate->wait_until([&] { return gate->waiting; }));
   r.clear();
   auto start = std::chrono::steady_clock::now();
   call_close(hung);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
   EXPECT_EQ(r.log, kCloseEvents);
   EXPECT_FALSE(hung.is_open());
-  {
-    std::unique_lock<std::mutex> lock(gate->mutex);
-    EXPECT_FALSE(gate->left);  // the stuck reader still holds the port
-    gate->released = true;
-    gate->cv.notify_all();
-    EXPECT_TRUE(gate->cv.wait_for(lock, 2s, [&] { return gate->left; }));
-  }
+  EXPECT_TRUE(gate->wait_until([&] { return gate->closes == 1; }));
+  EXPECT_EQ(gate->alive, 1);  // the stuck reader still holds the port
+  gate->release();
+  EXPECT_TRUE(gate->wait_until([&] { return gate->alive == 0; }));
   queue.drain();
   EXPECT_EQ(r.log, kCloseEvents);  // the late failure of a closed port is not told
 

@@ -117,13 +117,20 @@ TEST_F(ComAsyncTest, FailedOpens) {
     EXPECT_FALSE(bad.is_open());
     EXPECT_EQ(bad.open_failure().rfind(cannot + "rate refused", 0), 0u) << bad.open_failure();
   }
-  // No thread for the reader: the port is closed again, and the reason says so.
-  thread_testing::refuse_thread_starts(1);
-  call_open(*com, "COM7");
-  thread_testing::refuse_thread_starts(0);
-  EXPECT_FALSE(com->is_open());
-  EXPECT_EQ(com->open_failure(),
-            cannot + "no thread to read it (the system refused one), OS error 0");
+  // No thread for the open, or for the reader (the port is closed again): the reason says so.
+  for (int after : {0, 1}) {
+    rec.clear();
+    thread_testing::refuse_thread_starts(1, after);
+    call_open(*com, "COM7");
+    thread_testing::refuse_thread_starts(0);
+    EXPECT_FALSE(com->is_open());
+    Log expected = {"Opening"};
+    if (after == 1) expected.insert(expected.end(), kCloseEvents.begin(), kCloseEvents.end());
+    expected.push_back("Open:0");
+    EXPECT_EQ(rec.log, expected) << after;
+    EXPECT_EQ(com->open_failure(),
+              cannot + "no thread to open or read it (the system refused one), OS error 0");
+  }
   // Nothing of the failed attempts holds the port; an open that succeeds clears the reason.
   rec.clear();
   call_open(*com, "COM7");
