@@ -41,7 +41,7 @@ if [ "${1:-}" = show ]; then
 fi
 all_scenarios=(success wrong-crc silent split unplug other-device qv pieces close planted minimize
   dpi144 ports auto-success auto-failure auto-log-device line-success line-failure line-nodevice
-  line-stuck early-task copies startup-stress pieces-loaded list)
+  line-stuck early-task first-run copies startup-stress pieces-loaded list)
 known_scenarios=("${all_scenarios[@]}" bench line-bench figures)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all_scenarios[@]}")
