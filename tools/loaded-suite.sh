@@ -39,7 +39,7 @@ for preset in "${presets[@]}"; do
     log=$logs/$preset-$run.log
     start=$(date +%s)
     if ctest --preset "$preset" -j "$jobs" --no-tests=error >"$log" 2>&1; then
-      echo "$preset run $run: passed in $(($(date +%s) - start)) s ($(grep -o 'tests failed out of [0-9]*' "$log" | head -n 1 || true)), load $(cut -d' ' -f1-3 /proc/loadavg)"
+      echo "$preset run $run: passed in $(($(date +%s) - start)) s ($(grep -o '[0-9]* tests failed out of [0-9]*' "$log" | head -n 1 || true)), load $(cut -d' ' -f1-3 /proc/loadavg)"
     else
       echo "$preset run $run: FAILED after $(($(date +%s) - start)) s; $log:"
       grep -E "\(Failed\)|\(Timeout\)|\(SEGFAULT\)|\(Subprocess aborted\)|tests failed" "$log" || tail -n 20 "$log"

@@ -111,7 +111,7 @@ TEST_F(ProbeStress, RoundsReplacedCancelledAndDestroyedWithAHangingTrial) {
   const auto start_round = [&] {
     answered->clear();
     probe->start(
-        names, {}, 100ms,
+        names, {}, 300ms,  // a good port's trial answers in time on busy cores
         [answered](const std::string& name, bool ok) {
           answered->push_back(name + (ok ? ":1" : ":0"));
         },
@@ -160,7 +160,9 @@ TEST_F(ProbeStress, WatchWithDeviceChangesDuringListingsAndADestroyedWatch) {
   for (int round = 0; round < 12; ++round) {
     WatchLog log;
     auto watch = std::make_unique<TKxPortWatch>(check());
-    watch->Timeout = 100;
+    // Long enough that a trial of a good port answers in time on busy cores; the hanging
+    // port's trial holds every listing for this long.
+    watch->Timeout = 300;
     watch->onPortName = make_link<&WatchLog::onName>(0, &log);
     watch->onListed = make_link<&WatchLog::onListed>(0, &log);
     watch->onItems = make_link<&WatchLog::onItems>(0, &log);
