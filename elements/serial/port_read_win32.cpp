@@ -101,13 +101,20 @@ bool Win32Port::arm_read(DWORD count) {
 }
 
 bool Win32Port::collect_read(bool& complete, DWORD& moved) {
+  DWORD error = 0;
+  return collect_read(complete, moved, error);
+}
+
+bool Win32Port::collect_read(bool& complete, DWORD& moved, DWORD& error) {
   complete = true;
   moved = 0;
+  error = 0;
   if (!read_armed_) return true;  // collected already
   if (!GetOverlappedResult(h_, &read_->ov, &moved, FALSE)) {
-    const DWORD error = GetLastError();
+    error = GetLastError();
     if (error == ERROR_IO_INCOMPLETE) {
       complete = false;
+      error = 0;
       return true;
     }
     read_armed_ = false;
@@ -119,14 +126,22 @@ bool Win32Port::collect_read(bool& complete, DWORD& moved) {
   return true;
 }
 
+// The waits below run without the inbox lock: the element thread takes it at every tick and
+// every read, and must never wait for the driver through it.
 void Win32Port::settle_read() {
+  HANDLE ev = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(inbox_mutex_);
+    if (!read_armed_) return;
+    CancelIoEx(h_, &read_->ov);
+    ev = read_->ov.hEvent;
+  }
+  const bool ended = WaitForSingleObject(ev, kWaitCancelBoundMs) == WAIT_OBJECT_0;
   std::lock_guard<std::mutex> lock(inbox_mutex_);
-  if (!read_armed_) return;
-  CancelIoEx(h_, &read_->ov);
+  if (!read_armed_) return;  // the element's read collected it meanwhile
   bool complete = false;
   DWORD moved = 0;
-  if (WaitForSingleObject(read_->ov.hEvent, kWaitCancelBoundMs) == WAIT_OBJECT_0)
-    collect_read(complete, moved);  // what it brought before the cancel is kept
+  if (ended) collect_read(complete, moved);  // what it brought before the cancel is kept
   if (!complete) {
     read_armed_ = false;
     read_abandoned_ = true;  // the driver may still write into the record
@@ -141,16 +156,22 @@ void Win32Port::take_inbox(std::size_t count, std::string& out) {
 }
 
 void Win32Port::read_queued(DWORD count) {
-  std::lock_guard<std::mutex> lock(inbox_mutex_);
-  if (read_armed_ || !arm_read(count)) return;  // the element's read may have started one
+  HANDLE ev = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(inbox_mutex_);
+    if (read_armed_ || !arm_read(count)) return;
+    // A read the driver ended at once needs no wait on its event (a call to the server under
+    // Wine).
+    if (!HasOverlappedIoCompleted(&read_->ov)) ev = read_->ov.hEvent;
+  }
   // The bytes are there: the read ends at once, or with the constant at the latest (a stop
   // cancels it sooner).
-  if (!HasOverlappedIoCompleted(&read_->ov) &&
-      WaitForSingleObject(read_->ov.hEvent, kPendingReadMs + kSliceMs) != WAIT_OBJECT_0)
+  if (ev != nullptr && WaitForSingleObject(ev, kPendingReadMs + kSliceMs) != WAIT_OBJECT_0)
     return;  // left pending: the next wait collects it
+  std::lock_guard<std::mutex> lock(inbox_mutex_);
   bool complete = false;
   DWORD moved = 0;
-  collect_read(complete, moved);
+  collect_read(complete, moved);  // nothing to do when the element's read collected it
 }
 
 WaitResult Win32Port::wait_by_reading(PortEvents& events) {
@@ -189,6 +210,7 @@ WaitResult Win32Port::wait_by_reading(PortEvents& events) {
     bool complete = false;
     bool ok = true;
     DWORD moved = 0;
+    DWORD error = 0;  // the read's own: the element thread's calls set last_error_ too
     bool collected_elsewhere = false;
     for (;;) {
       {
@@ -198,7 +220,7 @@ WaitResult Win32Port::wait_by_reading(PortEvents& events) {
           break;
         }
         if (HasOverlappedIoCompleted(&read_->ov)) {
-          ok = collect_read(complete, moved);
+          ok = collect_read(complete, moved, error);
           if (complete) break;
         }
       }
@@ -209,7 +231,7 @@ WaitResult Win32Port::wait_by_reading(PortEvents& events) {
           collected_elsewhere = true;
           break;
         }
-        ok = collect_read(complete, moved);
+        ok = collect_read(complete, moved, error);
         if (complete) break;
         // The event is set and the record still says "pending": look again shortly.
         if (++incomplete > kIncompleteLooks) {
@@ -233,12 +255,12 @@ WaitResult Win32Port::wait_by_reading(PortEvents& events) {
     if (collected_elsewhere) continue;
     // Under Wine a read that ends on its time-out with nothing fails with ERROR_TIMEOUT (the
     // system reports it as done with no byte): nothing came.
-    if (!ok && last_error_.load() == ERROR_TIMEOUT) ok = true;
+    if (!ok && error == ERROR_TIMEOUT) ok = true;
     if (!ok) {
       if (stop_.load()) return WaitResult::Stopped;
       // A read ended by a line error (the driver stops reads until the errors are cleared) or
       // by leaving this way of waiting: the look clears and keeps the errors.
-      if (last_error_.load() != ERROR_OPERATION_ABORTED) return WaitResult::Failed;
+      if (error != ERROR_OPERATION_ABORTED) return WaitResult::Failed;
       COMSTAT after{};
       if (!look(after)) {
         last_error_.store(GetLastError());

@@ -114,6 +114,8 @@ class Win32Port final : public Port {
   // Inbox lock held: takes the completed read's bytes into the inbox; false when the read
   // failed (last_error_ set). `complete` is false when it has not ended yet.
   bool collect_read(bool& complete, DWORD& moved);
+  // The same, with the read's own error code (0 when it did not fail).
+  bool collect_read(bool& complete, DWORD& moved, DWORD& error);
   // Cancels the pending read and waits, briefly, for it to end, keeping what it brought; a
   // read that does not end is left to the driver with its record.
   void settle_read();
@@ -150,8 +152,8 @@ class Win32Port final : public Port {
   std::atomic<DWORD> last_error_{0};
   std::atomic<std::uint32_t> kept_errors_{0};
   std::atomic<PortEvents> watched_{};
-  std::atomic<std::uint64_t> consumed_{
-      0};  // bytes read so far  // read by queued_input, not reported yet
+  // Bytes the element has read so far: the reader tells new input from what was read already.
+  std::atomic<std::uint64_t> consumed_{0};
   HANDLE h_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> gone_{false};
@@ -166,8 +168,8 @@ class Win32Port final : public Port {
   bool read_armed_ = false;   // a ReadFile is pending on read_ (inbox lock)
   bool read_abandoned_ = false;
   ULONGLONG read_armed_at_ = 0;
-  bool handle_reads_waiting_ =
-      false;  // the handle has the pending read's time-outs (timeouts_mutex_)
+  // The handle has the pending read's time-outs (timeouts_mutex_).
+  bool handle_reads_waiting_ = false;
   // Reader thread only.
   bool wait_abandoned_ = false;
   bool wait_armed_ = false;  // a WaitCommEvent is pending on the record
