@@ -1,7 +1,7 @@
 // Starting the tool's own program again for one device of a run of several, hearing what each
 // copy writes to its channel, and waiting for the copies to end. One implementation per
-// platform (process_launcher_win32.cpp: CreateProcessW, an anonymous pipe per process read by
-// a thread of its own, a job object that ends the processes with the launcher;
+// platform (process_launcher_win32.cpp: CreateProcessW, an anonymous pipe per process looked at
+// with PeekNamedPipe, a job object that ends the processes with the launcher;
 // process_launcher_posix.cpp: posix_spawn, a pipe per process read with poll, one process
 // group for them all).
 #pragma once

@@ -23,13 +23,8 @@ void SignalWatch::block_stop_signals() {
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
-void SignalWatch::unblock_stop_signals() {
-  const sigset_t set = stop_signals();
-  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-}
-
 SignalWatch::SignalWatch(std::function<void(int)> on_signal) : on_signal_(std::move(on_signal)) {
-  thread_.start([this] {
+  const bool started = thread_.start([this] {
     const sigset_t set = stop_signals();
     // Short waits: the stop flag is looked at between them.
     const timespec tick{0, 50 * 1000 * 1000};
@@ -41,6 +36,11 @@ SignalWatch::SignalWatch(std::function<void(int)> on_signal) : on_signal_(std::m
       on_signal_(signo);
     }
   });
+  if (!started) {
+    // Nobody would take them: blocked, Ctrl-C would do nothing at all.
+    const sigset_t set = stop_signals();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  }
 }
 
 SignalWatch::~SignalWatch() {

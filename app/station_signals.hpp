@@ -1,6 +1,6 @@
 // Ctrl-C on the station: SIGINT and SIGTERM are blocked in every thread of the program and
-// taken by one thread of their own, which hands each over as a call; the caller turns it into
-// a task of the element thread (close the port, record the run as interrupted, end).
+// taken by one thread of their own, which hands each over as a call; the station looks at what
+// came between steps of the element thread (close the port, record the run as interrupted, end).
 #pragma once
 
 #include <atomic>
@@ -14,12 +14,13 @@ namespace kx {
 class SignalWatch : Pinned {
  public:
   // Blocks SIGINT and SIGTERM in the calling thread and so in every thread it starts later:
-  // call it before the first thread starts. The child processes started later unblock them.
+  // call it before the first thread starts. Processes started later inherit the block (the
+  // station's own children take the signals with a watch of their own).
   static void block_stop_signals();
-  // Restores the ordinary handling of both (in a child process before its program starts).
-  static void unblock_stop_signals();
 
-  // Starts the watching thread; `on_signal` runs on it for every SIGINT or SIGTERM taken.
+  // Starts the watching thread; `on_signal` runs on it for every SIGINT or SIGTERM taken. When
+  // the system refuses the thread, both signals are unblocked again and end the program as
+  // they ordinarily do.
   explicit SignalWatch(std::function<void(int)> on_signal);
   ~SignalWatch();  // stops and joins the thread
 
@@ -33,7 +34,7 @@ class SignalWatch : Pinned {
   JoinedThread thread_;
 };
 
-// "SIGINT", "SIGTERM", else "signal N".
+// "SIGINT", "SIGTERM", else "a signal".
 const char* signal_name(int signo);
 
 }  // namespace kx
