@@ -90,12 +90,8 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
   std::string problem;
   if (line.mode == CommandLine::Mode::Bad)
     problem = line.problem;
-  else if (unattended_run && !log_problem.empty())
-    problem = "the log path " + log_problem + ": " + line.log_path;
   else if (unattended_run)
     problem = record_paths_problem(line);
-  if (problem.empty() && unattended_run && !line.summary_path.empty())
-    problem = check_summary_path(line.summary_path);
   // A device's process of a run of several: its events go to the first process.
   std::unique_ptr<ChannelSink> events;
   if (problem.empty() && !line.events.empty()) {

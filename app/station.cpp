@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/console.hpp"
-#include "app/disk_file.hpp"
 #include "app/entry.hpp"
 #include "app/escape.hpp"
 #include "app/event_channel.hpp"
@@ -18,6 +17,7 @@
 #include "app/port_listing.hpp"
 #include "app/port_selector.hpp"
 #include "app/process_launcher.hpp"
+#include "app/record_paths.hpp"
 #include "app/run_events.hpp"
 #include "app/run_record.hpp"
 #include "app/station_line.hpp"
@@ -201,14 +201,14 @@ int run_station(int argc, char** argv) {
     case StationOptions::Mode::Run:
       break;
   }
-  if (!o.log_path.empty())
-    if (const std::string problem = disk_file_problem(o.log_path); !problem.empty())
-      return bad_command_line("--log: the path " + problem + ": " + o.log_path);
-  if (!o.summary_path.empty())
-    if (const std::string problem = check_summary_path(o.summary_path); !problem.empty())
-      return bad_command_line("--summary: " + problem);
   std::vector<StationPort> ports;
   if (const std::string problem = resolve_ports(o.ports, ports); !problem.empty())
+    return bad_command_line(problem);
+  // Every file the run writes, each port's log by the name its process will be given.
+  std::vector<PortLogName> port_logs;
+  for (const StationPort& p : ports) port_logs.push_back({p.name, device_tag(p.device)});
+  if (const std::string problem = record_paths_problem(o.log_path, port_logs, o.summary_path);
+      !problem.empty())
     return bad_command_line(problem);
 
   // A reader of the output that goes away (`kxflash ... | head`) must not end an update

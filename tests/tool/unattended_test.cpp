@@ -306,7 +306,7 @@ TEST(DiskFile, OnlyAFileOnDiskIsALog) {
 }
 
 // The files a run writes: each port's log is checked by the name its process will be given, and
-// no two of the files may be one, by the same name or another.
+// no two of the files may be one, by the same name or another; the summary must open.
 TEST(RecordPaths, EveryFileARunWritesIsADiskFileOfItsOwn) {
   const std::string dir = ::testing::TempDir() + "kxflash_records_" + std::to_string(::getpid());
   ::mkdir(dir.c_str(), 0700);
@@ -317,6 +317,8 @@ TEST(RecordPaths, EveryFileARunWritesIsADiskFileOfItsOwn) {
     std::vector<std::string> ports;
     std::string log, summary;
     std::string problem;
+    // What each port's log is named after, when not the port (the station: its device's tag).
+    std::vector<std::string> entries = {};
   };
   const std::vector<RecordCase> cases = {
       {{"COM5"}, dir + "/u.log", dir + "/s.json", ""},
@@ -347,6 +349,22 @@ TEST(RecordPaths, EveryFileARunWritesIsADiskFileOfItsOwn) {
        "",
        dir + "/s.json:x",
        "the summary path names a stream of a file (a colon after the drive): " + dir + "/s.json:x"},
+      {{"COM5"},
+       dir + "/u.log",
+       dir + "/none/s.json",
+       "the summary file " + dir +
+           "/none/s.json: the file cannot be opened: No such file or directory (OS error 2)"},
+      {{"/dev/ttyUSB0", "/dev/serial/by-id/usb-x"},
+       dir + "/u.log",
+       dir + "/u-ttyUSB1.log",
+       "the log of /dev/serial/by-id/usb-x and the summary are the same file: " + dir +
+           "/u-ttyUSB1.log, " + dir + "/u-ttyUSB1.log",
+       {"ttyUSB0", "ttyUSB1"}},
+      {{"/dev/ttyUSB0", "/dev/ttyUSB1"},
+       dir + "/u.log",
+       dir + "/u--dev-ttyUSB1.log",
+       "",
+       {"ttyUSB0", "ttyUSB1"}},
   };
   for (const RecordCase& c : cases) {
     CommandLine line;
@@ -354,10 +372,15 @@ TEST(RecordPaths, EveryFileARunWritesIsADiskFileOfItsOwn) {
     line.ports = c.ports;
     line.log_path = c.log;
     line.summary_path = c.summary;
-    EXPECT_EQ(record_paths_problem(line), c.problem) << c.log << " " << c.summary;
+    std::vector<PortLogName> ports;
+    for (std::size_t i = 0; i < c.ports.size(); ++i)
+      ports.push_back({c.ports[i], c.entries.empty() ? c.ports[i] : c.entries[i]});
+    const std::string problem = c.entries.empty() ? record_paths_problem(line)
+                                                  : record_paths_problem(c.log, ports, c.summary);
+    EXPECT_EQ(problem, c.problem) << c.log << " " << c.summary;
   }
-  std::remove((dir + "/link.log").c_str());
-  std::remove((dir + "/kept.log").c_str());
+  for (const char* made : {"/link.log", "/kept.log", "/s.json", "/u--dev-ttyUSB1.log"})
+    std::remove((dir + made).c_str());
   ::rmdir((dir + "/u-COM6.log").c_str());
   ::rmdir(dir.c_str());
 }

@@ -260,17 +260,21 @@ interrupt() {
 scenario_sigint() { interrupt sigint INT 1; }
 scenario_sigint_line() { interrupt sigline TERM a b c; }
 
-# A bad command line: code 3 and one line on standard error, and no port opened.
+# A bad command line: code 3 and one line on standard error, and no port opened. The log and
+# the summary may not be one file, nor a port's own log (named after its device) the summary.
 scenario_bad_line() {
   start_sim badline
-  local args
+  local args tag=${sim_port[badline]#/dev/}
   for args in "--port $tmp/badline --bogus" "--port $tmp/badline --port ${sim_port[badline]}" \
-    "--port $tmp/badline --log /dev/null" "--port"; do
+    "--port $tmp/badline --log /dev/null" "--port" \
+    "--port $tmp/badline --log $tmp/bad.log --summary $tmp/bad.log" \
+    "--port $tmp/none --port $tmp/badline --log $tmp/bad.log --summary $tmp/bad-${tag//\//-}.log"; do
     # shellcheck disable=SC2086
     kx badline 10 $args
     expect_code 3
     [ "$(wc -l <"$tmp/badline.err")" = 1 ] || fail "$args: $(wc -l <"$tmp/badline.err") lines on stderr"
     [ -s "$tmp/badline.out" ] && fail "$args: standard output written"
+    case $args in *--summary*) has "$tmp/badline.err" "are the same file" ;; esac
   done
   stop_sim badline
   [ "$(report badline vers_count)" = 0 ] || fail "the device was asked"
