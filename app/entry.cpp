@@ -117,19 +117,10 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
   // The port by its name or its adapter, resolved now; none or several: no device, nothing opened.
   const RunPort port = unattended_run ? choose_run_port(line.port) : RunPort{};
   if (unattended_run && !port.chosen.found) {
-    RunRecord r;
-    r.ended = std::chrono::system_clock::now();
-    r.port = line.port;
-    if (is_adapter_selector(line.port)) r.selector = line.port;
-    r.exit_code = kExitNoDevice;
-    r.result = result_of(r.exit_code);
-    r.reason = port.chosen.problem;
+    const RunRecord r = no_device_record(line.port, port.chosen.problem);
     log.line("no device: " + printable(r.reason) + "; nothing is opened");
     if (events) events->on_event(result_event(r));
-    if (!line.summary_path.empty()) {
-      const std::string lost = write_summary(line.summary_path, r);
-      if (!lost.empty()) log.line("the summary line is lost: " + printable(lost));
-    }
+    append_summary_line(line.summary_path, r, log);
     log.line("exit code " + std::to_string(r.exit_code));
     return r.exit_code;
   }
@@ -148,14 +139,10 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
   bool summed_up = false, line_lost = false;
   const auto outcome = [&] {
     const int driver_code = unattended->driver().exit_code();
-    if (unattended_run && !line.summary_path.empty() && !summed_up) {
+    if (unattended_run && !summed_up) {
       summed_up = true;
-      const std::string lost =
-          write_summary(line.summary_path, record_of(unattended->driver(), port.open_name));
-      if (!lost.empty()) {
-        log.line("the summary line is lost: " + printable(lost));
-        line_lost = true;
-      }
+      line_lost = !append_summary_line(line.summary_path,
+                                       record_of(unattended->driver(), port.open_name), log);
     }
     // A failure's code says more than the lost line; an update without its record is not
     // reported as a plain success.

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "app/port_selector.hpp"
 #include "app/unattended.hpp"
 
 namespace kx {
@@ -37,6 +38,17 @@ std::string failure_reason_of(const TKxUnattended& driver) {
   constexpr std::string_view kNoDevice = "no device: ";
   const std::string& reason = driver.failure_reason();
   return reason.rfind(kNoDevice, 0) == 0 ? reason.substr(kNoDevice.size()) : reason;
+}
+
+RunRecord no_device_record(const std::string& port, const std::string& reason) {
+  RunRecord r;
+  r.ended = std::chrono::system_clock::now();
+  r.port = port;
+  if (is_adapter_selector(port)) r.selector = port;
+  r.exit_code = kExitNoDevice;
+  r.result = result_of(r.exit_code);
+  r.reason = reason;
+  return r;
 }
 
 RunRecord record_of(const TKxUnattended& driver, const std::string& port) {

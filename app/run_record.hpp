@@ -41,6 +41,10 @@ const char* result_of(int exit_code);
 // Word `index` (from 0) of a device's answer, blank-separated, line ends dropped; "" if none.
 std::string answer_word(const std::string& answer, int index);
 
+// The record of a run that found no device on `port` and opened nothing, ending now: its result
+// "no device" and why; a port named by its adapter ("serial=A12345") is also the selector.
+RunRecord no_device_record(const std::string& port, const std::string& reason);
+
 // The record of the run the driver watched on `port`, ending now.
 RunRecord record_of(const TKxUnattended& driver, const std::string& port);
 

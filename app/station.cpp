@@ -85,21 +85,6 @@ class NamedEvents final : public RunEventSink {
   RunEventSink& next_;
 };
 
-// A port refused before the update: its record, as the update would have written it.
-RunRecord refused_record(const StationPort& port, const std::string& refusal) {
-  RunRecord r;
-  r.ended = std::chrono::system_clock::now();
-  r.port = port.name;
-  r.device = port.device;
-  r.exit_code = kExitNoDevice;
-  r.result = result_of(r.exit_code);
-  r.blocks = 0;
-  r.reason = refusal;
-  r.selector = port.selector;
-  r.adapter = port.adapter;
-  return r;
-}
-
 // The update of one device in this process: the main scheme on the headless toolkit, driven
 // as "/auto" drives the window, until its result or a stop signal.
 int update_here(const StationOutput& out, const StationPort& port, UpdateLog& log,
@@ -133,12 +118,9 @@ int update_here(const StationOutput& out, const StationPort& port, UpdateLog& lo
   tk::run_message_loop();
   tk::set_idle_hook(nullptr);
   const int code = driver.exit_code();
-  if (!out.summary_path.empty()) {
-    RunRecord r = record_of(driver, port.name);
-    r.device = port.device;
-    if (const std::string lost = write_summary(out.summary_path, r); !lost.empty())
-      log.line("the summary line is lost: " + printable(lost));
-  }
+  RunRecord r = record_of(driver, port.name);
+  r.device = port.device;
+  append_summary_line(out.summary_path, r, log);
   delete scheme;
   delete wiring;
   clear_registered_ports();
@@ -168,16 +150,17 @@ int run_device(const StationOutput& out, const StationPort& port, RunEventSink& 
       !refusal.empty()) {
     // Refused at once: nothing was written to the port, and its holder is left alone.
     log.line("no device: " + refusal);
-    const RunRecord r = refused_record(port, refusal);
+    // Its record as the update would have written it.
+    RunRecord r = no_device_record(port.name, refusal);
+    r.device = port.device;
+    r.adapter = port.adapter;
+    r.blocks = 0;
     RunEvent start;
     start.port = port.name;
     start.time = iso8601_local(std::chrono::system_clock::now());
     events.on_event(start);
     events.on_event(result_event(r));
-    if (!out.summary_path.empty()) {
-      if (const std::string lost = write_summary(out.summary_path, r); !lost.empty())
-        log.line("the summary line is lost: " + printable(lost));
-    }
+    append_summary_line(out.summary_path, r, log);
   } else {
     code = update_here(out, port, log, events, signals);
   }

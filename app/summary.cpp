@@ -77,4 +77,12 @@ std::string write_summary(const std::string& path, const RunRecord& record) {
   return append_locked(path, summary_line(record));
 }
 
+bool append_summary_line(const std::string& path, const RunRecord& record, UpdateLog& log,
+                         const std::string& heading) {
+  if (path.empty()) return true;
+  const std::string lost = write_summary(path, record);
+  if (!lost.empty()) log.line(heading + "the summary line is lost: " + printable(lost));
+  return lost.empty();
+}
+
 }  // namespace kx

@@ -14,6 +14,8 @@
 
 namespace kx {
 
+class UpdateLog;
+
 // The record as one JSON object and a line end.
 std::string summary_line(const RunRecord& record);
 
@@ -26,5 +28,11 @@ std::string check_summary_path(const std::string& path);
 
 // Appends the record's line to the file at `path` under the file's lock; "" or why not.
 std::string write_summary(const std::string& path, const RunRecord& record);
+
+// The record's line appended to the summary at `path` (empty: no summary, nothing to do); a line
+// that cannot be is logged as "the summary line is lost: <why>", after `heading` ("COM5: ").
+// False when the line is lost.
+bool append_summary_line(const std::string& path, const RunRecord& record, UpdateLog& log,
+                         const std::string& heading = {});
 
 }  // namespace kx

@@ -265,13 +265,8 @@ class Supervision {
     d.recorded = true;
     d.code = r.exit_code;
     log_.line(d.port + ": " + r.result + (r.reason.empty() ? "" : ": " + printable(r.reason)));
-    if (!line_.summary_path.empty()) {
-      const std::string problem = write_summary(line_.summary_path, r);
-      if (!problem.empty()) {
-        log_.line(d.port + ": the summary line is lost: " + problem);
-        if (d.code == kExitUpdated) d.code = kExitSummaryLost;  // not a plain success
-      }
-    }
+    if (!append_summary_line(line_.summary_path, r, log_, d.port + ": ") && d.code == kExitUpdated)
+      d.code = kExitSummaryLost;  // not a plain success
     if (options_.events) options_.events(i, result_event(r));
   }
 
