@@ -1,8 +1,6 @@
 #include "app/station_ports.hpp"
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -72,28 +70,25 @@ std::string both_names(const StationPort& port) {
 }
 
 std::string port_refusal(const StationPort& port) {
-  const int fd = ::open(port.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    const int err = errno;
-    if (err == EACCES || err == EPERM)
-      return kDenied + port.device + " cannot be opened by this user (" + os_error(err) + ")";
-    if (err == EBUSY) return kBusy + port.device + " is in use by another program";
-    if (err == ENOENT || err == ENODEV || err == ENXIO)
-      return "no such device: " + port.device + " (" + os_error(err) + ")";
-    return "the port cannot be opened: " + port.device + " (" + os_error(err) + ")";
+  const serial::OpenError why = serial::trial_open(port.device);
+  const std::string& device = port.device;
+  switch (why.problem) {
+    case serial::OpenProblem::None:
+      return {};
+    case serial::OpenProblem::AccessDenied:
+      return kDenied + device + " cannot be opened by this user (" + os_error(why.os_error) + ")";
+    case serial::OpenProblem::Busy:
+      return kBusy + device + " is in use by another program";
+    case serial::OpenProblem::NoSuchPort:
+      if (why.os_error == ENOTTY) return "not a serial port: " + device;
+      return "no such device: " + device + " (" + os_error(why.os_error) + ")";
+    case serial::OpenProblem::RateRefused:
+    case serial::OpenProblem::NoThread:
+    case serial::OpenProblem::NoAnswer:
+    case serial::OpenProblem::Other:
+      break;
   }
-  std::string refusal;
-  if (!::isatty(fd)) {
-    refusal = "not a serial port: " + port.device;
-  } else if (const int err = serial::claim_port(fd); err == EWOULDBLOCK || err == EBUSY) {
-    refusal = kBusy + port.device + " is in use by another program";
-  } else if (err != 0) {
-    refusal = "the port cannot be claimed: " + port.device + " (" + os_error(err) + ")";
-  } else {
-    serial::release_port_claim(fd);
-  }
-  ::close(fd);
-  return refusal;
+  return "the port cannot be opened: " + device + " (" + os_error(why.os_error) + ")";
 }
 
 std::string refusal_hint(const std::string& refusal) {

@@ -34,7 +34,7 @@ std::string device_tag(const std::string& device);
 // ("/dev/serial/by-id/usb-...-port0 (/dev/ttyUSB0)").
 std::string both_names(const StationPort& port);
 
-// Opens the device, claims it as the update would (elements/serial/port_claim_posix.hpp) and
+// Opens the device, claims it as the update would (serial::trial_open, port_claim_posix.hpp) and
 // lets it go again. "" when it can be had; else the reason, one line, beginning "port busy: "
 // for a port another program holds and "permission denied: " for one this user may not open.
 std::string port_refusal(const StationPort& port);

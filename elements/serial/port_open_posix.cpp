@@ -249,12 +249,17 @@ std::vector<std::string> installed_ports() {
   return names;
 }
 
+OpenError trial_open(const std::string& path) {
+  OpenError why;
+  if (const int fd = open_device(path, &why); fd >= 0) {
+    release_port_claim(fd);
+    ::close(fd);
+  }
+  return why;
+}
+
 bool can_open_port(const std::string& name) {
-  const int fd = open_device(device_for(name), nullptr);
-  if (fd < 0) return false;
-  release_port_claim(fd);
-  ::close(fd);
-  return true;
+  return trial_open(device_for(name)).problem == OpenProblem::None;
 }
 
 void raise_current_thread_priority() {
