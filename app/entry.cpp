@@ -154,6 +154,7 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
     unattended->driver().interrupt("the session ended (log-off or shutdown)");
     const int code = outcome();
     log.line("the session ends; exit code " + std::to_string(code));
+    if (events) events->finish();  // the result line to the first process before the end
     return code;
   });
   scheme->Form->Start();

@@ -1,6 +1,30 @@
 #include "app/event_channel.hpp"
 
+#include "app/summary_file.hpp"
+
 namespace kx {
+
+namespace {
+
+// The first process stops reading while it waits for the summary file's lock.
+constexpr std::chrono::milliseconds kChannelFinishBound =
+    kSummaryLockBound + QueuedWriter::kFinishBound;
+
+}  // namespace
+
+ChannelSink::ChannelSink(std::unique_ptr<ChannelWriter> writer) : queue_(std::move(writer)) {}
+
+ChannelSink::~ChannelSink() {
+  finish();
+}
+
+void ChannelSink::on_event(const RunEvent& event) {
+  queue_.append(event_line(event));
+}
+
+void ChannelSink::finish() {
+  queue_.finish(kChannelFinishBound);
+}
 
 bool parse_channel_name(const std::string& name, unsigned long long max, unsigned long long& out) {
   if (name.empty() || name.size() > 20) return false;

@@ -18,13 +18,14 @@ class PipeWriter final : public ChannelWriter {
   explicit PipeWriter(int fd) : fd_(fd) {}
   ~PipeWriter() override { ::close(fd_); }
 
-  void write_line(std::string_view line) override {
+  bool append(std::string_view line) override {
     while (!line.empty() && fd_ >= 0) {
       const ssize_t n = ::write(fd_, line.data(), line.size());
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return;  // the reader is gone
+      if (n <= 0) return false;  // the reader is gone
       line.remove_prefix(static_cast<std::size_t>(n));
     }
+    return fd_ >= 0;
   }
 
  private:

@@ -14,15 +14,16 @@ class PipeWriter final : public ChannelWriter {
   explicit PipeWriter(HANDLE h) : h_(h) {}
   ~PipeWriter() override { CloseHandle(h_); }
 
-  void write_line(std::string_view line) override {
+  bool append(std::string_view line) override {
     while (!line.empty() && !broken_) {
       DWORD n = 0;
       if (!WriteFile(h_, line.data(), static_cast<DWORD>(line.size()), &n, nullptr) || n == 0) {
         broken_ = true;  // the reader is gone
-        return;
+        return false;
       }
       line.remove_prefix(n);
     }
+    return !broken_;
   }
 
  private:

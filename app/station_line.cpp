@@ -9,6 +9,7 @@
 #include "app/command_line.hpp"
 #include "app/log_file.hpp"
 #include "app/process_launcher.hpp"
+#include "app/queued_writer.hpp"
 #include "app/station_ports.hpp"
 #include "app/station_signals.hpp"
 #include "app/station_view.hpp"
@@ -81,27 +82,32 @@ int run_line(const StationOutput& out, bool json, const std::vector<StationPort>
 
 int run_station_ports(const StationOutput& out, bool json, const std::vector<StationPort>& ports,
                       SignalWatch& signals) {
-  std::unique_ptr<LogFile> human = log_file_on(out.human_fd, false);
-  std::unique_ptr<LogFile> standard_output = log_file_on(STDOUT_FILENO, false);
+  // The operator's text and the JSON lines are written on threads of their own: a reader of the
+  // output that stalls holds up no update (nor, through the first process, any other port's).
+  QueuedWriter human(log_file_on(out.human_fd, false));
+  QueuedWriter standard_output(log_file_on(STDOUT_FILENO, false));
   std::vector<std::string> names;
   for (const StationPort& p : ports) names.push_back(p.name);
   Refusals refusals;
   std::vector<RunEventSink*> sinks = {&refusals};
   std::unique_ptr<TerminalView> view;
   if (out.live) {
-    view = std::make_unique<TerminalView>(*human, names, columns_of(out.human_fd));
+    view = std::make_unique<TerminalView>(human, names, columns_of(out.human_fd));
     sinks.push_back(view.get());
   }
   std::unique_ptr<JsonLines> lines;
   if (json) {
-    lines = std::make_unique<JsonLines>(*standard_output);
+    lines = std::make_unique<JsonLines>(standard_output);
     sinks.push_back(lines.get());
   }
   EventFanOut events(sinks);
   const int code = ports.size() == 1 ? run_device(out, ports.front(), events, signals)
                                      : run_line(out, json, ports, events, signals);
   if (view) view->finish();
-  if (const std::string text = refusals.text(); !text.empty()) human->append(text);
+  if (const std::string text = refusals.text(); !text.empty()) human.append(text);
+  // Every result is on the output before the exit code reports the run (a bounded wait each).
+  standard_output.finish();
+  human.finish();
   return code;
 }
 

@@ -6,12 +6,12 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/queued_writer.hpp"
 #include "runtime/pinned.hpp"
 
 namespace kx {
@@ -31,13 +31,8 @@ class UpdateLog : Pinned {
   void line(std::string_view text);
 
  private:
-  struct Shared;  // the queue one destination's writer thread takes the lines from
-  // Opens the destination, on its writer's thread; nullptr when it cannot be.
-  using Opener = std::function<std::shared_ptr<LogFile>()>;
-  void start_writer(Opener open);
-  static void write_lines(const std::shared_ptr<Shared>& shared, const Opener& open);
-
-  std::vector<std::shared_ptr<Shared>> sinks_;
+  // One queue and writer thread for each destination (app/queued_writer.hpp).
+  std::vector<std::unique_ptr<QueuedWriter>> sinks_;
 };
 
 // "2026-12-07T16:40:12.345+03:00": local time with the offset from UTC. Element thread only

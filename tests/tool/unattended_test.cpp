@@ -2,17 +2,21 @@
 // program entry against simulated devices.
 #include <sys/stat.h>
 
+#include <future>
 #include <sstream>
 #include <thread>
 
 #include "app/disk_file.hpp"
 #include "app/escape.hpp"
+#include "app/event_channel.hpp"
 #include "app/log_file.hpp"
 #include "app/port_list.hpp"
 #include "app/port_selector.hpp"
+#include "app/queued_writer.hpp"
 #include "app/record_paths.hpp"
 #include "app/run_events.hpp"
 #include "app/run_record.hpp"
+#include "app/station_view.hpp"
 #include "app/summary.hpp"
 #include "app/unattended.hpp"
 #include "app/unattended_wiring.hpp"
@@ -418,17 +422,41 @@ TEST(UpdateLog, TimesCarryTheirOffsetAndBytesBecomeReadable) {
   EXPECT_EQ(printable("\xCF\xCE"), "\xCF\xCE");  // Windows-1251 text stays as it is
 }
 
+// A pipe whose writing end is full before the first line: a console nobody reads.
+struct FullPipe {
+  int read = -1, write = -1;
+  std::size_t filled = 0;  // bytes in it already
+  FullPipe() {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return;
+    read = fds[0];
+    write = fds[1];
+    ::fcntl(write, F_SETFL, O_NONBLOCK);
+    const std::string filler(4096, 'x');
+    for (ssize_t n = 0; (n = ::write(write, filler.data(), filler.size())) > 0;)
+      filled += static_cast<std::size_t>(n);
+    ::fcntl(write, F_SETFL, 0);
+  }
+  ~FullPipe() {
+    if (read >= 0) ::close(read);
+  }
+  // Reads the pipe again, on a thread, until its writers close it: what came after the filler.
+  std::thread drain(std::string& got) const {
+    return std::thread([fd = read, skip = filled, &got] {
+      std::string all;
+      char buf[4096];
+      for (ssize_t n = 0; (n = ::read(fd, buf, sizeof buf)) > 0;)
+        all.append(buf, static_cast<std::size_t>(n));
+      got = all.substr(std::min(skip, all.size()));
+    });
+  }
+};
+
 // A console that blocks (an operator selecting text in it, a pipe nobody reads) holds up no
 // line of the log file; it loses at most console lines.
 TEST(UpdateLog, ABlockedConsoleHoldsUpNoLineOfTheFile) {
-  int fds[2];
-  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
-  // The echo's pipe is full before the first line.
-  ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
-  const std::string filler(4096, 'x');
-  while (::write(fds[1], filler.data(), filler.size()) > 0) {
-  }
-  ::fcntl(fds[1], F_SETFL, 0);
+  FullPipe console;
+  ASSERT_GE(console.write, 0);
   const std::string file = log_path("blocked-console");
   const auto lines_within = [&file](std::size_t n) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -436,26 +464,105 @@ TEST(UpdateLog, ABlockedConsoleHoldsUpNoLineOfTheFile) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return read_lines(file).size();
   };
+  std::string echoed;
   std::thread drain;
   {
-    UpdateLog log(file, log_file_on(fds[1], true));
+    UpdateLog log(file, log_file_on(console.write, true));
     log.line("first");
     EXPECT_EQ(lines_within(1), 1u);
     log.line("second");  // the console's writer is stuck in the first line meanwhile
     log.line("third");
     EXPECT_EQ(lines_within(3), 3u);
     // The console is read again: its writer ends, and the log with it.
-    drain = std::thread([fd = fds[0]] {
-      char buf[4096];
-      while (::read(fd, buf, sizeof buf) > 0) {
-      }
-    });
+    drain = console.drain(echoed);
   }
   drain.join();
-  ::close(fds[0]);
   const std::vector<std::string> lines = read_lines(file);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(message_of(lines[2]), "third");
+}
+
+// The run's events written into a pipe nobody reads (the update log's echo, the channel to the
+// first process, the station's JSON lines on its output) hold up no event of the element
+// thread; once the pipe is read again every line reaches it, the result last.
+TEST(UpdateLog, APipeNobodyReadsHoldsUpNoEventOfTheRun) {
+  struct LogLines final : RunEventSink {
+    explicit LogLines(int fd) : log(std::string(), log_file_on(fd, true)) {}
+    void on_event(const RunEvent& e) override {
+      std::string text = event_line(e);
+      text.pop_back();
+      log.line(text);
+    }
+    UpdateLog log;
+  };
+  // As the station writes its JSON lines.
+  struct QueuedJson final : RunEventSink {
+    explicit QueuedJson(int fd) : out(log_file_on(fd, true)), json(out) {}
+    void on_event(const RunEvent& e) override { json.on_event(e); }
+    QueuedWriter out;
+    JsonLines json;
+  };
+  struct Case {
+    const char* name;
+    std::function<std::unique_ptr<RunEventSink>(int fd)> sink;  // owns the fd
+    std::size_t lines;  // for a start, 600 blocks and a result
+  };
+  const std::vector<Case> cases = {
+      {"log echo", [](int fd) { return std::make_unique<LogLines>(fd); }, 602},
+      {"channel",
+       [](int fd) -> std::unique_ptr<RunEventSink> {
+         std::string problem;
+         std::unique_ptr<ChannelWriter> channel = open_channel(std::to_string(fd), problem);
+         if (!channel) return nullptr;
+         return std::make_unique<ChannelSink>(std::move(channel));
+       },
+       602},
+      {"json lines", [](int fd) { return std::make_unique<QueuedJson>(fd); }, 103},  // 101 %
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FullPipe pipe;
+    ASSERT_GE(pipe.write, 0);
+    std::unique_ptr<RunEventSink> sink = c.sink(pipe.write);
+    ASSERT_NE(sink, nullptr);
+    RunRecord r;
+    r.port = "/dev/ttyUSB0";
+    r.exit_code = kExitTransferFailed;
+    r.result = result_of(r.exit_code);
+    r.reason = "the device stopped answering at block 600";
+    std::promise<void> told;
+    std::thread element([&] {
+      RunEvent e;
+      e.port = r.port;
+      sink->on_event(e);
+      for (int b = 1; b <= 600; ++b) {
+        e.kind = RunEvent::Kind::Progress;
+        e.blocks = b;
+        e.total = 600;
+        e.percent = b * 100 / 600;
+        sink->on_event(e);
+      }
+      sink->on_event(result_event(r));
+      told.set_value();
+    });
+    const bool in_time =
+        told.get_future().wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+    EXPECT_TRUE(in_time) << "the element thread waited for the pipe's reader";
+    std::string got;
+    std::thread drain = pipe.drain(got);
+    element.join();
+    sink.reset();  // what is queued reaches the pipe, and its end is closed
+    drain.join();
+    std::vector<std::string> lines;
+    std::istringstream in(got);
+    for (std::string l; std::getline(in, l);) lines.push_back(l + "\n");
+    ASSERT_EQ(lines.size(), c.lines);
+    RunEvent last;
+    ASSERT_TRUE(parse_event_line(lines.back().substr(lines.back().find('{')), last))
+        << lines.back();
+    EXPECT_EQ(last.kind, RunEvent::Kind::Result);
+    EXPECT_EQ(last.record.reason, r.reason);
+  }
 }
 
 TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
@@ -885,8 +992,8 @@ TEST_F(Tool, UnattendedRunsEndWithTheirExitCodeAndLog) {
     // The run's events go into a pipe, read as they come.
     EventPipe channel;
 
-    // The log's writer starts first, then the trial open of COM3.
-    if (c.trial_refused) thread_testing::refuse_thread_starts(1, 1);
+    // The log's writer and the channel's start first, then the trial open of COM3.
+    if (c.trial_refused) thread_testing::refuse_thread_starts(1, 2);
     EXPECT_EQ(run_entry({"/auto=COM3", "/log=" + log, "/summary=" + summary,
                          "/events=" + channel.name()}),
               c.code);
