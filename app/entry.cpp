@@ -144,10 +144,7 @@ int run_tool(int argc, char** argv, TClassSimpleForm_2597650** running) {
       line_lost = !append_summary_line(line.summary_path,
                                        record_of(unattended->driver(), port.open_name), log);
     }
-    // A failure's code says more than the lost line; an update without its record is not
-    // reported as a plain success.
-    return line_lost && driver_code == kExitUpdated ? static_cast<int>(kExitSummaryLost)
-                                                    : driver_code;
+    return code_with_summary(driver_code, !line_lost);
   };
   // The session ends while the run goes on: the process ends at once, and says so truly.
   tk::set_session_end([&] {

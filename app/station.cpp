@@ -117,10 +117,11 @@ int update_here(const StationOutput& out, const StationPort& port, UpdateLog& lo
   scheme->Form->Start();
   tk::run_message_loop();
   tk::set_idle_hook(nullptr);
-  const int code = driver.exit_code();
   RunRecord r = record_of(driver, port.name);
   r.device = port.device;
-  append_summary_line(out.summary_path, r, log);
+  // An update without its record is not a plain success, as with several ports.
+  const int code =
+      code_with_summary(driver.exit_code(), append_summary_line(out.summary_path, r, log));
   delete scheme;
   delete wiring;
   clear_registered_ports();

@@ -7,7 +7,8 @@
 namespace kx {
 
 // Runs the station with the process's arguments; returns the exit code: 0 updated, 1 a
-// transfer failed, 2 no device, 3 a bad command line, 130 interrupted.
+// transfer failed, 2 no device, 3 a bad command line, 4 updated but a summary line lost,
+// 130 interrupted.
 int run_station(int argc, char** argv);
 
 }  // namespace kx

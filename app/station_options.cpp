@@ -205,6 +205,7 @@ std::string station_help() {
       "  2    no device on some port: none answered, or the port cannot be opened\n"
       "       or is busy\n"
       "  3    a bad command line: nothing was opened\n"
+      "  4    every device was updated, but a summary line was lost (the log says why)\n"
       "  130  interrupted by SIGINT or SIGTERM\n";
   return text;
 }

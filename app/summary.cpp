@@ -6,6 +6,7 @@
 #include "app/disk_file.hpp"
 #include "app/escape.hpp"
 #include "app/summary_file.hpp"
+#include "app/unattended.hpp"
 #include "app/update_log.hpp"
 
 namespace kx {
@@ -83,6 +84,10 @@ bool append_summary_line(const std::string& path, const RunRecord& record, Updat
   const std::string lost = write_summary(path, record);
   if (!lost.empty()) log.line(heading + "the summary line is lost: " + printable(lost));
   return lost.empty();
+}
+
+int code_with_summary(int code, bool written) {
+  return !written && code == kExitUpdated ? static_cast<int>(kExitSummaryLost) : code;
 }
 
 }  // namespace kx

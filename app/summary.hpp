@@ -35,4 +35,9 @@ std::string write_summary(const std::string& path, const RunRecord& record);
 bool append_summary_line(const std::string& path, const RunRecord& record, UpdateLog& log,
                          const std::string& heading = {});
 
+// The exit code of a run that ended with `code` and whose summary line was `written` or lost: an
+// update without its record is not reported as a plain success (4); a failure's code says more
+// than the lost line and stays.
+int code_with_summary(int code, bool written);
+
 }  // namespace kx

@@ -265,8 +265,8 @@ class Supervision {
     d.recorded = true;
     d.code = r.exit_code;
     log_.line(d.port + ": " + r.result + (r.reason.empty() ? "" : ": " + printable(r.reason)));
-    if (!append_summary_line(line_.summary_path, r, log_, d.port + ": ") && d.code == kExitUpdated)
-      d.code = kExitSummaryLost;  // not a plain success
+    d.code =
+        code_with_summary(d.code, append_summary_line(line_.summary_path, r, log_, d.port + ": "));
     if (options_.events) options_.events(i, result_event(r));
   }
 

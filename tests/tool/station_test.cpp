@@ -109,7 +109,7 @@ TEST(StationOptions, HelpListsTheTable) {
     const std::string shown = std::string("--") + row.name + (row.value ? "=" : "");
     EXPECT_EQ(help.find(shown) != std::string::npos, row.help != nullptr) << row.name;
   }
-  for (const char* code : {"  0 ", "  1 ", "  2 ", "  3 ", "  130 "})
+  for (const char* code : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  130 "})
     EXPECT_NE(help.find(code), std::string::npos) << code;
   // Every line fits a terminal of 80 columns.
   std::size_t from = 0;

@@ -5,7 +5,7 @@
 #   bash tools/station/e2e.sh [--kxflash PATH] [--devsim PATH] [SCENARIO...]
 #
 # Scenarios (default: all): success wrong-crc silence pieces unplug three busy denied sigint
-# sigint-line bad-line modem-manager. Each prints PASS or FAIL; the script exits non-zero when
+# sigint-line bad-line modem-manager summary-lost. Each prints PASS or FAIL; the script exits non-zero when
 # any fails.
 #
 # KX_STATION_RUNNER is put before kxflash on every run, e.g. an arm64 build under qemu-user:
@@ -27,7 +27,7 @@ done
 read -r -a runner <<<"${KX_STATION_RUNNER:-}"
 baud=${KX_STATION_BAUD:-115200}
 all=(success wrong-crc silence pieces unplug three busy denied sigint sigint-line bad-line
-  modem-manager)
+  modem-manager summary-lost)
 scenarios=("$@")
 [ ${#scenarios[@]} -eq 0 ] && scenarios=("${all[@]}")
 for s in "${scenarios[@]}"; do
@@ -292,6 +292,22 @@ scenario_modem_manager() {
   has "$tmp/mm.out" 'ModemManager is running'
   has "$tmp/mm.out" 'ID_MM_DEVICE_IGNORE'
   [ "$(grep -c ModemManager "$tmp/mm.out")" = 1 ] || fail "said more than once"
+}
+
+# A summary another program keeps locked (this shell, on descriptor 9): the device is updated,
+# its line is given up after 10 s, and the code (4) and the log say the record is missing.
+scenario_summary_lost() {
+  start_sim lost
+  exec 9>>"$tmp/lost.json"
+  flock 9
+  kx lost 60 --port "$tmp/lost" --summary "$tmp/lost.json" --log "$tmp/lost.log"
+  exec 9>&-
+  stop_sim lost
+  expect_code 4
+  [ "$(report lost image_matched)" = 1 ] || fail "the device did not get the image"
+  has "$tmp/lost.log" "the summary line is lost: the file stayed locked by another program for 10 s"
+  has "$tmp/lost.log" "exit code 4"
+  [ -s "$tmp/lost.json" ] && fail "a line was written"
 }
 
 for s in "${scenarios[@]}"; do
