@@ -563,6 +563,26 @@ TEST(UpdateLog, APipeNobodyReadsHoldsUpNoEventOfTheRun) {
     EXPECT_EQ(last.kind, RunEvent::Kind::Result);
     EXPECT_EQ(last.record.reason, r.reason);
   }
+  // The system refuses the channel's writer thread: its lines are written on the element thread
+  // instead, late rather than lost.
+  int fds[2];
+  ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+  std::string problem;
+  thread_testing::refuse_thread_starts(1);
+  auto channel = std::make_unique<ChannelSink>(open_channel(std::to_string(fds[1]), problem));
+  thread_testing::refuse_thread_starts(0);
+  RunRecord r;
+  r.reason = "refused";
+  channel->on_event(result_event(r));
+  channel.reset();  // closes the pipe's writing end
+  std::string got;
+  char buf[4096];
+  for (ssize_t n = 0; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+    got.append(buf, static_cast<std::size_t>(n));
+  ::close(fds[0]);
+  RunEvent last;
+  ASSERT_TRUE(parse_event_line(got, last)) << got;
+  EXPECT_EQ(last.record.reason, "refused");
 }
 
 TEST(Entry, ABadCommandLineEndsWithCodeThreeAndOneLogLineOnly) {
