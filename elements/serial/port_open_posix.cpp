@@ -170,7 +170,7 @@ bool PosixPort::set_settings(const LineSettings& s) {
     // A driver that cannot come near the rate refuses it (a UART receiver tolerates a few
     // percent, so a rounded divisor is accepted).
     termios2 back{};
-    if (ioctl(fd_, TCGETS2, &back) != 0) return false;
+    if (ioctl(fd_, TCGETS2, &back) != 0) return failed();
     const double ratio = static_cast<double>(back.c_ospeed) / static_cast<double>(s.baud);
     if (std::fabs(ratio - 1.0) > 0.03) {
       last_error_.store(EINVAL);
@@ -179,7 +179,7 @@ bool PosixPort::set_settings(const LineSettings& s) {
   }
   if (!set_line(TIOCM_DTR, s.flow.dtr != LineControl::Off) ||
       !set_line(TIOCM_RTS, s.flow.rts != LineControl::Off))
-    return false;
+    return failed();
   discard_null_ = s.discard_null;
   return true;
 }
@@ -197,7 +197,7 @@ bool PosixPort::purge(Purge what) {
   const bool tx = what.abort_output || what.clear_output;
   if (!rx && !tx) return true;
   const int which = rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH);
-  return ioctl(fd_, TCFLSH, which) == 0;
+  return ioctl(fd_, TCFLSH, which) == 0 || failed();
 }
 
 bool PosixPort::set_timeouts(const Timeouts& t) {
