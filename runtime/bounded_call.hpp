@@ -62,4 +62,16 @@ BoundedResult<T> call_bounded(std::function<T()> work, std::function<void(T&)> l
   return {CallOutcome::Done, std::move(record->value)};
 }
 
+// The same for work that gives no result: Done when it ended within the bound.
+inline CallOutcome call_bounded(std::function<void()> work, std::chrono::milliseconds bound) {
+  struct Ended {};
+  return call_bounded<Ended>(
+             [work = std::move(work)] {
+               work();
+               return Ended{};
+             },
+             {}, bound)
+      .outcome;
+}
+
 }  // namespace kx

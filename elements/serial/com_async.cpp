@@ -19,12 +19,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// How long a close waits for written bytes to leave the port: far more than the few bytes a
-// finished write can leave queued need, short enough that a pulled adapter cannot hang the exit.
-constexpr auto kCloseDrainBound = 1000ms;
-
-// How long an open waits for a trial open of the same port (a listing's) to let it go.
-constexpr auto kTrialWaitBound = 1000ms;
+// How long an open waits for a trial open of the same port (a listing's) and for the teardown
+// of an earlier close of it to let the port go.
+constexpr auto kHeldWaitBound = 1000ms;
 
 // How long the element thread waits for the open and set-up of a port: what the trial opens of
 // a listing get too. A driver that answers opens and sets up a port in a few milliseconds; one
@@ -32,10 +29,6 @@ constexpr auto kTrialWaitBound = 1000ms;
 // with the wait for a trial, an unattended run's 3 s for finding the device still see the
 // failed open come.
 constexpr auto kOpenBound = 1000ms;
-
-// How long the element thread waits for the port's teardown: the drain's own bound, and room
-// for the reader to leave and for the purge and the close of a driver that answers.
-constexpr auto kCloseBound = 1500ms;
 
 }  // namespace
 
@@ -85,7 +78,9 @@ void TKxComAsync::doOpen(TData& d, std::uint16_t) {
 
 bool TKxComAsync::open_routine(const std::string& name, std::int32_t baud, std::int32_t rts,
                                std::int32_t dtr, bool& lines_known) {
-  serial::wait_for_trials(name, kTrialWaitBound);  // a trial must not hold it while we open
+  // Neither a trial nor an earlier close's teardown may hold it while we open; one that still
+  // does then fails the open as busy.
+  serial::wait_for_release(name, kHeldWaitBound);
   const Setup setup{line_settings(baud, dtr, rts), timeouts_from_properties(),
                     events_from_properties(), static_cast<std::uint32_t>(InQueue),
                     static_cast<std::uint32_t>(OutQueue)};
@@ -186,13 +181,15 @@ void TKxComAsync::close_sequence() {
   fire_null(onClosing);
   handover_.end_run();  // events still queued from this opening are dropped
   // The port's own teardown runs on a thread of its own, holding the port and the reader's
-  // record: a driver that hangs in it keeps them there, and the element thread goes on.
-  std::function<bool()> teardown = [port = port_, reader = std::move(reader_),
-                                    flush = FlushOnClose] {
+  // record: a driver that hangs in it keeps them there, and the element thread goes on. Until
+  // it ends, an open of the same port waits for it.
+  serial::teardown_started(port_name_);
+  std::function<void()> teardown = [port = port_, reader = std::move(reader_), flush = FlushOnClose,
+                                    name = port_name_] {
     tear_down(*port, reader.get(), flush);
-    return true;
+    serial::teardown_ended(name);
   };
-  if (call_bounded<bool>(teardown, {}, kCloseBound).outcome == CallOutcome::NoThread) teardown();
+  if (call_bounded(teardown, close_bound(FlushOnClose)) == CallOutcome::NoThread) teardown();
   fire_integer(onCts, 0);
   fire_integer(onDsr, 0);
   fire_integer(onRlsd, 0);
@@ -210,12 +207,11 @@ void TKxComAsync::tear_down(serial::Port& port, Reader* reader, bool flush) {
     port.set_watched_events({});
     stop_reader(port, *reader);
   }
-  if (flush) port.flush();
   // What was written leaves before anything is discarded: the last command may have been
   // written a moment before the close. Output that has left is not purged again (on some
   // ports that would take back bytes the other side has not read yet); output that cannot
-  // leave within the bound is.
-  const bool drained = port.drain_output(kCloseDrainBound);
+  // leave within the bound is. FlushOnClose gives it longer; no close waits without a bound.
+  const bool drained = port.drain_output(flush ? kFlushDrainBound : kCloseDrainBound);
   port.purge({.abort_output = !drained,
               .abort_input = true,
               .clear_output = !drained,
@@ -233,7 +229,7 @@ void TKxComAsync::doPortList(TData&, std::uint16_t) {
   // element thread waits for their answers with one bound for all.
   std::vector<std::shared_ptr<serial::Trial>> trials;
   for (const std::string& name : names) trials.push_back(serial::trial_of(name, trial_));
-  const auto deadline = std::chrono::steady_clock::now() + kTrialWaitBound;
+  const auto deadline = std::chrono::steady_clock::now() + kOpenBound;
   for (std::size_t i = 0; i < names.size(); ++i) {
     // No thread for a trial: its port is left out this time.
     if (trials[i] && serial::openable_by(*trials[i], deadline)) fire_string(onPortName, names[i]);

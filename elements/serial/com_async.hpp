@@ -74,6 +74,7 @@ class TKxComAsync : Pinned {
   std::uint32_t WriteTotalTimeoutConstant = 0;
   std::uint32_t WriteTotalTimeoutMultiplier = 0;
   bool CheckPorts = false;
+  // Every close lets written bytes leave first, for 1 s at most; with FlushOnClose for 2 s.
   bool FlushOnClose = false;
 
   // Output events.
@@ -84,14 +85,16 @@ class TKxComAsync : Pinned {
 
   // Input methods (link indices 0..4). doOpen opens the port and sets it up off the element
   // thread and waits at most 1 s for it: a driver that does not answer by then fails the open
-  // (the port it gives back later is closed on that thread). doClose lets the port go off the
-  // element thread as well (flush when asked, the bounded drain, purge, close) and goes on after
-  // 1.5 s at most, leaving a hung driver's port to that thread; its events come as ever, on the
-  // element thread. What doWrite is given during one step of the element
-  // thread leaves in one write call when the step ends (before the thread waits again), or at
-  // once when the port is closed; onWritten reports that write. doPortList with CheckPorts
-  // trial-opens every port off the element thread, all at once, and waits at most 1 s for the
-  // answers: a port whose trial hangs in the driver is left out.
+  // (the port it gives back later is closed on that thread). Before that it waits, 1 s at most,
+  // for a listing's trial open or an earlier close's teardown of the same port still running.
+  // doClose lets the port go off the element thread as well (the reader's stop, the bounded
+  // drain, purge, close) and waits for it as long as those parts may take with a driver that
+  // answers (2.1 s, 3.1 s with FlushOnClose), then goes on, leaving a hung driver's port to
+  // that thread; its events come as ever, on the element thread. What doWrite is given during
+  // one step of the element thread leaves in one write call when the step ends (before the
+  // thread waits again), or at once when the port is closed; onWritten reports that write.
+  // doPortList with CheckPorts trial-opens every port off the element thread, all at once, and
+  // waits at most 1 s for the answers: a port whose trial hangs in the driver is left out.
   void doOpen(TData& d, std::uint16_t index);
   void doClose(TData& d, std::uint16_t index);
   void doWrite(TData& d, std::uint16_t index);

@@ -1,6 +1,5 @@
 // TKxComAsync, the reader: the thread that waits for port events and hands each one to the
 // element thread, its stop, and the events fired there.
-#include <chrono>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -10,17 +9,6 @@
 #include "runtime/threads.hpp"
 
 namespace kx {
-
-using namespace std::chrono_literals;
-
-namespace {
-
-// How long the close's thread waits for the reader to leave before leaving it behind; the
-// reader only ever blocks in the port wait (woken by stop_waiting) or on the hand-over, unless
-// a driver call never returns. Short enough that a close with such a reader ends within 1 s.
-constexpr auto kReaderStopBound = 400ms;
-
-}  // namespace
 
 void TKxComAsync::reader_main(std::shared_ptr<serial::Port> port, std::shared_ptr<Reader> reader,
                               Run run) {

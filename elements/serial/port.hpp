@@ -175,6 +175,15 @@ enum class Io {
   Refused,  // the call failed at once; nothing was started
 };
 
+// How long Port::close() waits for a call still running on another thread to let the handle go.
+constexpr std::chrono::milliseconds kCloseGateBound{200};
+// How long a back-end waits for a cancelled wait or read of the reader to end before it leaves
+// it to the driver (Windows: the wait for port events and the pending read, each once more in
+// the close).
+constexpr std::chrono::milliseconds kCancelSettleBound{100};
+// The longest Port::close() takes with a driver that answers, on every back-end.
+constexpr std::chrono::milliseconds kPortCloseBound = kCloseGateBound + 2 * kCancelSettleBound;
+
 class Port {
  public:
   virtual ~Port() = default;
@@ -204,13 +213,14 @@ class Port {
 
   virtual Io read(std::size_t count, std::string& out) = 0;
   virtual Io write(const std::string& bytes, std::size_t& written) = 0;
-  virtual bool flush() = 0;
   // Waits, for at most `bound`, until the bytes written have left the output queue; true when
-  // it is empty. A line held by flow control or a pulled adapter gives false, not a hang.
+  // it is empty. A line held by flow control or a pulled adapter gives false, not a hang. (No
+  // unbounded flush exists: this is how written bytes leave before a close.)
   virtual bool drain_output(std::chrono::milliseconds bound) = 0;
   // Closes the handle; every later call fails. Safe to call twice. Waits a bounded time for a
   // call still running on another thread; a call stuck in the driver keeps the handle until it
-  // returns, and the handle is closed when the last holder lets the port go.
+  // returns, and the handle is closed when the last holder lets the port go. With a driver that
+  // answers it takes kPortCloseBound at most.
   virtual void close() = 0;
 
   // The operating system's error code of the last call that failed (0: none known).

@@ -62,11 +62,6 @@ Io Win32Port::write(const std::string& bytes, std::size_t& written) {
   return r;
 }
 
-bool Win32Port::flush() {
-  std::shared_lock<std::shared_timed_mutex> gate(gate_);
-  return usable() && FlushFileBuffers(h_) != FALSE;
-}
-
 bool Win32Port::drain_output(std::chrono::milliseconds bound) {
   std::shared_lock<std::shared_timed_mutex> gate(gate_);
   if (!usable()) return false;

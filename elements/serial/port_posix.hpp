@@ -31,9 +31,6 @@ inline bool no_such_ioctl(int err) {
   return err == ENOTTY || err == EINVAL;
 }
 
-// How long a close waits for a call still running on another thread.
-constexpr auto kCloseGateBound = std::chrono::milliseconds(200);
-
 class PosixPort final : public Port {
  public:
   PosixPort(int fd, int wake_fd) : fd_(fd), wake_fd_(wake_fd) {}
@@ -63,7 +60,6 @@ class PosixPort final : public Port {
   // Reads and writes (port_io_posix.cpp).
   Io read(std::size_t count, std::string& out) override;
   Io write(const std::string& bytes, std::size_t& written) override;
-  bool flush() override { return drain_output(std::chrono::seconds(2)); }
   bool drain_output(std::chrono::milliseconds bound) override;
 
  private:

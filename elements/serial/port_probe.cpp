@@ -9,9 +9,9 @@
 namespace kx::serial {
 
 // What the collector looks at: the trial of every port of the round (nullptr: answered
-// already, or no trial could be started). The collector polls the trials every few
-// milliseconds; a trial takes milliseconds anyway, and a trial thread then needs nothing from
-// the round. A trial is shared with any other round of the same port while it runs. (Trials
+// already, or no trial could be started). The collector waits for each trial in turn, woken
+// when any trial answers or the round is cancelled; a trial thread needs nothing from the
+// round. A trial is shared with any other round of the same port while it runs. (Trials
 // once ran on detached std::threads: detaching a thread that may already have ended crashed
 // MinGW's thread library under Wine now and then. Every thread now starts as
 // runtime/threads.hpp says.)
@@ -29,7 +29,10 @@ PortProbe::~PortProbe() {
 }
 
 void PortProbe::stop_collector() {
-  if (round_) round_->cancelled.store(true);
+  if (round_) {
+    round_->cancelled.store(true);
+    wake_trial_waiters();
+  }
   collector_.join();
   round_.reset();
 }

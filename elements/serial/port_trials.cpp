@@ -1,8 +1,8 @@
 #include "elements/serial/port_trials.hpp"
 
+#include <condition_variable>
 #include <map>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 #include "elements/serial/com_name.hpp"
@@ -12,15 +12,17 @@ namespace kx::serial {
 
 namespace {
 
-constexpr auto kPollSlice = std::chrono::milliseconds(2);
-
 struct Registry {
   std::mutex mutex;
+  // Told when a trial answers, a teardown ends, or a waiter's stop comes.
+  std::condition_variable changed;
   std::map<std::string, std::shared_ptr<Trial>> running;  // by port
+  std::map<std::string, int> teardowns;                   // by port: how many run
 };
 
 Registry& registry() {
-  // Never destroyed: a trial thread still hanging when the process ends may reach for it.
+  // Never destroyed: a trial or teardown thread still hanging when the process ends may reach
+  // for it.
   static Registry* r = new Registry;
   return *r;
 }
@@ -43,10 +45,13 @@ std::shared_ptr<Trial> trial_of(const std::string& name, const TrialCheck& check
   const bool started = start_unwaited_thread([trial, key, name, check] {
     const bool ok = check(name);  // opens and closes again: nothing stays held
     Registry& reg = registry();
-    std::lock_guard<std::mutex> done(reg.mutex);
-    trial->result.store(ok ? Trial::kOpenable : Trial::kRefused);
-    if (auto it = reg.running.find(key); it != reg.running.end() && it->second == trial)
-      reg.running.erase(it);
+    {
+      std::lock_guard<std::mutex> done(reg.mutex);
+      trial->result.store(ok ? Trial::kOpenable : Trial::kRefused);
+      if (auto it = reg.running.find(key); it != reg.running.end() && it->second == trial)
+        reg.running.erase(it);
+    }
+    reg.changed.notify_all();
   });
   if (!started) return nullptr;
   r.running.emplace(key, trial);
@@ -55,24 +60,44 @@ std::shared_ptr<Trial> trial_of(const std::string& name, const TrialCheck& check
 
 bool openable_by(const Trial& trial, std::chrono::steady_clock::time_point deadline,
                  const std::function<bool()>& stop) {
-  while (trial.result.load() == Trial::kPending && std::chrono::steady_clock::now() < deadline &&
-         !(stop && stop()))
-    std::this_thread::sleep_for(kPollSlice);
+  Registry& r = registry();
+  std::unique_lock<std::mutex> lock(r.mutex);
+  r.changed.wait_until(lock, deadline,
+                       [&] { return trial.result.load() != Trial::kPending || (stop && stop()); });
   return trial.result.load() == Trial::kOpenable;
 }
 
-bool wait_for_trials(const std::string& name, std::chrono::milliseconds bound) {
+void wake_trial_waiters() {
+  Registry& r = registry();
+  // Taken so that a waiter between its look at `stop` and its wait is not missed.
+  { std::lock_guard<std::mutex> lock(r.mutex); }
+  r.changed.notify_all();
+}
+
+void teardown_started(const std::string& name) {
+  Registry& r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  ++r.teardowns[key_of(name)];
+}
+
+void teardown_ended(const std::string& name) {
+  Registry& r = registry();
+  {
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto it = r.teardowns.find(key_of(name));
+    if (it != r.teardowns.end() && --it->second == 0) r.teardowns.erase(it);
+  }
+  r.changed.notify_all();
+}
+
+bool wait_for_release(const std::string& name, std::chrono::milliseconds bound) {
   Registry& r = registry();
   const std::string key = key_of(name);
   const auto deadline = std::chrono::steady_clock::now() + bound;
-  for (;;) {
-    {
-      std::lock_guard<std::mutex> lock(r.mutex);
-      if (r.running.find(key) == r.running.end()) return true;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(kPollSlice);
-  }
+  std::unique_lock<std::mutex> lock(r.mutex);
+  return r.changed.wait_until(lock, deadline, [&] {
+    return r.running.find(key) == r.running.end() && r.teardowns.find(key) == r.teardowns.end();
+  });
 }
 
 std::size_t trials_running() {

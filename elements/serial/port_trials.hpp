@@ -1,9 +1,12 @@
-// The trial opens of ports in progress, process-wide. A trial runs on an unwaited thread (it
-// may hang in the driver for good) and touches only its own record; it opens the port and
-// closes it at once, also when its answer comes after everyone stopped waiting for it. While
-// a trial of a port runs, no second one of the same port is started: whoever asks again waits
-// on the one already running. The serial element's own open of a port waits, bounded, until no
-// trial holds that port.
+// The ports held by threads nobody waits for, process-wide: trial opens in progress, and the
+// teardowns of closed ports still running.
+//
+// A trial runs on an unwaited thread (it may hang in the driver for good) and touches only its
+// own record; it opens the port and closes it at once, also when its answer comes after
+// everyone stopped waiting for it. While a trial of a port runs, no second one of the same port
+// is started: whoever asks again waits on the one already running. A close's teardown (the
+// serial element's) runs on an unwaited thread too and may outlive the close's bound. The
+// serial element's own open of a port waits, bounded, until neither holds that port.
 #pragma once
 
 #include <atomic>
@@ -27,12 +30,19 @@ using TrialCheck = std::function<bool(const std::string& name)>;
 std::shared_ptr<Trial> trial_of(const std::string& name, const TrialCheck& check);
 
 // Waits until `trial` has answered, `deadline` has passed or `stop` (when given) holds; true when
-// the port could be opened. A trial still pending then counts as not openable.
+// the port could be opened. A trial still pending then counts as not openable. Whoever makes
+// `stop` hold calls wake_trial_waiters() then.
 bool openable_by(const Trial& trial, std::chrono::steady_clock::time_point deadline,
                  const std::function<bool()>& stop = {});
+void wake_trial_waiters();
 
-// Waits up to `bound` until no trial of `name` runs; true when none does.
-bool wait_for_trials(const std::string& name, std::chrono::milliseconds bound);
+// A teardown of `name`'s port holds it from teardown_started to teardown_ended (each start is
+// ended once, also when the teardown ends long after its close went on).
+void teardown_started(const std::string& name);
+void teardown_ended(const std::string& name);
+
+// Waits up to `bound` until no trial and no teardown of `name` runs; true when none does.
+bool wait_for_release(const std::string& name, std::chrono::milliseconds bound);
 
 // The number of trials running now, every port together (tests).
 std::size_t trials_running();

@@ -25,11 +25,9 @@ constexpr DWORD kSliceMs = 50;
 constexpr DWORD kCancelBoundMs = 1000;
 // A cancelled wait for port events that has not ended by then is left to the driver: a close
 // must not wait for it (some drivers end such a wait only when the handle closes).
-constexpr DWORD kWaitCancelBoundMs = 100;
+constexpr DWORD kWaitCancelBoundMs = static_cast<DWORD>(kCancelSettleBound.count());
 constexpr ULONGLONG kNoTimeoutBoundMs = 60000;  // the driver waits for ever: we do not
 constexpr ULONGLONG kMarginMs = 5000;
-// How long a close waits for a call still running on another thread.
-constexpr auto kCloseGateBound = std::chrono::milliseconds(200);
 
 // One read or write: its own overlapped record, its own event and its own buffer.
 struct Transfer : Pinned {
@@ -76,7 +74,6 @@ class Win32Port final : public Port {
   // Reads and writes (port_io_win32.cpp).
   Io read(std::size_t count, std::string& out) override;
   Io write(const std::string& bytes, std::size_t& written) override;
-  bool flush() override;
   bool drain_output(std::chrono::milliseconds bound) override;
 
  private:

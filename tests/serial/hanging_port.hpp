@@ -1,9 +1,11 @@
 // A port whose driver hangs where a test says (the wait for events, the drain, the close) until
 // the test lets it go, and an opener that hangs the same way. A hang also ends by itself after
 // a while, so that an element which waits for it without bound fails its test instead of
-// hanging it.
+// hanging it. A slow port's drain and close take as long as their bounds allow, and an
+// exclusive one cannot be opened while an earlier port has not been closed to the end.
 #pragma once
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -24,10 +26,18 @@ class HangingPort final : public serial::Port {
     // Where calls hang: the wait for events hangs and then fails (ignoring stop_waiting); the
     // others hang and then go on as a working port's would.
     bool hang_open = false, hang_wait = true, hang_drain = false, hang_close = false;
+    bool slow = false, exclusive = false;
     bool released = false;
     bool waiting = false;  // a call hangs now
     bool stopped = false;  // stop_waiting was called
     int opens = 0, closes = 0, alive = 0;
+    int held = 0;  // opened and not closed to the end
+
+    // A count, read under the lock.
+    int now(int Gate::*what) {
+      std::lock_guard<std::mutex> lock(mutex);
+      return this->*what;
+    }
 
     // Hangs until release() (or, at the latest, `end`).
     void hang(std::chrono::steady_clock::duration end = std::chrono::seconds(6)) {
@@ -53,20 +63,27 @@ class HangingPort final : public serial::Port {
   explicit HangingPort(std::shared_ptr<Gate> gate) : gate_(std::move(gate)) {
     std::lock_guard<std::mutex> lock(gate_->mutex);
     ++gate_->alive;
+    ++gate_->held;
   }
   ~HangingPort() override {
     std::lock_guard<std::mutex> lock(gate_->mutex);
     --gate_->alive;
+    if (!closed_) --gate_->held;
     gate_->cv.notify_all();
   }
 
-  // Opens a HangingPort, after a hang when the gate says so.
+  // Opens a HangingPort, after a hang when the gate says so; an exclusive port still held fails
+  // the open as busy.
   static TKxComAsync::Opener opener(std::shared_ptr<Gate> gate) {
-    return [gate](const std::string&, serial::OpenError*) {
+    return [gate](const std::string&, serial::OpenError* why) -> std::unique_ptr<serial::Port> {
       bool hangs = false;
       {
         std::lock_guard<std::mutex> lock(gate->mutex);
         ++gate->opens;
+        if (gate->exclusive && gate->held > 0) {
+          if (why) *why = {serial::OpenProblem::Busy, EBUSY};
+          return nullptr;
+        }
         hangs = gate->hang_open;
       }
       if (hangs) gate->hang();
@@ -115,9 +132,12 @@ class HangingPort final : public serial::Port {
     n = b.size();
     return serial::Io::Done;
   }
-  bool flush() override { return true; }
-  bool drain_output(std::chrono::milliseconds) override {
+  bool drain_output(std::chrono::milliseconds bound) override {
     if (hangs(&Gate::hang_drain)) gate_->hang();
+    if (hangs(&Gate::slow)) {
+      std::this_thread::sleep_for(bound);  // a line held by flow control
+      return false;
+    }
     return true;
   }
   void close() override {
@@ -127,6 +147,11 @@ class HangingPort final : public serial::Port {
       gate_->cv.notify_all();
     }
     if (hangs(&Gate::hang_close)) gate_->hang();
+    if (hangs(&Gate::slow)) std::this_thread::sleep_for(serial::kPortCloseBound);
+    std::lock_guard<std::mutex> lock(gate_->mutex);
+    if (!closed_) --gate_->held;
+    closed_ = true;
+    gate_->cv.notify_all();
   }
   int last_os_error() const override { return 0; }
 
@@ -137,6 +162,7 @@ class HangingPort final : public serial::Port {
   }
 
   std::shared_ptr<Gate> gate_;
+  bool closed_ = false;  // gate lock
 };
 
 }  // namespace kx::serial_testing

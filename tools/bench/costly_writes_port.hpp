@@ -41,7 +41,6 @@ class CostlyWritesPort final : public serial::Port {
     if (!bytes.empty() && cost_.count() > 0) std::this_thread::sleep_for(cost_);
     return port_->write(bytes, written);
   }
-  bool flush() override { return port_->flush(); }
   bool drain_output(std::chrono::milliseconds bound) override { return port_->drain_output(bound); }
   void close() override { port_->close(); }
   int last_os_error() const override { return port_->last_os_error(); }
